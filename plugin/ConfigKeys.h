@@ -1,0 +1,41 @@
+// The one table of configuration keys: names, types and defaults. The plugin reads each key from
+// the document at the moment it needs it; the checker describes the same table to operators.
+#pragma once
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+namespace ConfigKeys {
+
+template <typename T>
+struct Key {
+    const char* name;
+    T fallback;
+};
+
+inline const Key<std::vector<std::string>> WhitelistedDinos{"WhitelistedDinos", {}};
+inline const Key<int32_t> DestroyDinosOverLevel{"DestroyDinosOverLevel", 1000};
+inline const Key<bool> EnableLevelWarning{"EnableLevelWarning", false};
+inline const Key<int32_t> LevelWarningThreshold{"LevelWarningThreshold", 400};
+inline const Key<int32_t> MinDinoLevel{"MinDinoLevel", -1};
+inline const Key<bool> AutoDestroyDinosBelowMinLevel{"AutoDestroyDinosBelowMinLevel", false};
+inline const Key<bool> DestroyIncoherentDinos{"DestroyIncoherentDinos", false};
+inline const Key<bool> DestroyDinosOverStatValue{"DestroyDinosOverStatValue", false};
+inline const Key<nlohmann::json> StatValueLimits{"StatValueLimits", nlohmann::json::object()};
+inline const Key<std::string> LevelWarningWebhook{"LevelWarningWebhook", ""};
+
+// What a key's value must be, in the words of the JSON library's type errors.
+enum class KeyType { Number, Boolean, String, ArrayOfStrings, Object };
+
+struct KeyDescription {
+    std::string name;
+    KeyType type;
+    nlohmann::json fallback;
+};
+
+// Every key, in the order of the table above.
+const std::vector<KeyDescription>& AllKeys();
+
+}  // namespace ConfigKeys

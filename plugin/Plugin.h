@@ -1,0 +1,12 @@
+// The plugin's lifecycle: load, the start-up sweep and unload.
+#pragma once
+
+#include <string>
+
+// "TameWarden" from the first step of PluginLoad: logger name, config folder, reply prefix.
+extern std::string PluginName;
+
+void PluginLoad();
+void PluginUnload();
+// Checks every creature already in the world, at once, on this thread.
+void StartupSweep();

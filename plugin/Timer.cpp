@@ -1,0 +1,74 @@
+#include "plugin/Timer.h"
+
+#include <chrono>
+#include <exception>
+
+#include "host/AsaApi.h"
+#include "plugin/Logger.h"
+
+namespace Tools {
+
+constexpr int64_t NanosecondsPerMillisecond = 1'000'000;
+
+Timer::Task::Task(std::function<void()> taskCallback, int32_t delayMs)
+    : callback(std::move(taskCallback)),
+      due(Now() + static_cast<int64_t>(delayMs) * NanosecondsPerMillisecond) {}
+
+int64_t Timer::Now() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+Timer::Timer() {
+    AsaApi::GetCommands().RegisterUpdateCallback(FString(UpdateCallbackId),
+                                                 [this](float delta) { Update(delta); });
+}
+
+Timer::~Timer() { AsaApi::GetCommands().UnregisterUpdateCallback(FString(UpdateCallbackId)); }
+
+void Timer::Enqueue(void (*function)(TWeakObjectPtr<APrimalDinoCharacter>),
+                    TWeakObjectPtr<APrimalDinoCharacter> weak) {
+    std::lock_guard lock(mutex);
+    tasks.push_back(std::make_shared<Task>([function, weak] { function(weak); }, CheckDelayMs));
+}
+
+size_t Timer::WaitingCount() {
+    std::lock_guard lock(mutex);
+    return tasks.size();
+}
+
+void Timer::Update(float) {
+    const int64_t now = Now();
+    for (;;) {
+        std::shared_ptr<Task> task;
+        {
+            std::lock_guard lock(mutex);
+            if (tasks.empty() || tasks.front()->due > now) return;
+            task = tasks.front();
+        }
+        // A task added while this one runs is due a full delay later, so it waits for a later
+        // tick; the head stays this task until it is removed below.
+        try {
+            if (task->callback) task->callback();
+        } catch (const std::exception& error) {
+            ReportFailure(error.what());
+            return;  // the failing task stays at the head and the tick ends here
+        }
+        std::lock_guard lock(mutex);
+        tasks.pop_front();
+        lastReportedFailure.clear();
+    }
+}
+
+// A persistent failure stalls every tick; it is logged once, and again only when it changes or
+// after the queue has moved.
+void Timer::ReportFailure(const std::string& text) {
+    if (text == lastReportedFailure) return;
+    lastReportedFailure = text;
+    if (PluginLogger())
+        PluginLogger()->critical(
+            "Deferred creature check failed, checks wait until it passes! \n {}", text);
+}
+
+}  // namespace Tools

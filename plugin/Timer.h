@@ -1,0 +1,53 @@
+// The deferred check queue: each creature that begins play is checked once, at the first game
+// tick at or after one second later, in the order the creatures began play.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "host/EngineTypes.h"
+
+namespace Tools {
+
+class Timer {
+public:
+    struct Task {
+        Task(std::function<void()> callback, int32_t delayMs);
+
+        std::function<void()> callback;
+        int64_t due;  // steady clock, nanoseconds
+    };
+
+    static constexpr int32_t CheckDelayMs = 1000;
+    static constexpr const char* UpdateCallbackId = "TWD.HelperTimer.Update";
+
+    // Registers the update callback; if that throws, no Timer exists.
+    Timer();
+    // Unregisters the update callback and drops the waiting tasks without running them.
+    ~Timer();
+    Timer(const Timer&) = delete;
+    Timer& operator=(const Timer&) = delete;
+
+    void Enqueue(void (*function)(TWeakObjectPtr<APrimalDinoCharacter>),
+                 TWeakObjectPtr<APrimalDinoCharacter> weak);
+    // Runs the due tasks; the host's float is not used.
+    void Update(float);
+
+    size_t WaitingCount();
+    static int64_t Now();
+
+private:
+    void ReportFailure(const std::string& text);
+
+    std::mutex mutex;
+    // Due times never decrease along the queue (one fixed delay on a monotonic clock), so the due
+    // tasks are always a prefix.
+    std::deque<std::shared_ptr<Task>> tasks;
+    std::string lastReportedFailure;
+};
+
+}  // namespace Tools

@@ -1,0 +1,71 @@
+// IApiUtils, the per-plugin messenger and the host's free functions.
+#include <cstdio>
+
+#include "host/AsaApi.h"
+#include "standin/Host.h"
+#include "standin/Text.h"
+
+namespace standin {
+namespace {
+
+class Messenger : public AsaApi::IMessenger {
+public:
+    explicit Messenger(std::string modulePath) : modulePath(std::move(modulePath)) {}
+
+    void SendColoredMessage(APlayerController* player, float red, float green, float blue,
+                            float alpha, const FString& text) override {
+        Host& host = Host::Get();
+        const std::string utf8 = ToUtf8(text);
+        host.events.Record({{"type", "reply"},
+                            {"channel", "console"},
+                            {"text", utf8},
+                            {"color", {red, green, blue, alpha}},
+                            {"player", player != nullptr ? static_cast<AActor*>(player)->Key : ""},
+                            {"module", modulePath}});
+        if (host.printReplies) {
+            const int code = green > red ? 32 : red > 0 ? 31 : 0;
+            std::printf("\x1b[%dm%s\x1b[0m\n", code, utf8.c_str());
+            std::fflush(stdout);
+        }
+    }
+
+private:
+    std::string modulePath;
+};
+
+class ApiUtils : public AsaApi::IApiUtils {
+public:
+    UWorld* CurrentWorld() const override {
+        return Host::Get().world ? Host::Get().world->EngineWorld() : nullptr;
+    }
+    AShooterGameMode* CurrentGameMode() const override {
+        return Host::Get().world ? Host::Get().world->GameMode() : nullptr;
+    }
+    AShooterPlayerController* FindPlayerByEosId(const FString& eosId) const override {
+        if (!Host::Get().world || eosId.IsEmpty()) return nullptr;
+        for (AShooterPlayerController* player : Host::Get().world->OnlinePlayers())
+            if (player->EosId == eosId) return player;
+        return nullptr;
+    }
+    std::shared_ptr<AsaApi::IMessenger> MessengerFor(const FString& modulePath) const override {
+        return std::make_shared<Messenger>(ToUtf8(modulePath));
+    }
+};
+
+}  // namespace
+}  // namespace standin
+
+namespace AsaApi {
+
+IHooks& GetHooks() { return standin::Host::Get().hooks; }
+ICommands& GetCommands() { return standin::Host::Get().commands; }
+IApiUtils& GetApiUtils() {
+    static standin::ApiUtils utils;
+    return utils;
+}
+
+std::string Tools::GetCurrentDir() { return standin::Host::Get().currentDir; }
+
+}  // namespace AsaApi
+
+const std::vector<spdlog::sink_ptr>& GetLogSinks() { return standin::Host::Get().logSinks; }

@@ -1,0 +1,170 @@
+// The host's string operations: FString construction and appending, UTF-16 to UTF-8 conversion,
+// case-insensitive comparison, and the stand-in's own UTF-8 helpers.
+#include <string>
+
+#include "host/AsaApi.h"
+#include "host/EngineTypes.h"
+#include "standin/Text.h"
+
+namespace {
+
+bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+void AppendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
+
+// Like the engine's converter, an unpaired surrogate is passed through as its own three-byte
+// form, which is not valid UTF-8; callers that need valid text must not hand one in.
+std::string EncodeUtf8(std::u16string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (size_t at = 0; at < text.size(); ++at) {
+        char32_t unit = text[at];
+        if (IsHighSurrogate(unit) && at + 1 < text.size() && IsLowSurrogate(text[at + 1])) {
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (text[at + 1] - 0xDC00);
+            ++at;
+        }
+        AppendUtf8(out, unit);
+    }
+    return out;
+}
+
+// Invalid bytes become U+FFFD, so any 8-bit text gives a well-formed string.
+std::u16string DecodeUtf8(std::string_view text) {
+    std::u16string out;
+    out.reserve(text.size());
+    for (size_t at = 0; at < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        size_t length = lead < 0x80           ? 1
+                        : (lead >> 5) == 0x6  ? 2
+                        : (lead >> 4) == 0xE  ? 3
+                        : (lead >> 3) == 0x1E ? 4
+                                              : 0;
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        bool valid = length != 0 && at + length <= text.size();
+        for (size_t i = 1; valid && i < length; ++i) {
+            const auto next = static_cast<unsigned char>(text[at + i]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
+        valid = valid && code >= smallest[length] && code <= 0x10FFFF &&
+                !(code >= 0xD800 && code <= 0xDFFF);
+        if (!valid) {
+            out += u'\uFFFD';
+            at += 1;
+            continue;
+        }
+        at += length;
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            out += static_cast<char16_t>(0xD800 + (code >> 10));
+            out += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            out += static_cast<char16_t>(code);
+        }
+    }
+    return out;
+}
+
+void AssignUnits(FString& target, const TCHAR* units, size_t count) {
+    target.Data.Empty();
+    if (count == 0) return;
+    target.Data.Reserve(static_cast<int32_t>(count) + 1);
+    target.Data.Append(units, static_cast<int32_t>(count));
+    target.Data.Add(u'\0');
+}
+
+}  // namespace
+
+// The 8-bit text is read as UTF-8.
+FString::FString(const char* text) {
+    if (text == nullptr) return;
+    const std::u16string units = DecodeUtf8(text);
+    AssignUnits(*this, units.data(), units.size());
+}
+
+FString::FString(const TCHAR* text) {
+    if (text != nullptr) AssignUnits(*this, text, std::u16string_view(text).size());
+}
+
+FString::FString(int32_t length, const TCHAR* text) {
+    if (text != nullptr && length > 0) AssignUnits(*this, text, static_cast<size_t>(length));
+}
+
+void FString::AppendChars(const TCHAR* chars, int32_t count) {
+    if (count <= 0) return;
+    if (Data.ArrayNum > 0) Data.ArrayNum -= 1;  // drop the terminator, then put it back
+    Data.Reserve(Data.ArrayNum + count + 1);
+    Data.Append(chars, count);
+    Data.Add(u'\0');
+}
+
+FString FString::ConcatFF(const FString& left, const FString& right) {
+    FString result = left;
+    result.AppendChars(*right, right.Len());
+    return result;
+}
+
+int32_t FGenericPlatformStricmp::Strnicmp(const TCHAR* left, const TCHAR* right, uint64_t count) {
+    const auto fold = [](TCHAR unit) -> int32_t {
+        return unit >= u'A' && unit <= u'Z' ? unit + (u'a' - u'A') : unit;
+    };
+    for (uint64_t i = 0; i < count; ++i) {
+        const int32_t difference = fold(left[i]) - fold(right[i]);
+        if (difference != 0 || left[i] == 0) return difference;
+    }
+    return 0;
+}
+
+namespace UE::Core::Private {
+
+int32_t GetConvertedLength(const TCHAR* source, int32_t sourceLength) {
+    return static_cast<int32_t>(EncodeUtf8({source, static_cast<size_t>(sourceLength)}).size());
+}
+
+char* Convert(char* destination, int32_t destinationLength, const TCHAR* source,
+              int32_t sourceLength) {
+    const std::string text = EncodeUtf8({source, static_cast<size_t>(sourceLength)});
+    if (static_cast<int32_t>(text.size()) > destinationLength) return nullptr;
+    text.copy(destination, text.size());
+    return destination + text.size();
+}
+
+}  // namespace UE::Core::Private
+
+namespace AsaApi::Tools {
+
+std::string Utf8Encode(std::u16string_view wide) { return EncodeUtf8(wide); }
+
+}  // namespace AsaApi::Tools
+
+namespace standin {
+
+std::string ToUtf8(const FString& text) { return EncodeUtf8(text.View()); }
+std::string ToUtf8(std::u16string_view text) { return EncodeUtf8(text); }
+std::u16string ToUtf16(std::string_view text) { return DecodeUtf8(text); }
+FString FromUtf8(std::string_view text) { return FromUtf16(DecodeUtf8(text)); }
+FString FromUtf16(std::u16string_view text) {
+    FString result;
+    AssignUnits(result, text.data(), text.size());
+    return result;
+}
+
+}  // namespace standin

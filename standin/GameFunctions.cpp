@@ -1,0 +1,176 @@
+// The game's functions and fields as this stand-in offers them, registered under the names the
+// plugin looks up. Functions take their object first.
+#include <cstddef>
+#include <cstdlib>
+#include <string>
+
+#include "standin/Host.h"
+#include "standin/Registry.h"
+#include "standin/Text.h"
+
+namespace standin {
+namespace {
+
+World& CurrentWorld() { return *Host::Get().world; }
+
+// Creatures
+
+void BeginPlay(APrimalDinoCharacter* dino) {
+    Host::Get().events.Record({{"type", "beginPlay"}, {"creature", dino->Key}});
+}
+UClass* DinoStaticClass() { return &Host::Get().classes.dino; }
+bool IsMissionDino(APrimalDinoCharacter* dino) { return dino->IsMission; }
+bool IsBossDino(APrimalDinoCharacter* dino) { return dino->IsBoss; }
+bool DestroyDino(APrimalDinoCharacter* dino, bool, bool) {
+    CurrentWorld().Destroy(dino);
+    return true;
+}
+UPrimalCharacterStatusComponent* StatusComponent(APrimalDinoCharacter* dino) {
+    return dino->StatusComponent;
+}
+int32_t CharacterLevel(UPrimalCharacterStatusComponent* status) { return status->Level; }
+
+// Objects and classes
+
+bool IsChildOf(UStruct* candidate, UStruct* base) {
+    for (UStruct* type = candidate; type != nullptr; type = type->SuperStruct)
+        if (type == base) return true;
+    return false;
+}
+
+UObject* StaticFindObject(UClass* objectClass, UObject*, const TCHAR* name, bool) {
+    EngineClasses& classes = Host::Get().classes;
+    for (UStruct* type : {static_cast<UStruct*>(&classes.scriptStruct),
+                          static_cast<UStruct*>(&classes.tribeData)}) {
+        const bool classMatches = objectClass == nullptr || type->ClassPrivate == objectClass;
+        if (classMatches && type->Name.View() == std::u16string_view(name)) return type;
+    }
+    return nullptr;
+}
+
+void AllActorsOfClass(UObject*, UClass* actorClass, TArray<AActor*>& actors) {
+    World& world = CurrentWorld();
+    if (world.unfilteredActorQueries) actors.Add(nullptr);
+    for (AActor* actor : world.Actors())
+        if (world.unfilteredActorQueries || IsChildOf(actor->ClassPrivate, actorClass))
+            actors.Add(actor);
+}
+
+void SetWeak(FWeakObjectPtr* weak, UObject* object) { Host::Get().objects.SetWeak(*weak, object); }
+UObject* ResolveWeak(const FWeakObjectPtr* weak, bool) {
+    return Host::Get().objects.Resolve(*weak);
+}
+
+// Game mode and players
+
+FString MapName(AShooterGameMode* gameMode) { return gameMode->MapName; }
+
+FString SteamIdStringForPlayerId(AShooterGameMode* gameMode, int32_t playerId) {
+    const auto found = gameMode->EosIdsByPlayerId.find(playerId);
+    return found != gameMode->EosIdsByPlayerId.end() ? found->second : FString();
+}
+
+void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId, const FString& eosId, bool) {
+    gameMode->EosIdsByPlayerId[playerId] = eosId;
+}
+
+FTribeData* GetOrLoadTribeData(AShooterGameMode*, int32_t tribeId, FTribeData* record, int32_t) {
+    const TribeSpec* tribe = CurrentWorld().FindTribe(tribeId);
+    if (tribe == nullptr) return record;
+    record->TribeID = tribe->id;
+    for (const auto& name : tribe->memberNames) record->MembersPlayerName.Add(FromUtf16(name));
+    for (uint32_t id : tribe->memberIds) record->MembersPlayerDataID.Add(id);
+    return record;
+}
+
+FString UniqueNetIdAsString(APlayerController* controller) { return controller->EosId; }
+FString PlayerCharacterName(AShooterPlayerController* controller) {
+    return controller->CharacterName;
+}
+
+void SendRconMessage(RCONClientConnection* connection, int32_t requestId, int32_t type,
+                     FString& text) {
+    const std::string body = ToUtf8(text);
+    Host::Get().events.Record(
+        {{"type", "reply"}, {"channel", "rcon"}, {"text", body}, {"id", requestId}});
+    if (connection != nullptr) connection->Send(requestId, type, body);
+}
+
+// The engine allocator
+
+void* Malloc(uint64_t size, uint32_t) { return std::malloc(size != 0 ? size : 1); }
+void* Realloc(void* block, uint64_t size, uint32_t) {
+    return std::realloc(block, size != 0 ? size : 1);
+}
+void Free(void* block) { std::free(block); }
+
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+void RegisterAll(Registry& registry) {
+    registry.AddFunction(Game::BeginPlayName, &BeginPlay);
+    registry.AddFunction("APrimalDinoCharacter.GetPrivateStaticClass()", &DinoStaticClass);
+    registry.AddFunction("APrimalDinoCharacter.IsMissionDino()", &IsMissionDino);
+    registry.AddFunction("APrimalDinoCharacter.IsBossDino()", &IsBossDino);
+    registry.AddFunction("APrimalDinoCharacter.Destroy(bool,bool)", &DestroyDino);
+    registry.AddFunction("APrimalCharacter.GetCharacterStatusComponent()", &StatusComponent);
+    registry.AddFunction("UPrimalCharacterStatusComponent.GetCharacterLevel()", &CharacterLevel);
+    registry.AddFunction("UStruct.IsChildOf(UStruct*)", &IsChildOf);
+    registry.AddFunction("Global.StaticFindObject(UClass*,UObject*,wchar_t*,bool)",
+                         &StaticFindObject);
+    registry.AddFunction(
+        "UGameplayStatics.GetAllActorsOfClass(UObject*,TSubclassOf<AActor>,TArray<AActor*,"
+        "TSizedDefaultAllocator<32>>&)",
+        &AllActorsOfClass);
+    registry.AddFunction("FWeakObjectPtr.operator=(UObject*)", &SetWeak);
+    registry.AddFunction("FWeakObjectPtr.Get()", &ResolveWeak);
+    registry.AddFunction("AShooterGameMode.GetMapName()", &MapName);
+    registry.AddFunction("AShooterGameMode.GetSteamIDStringForPlayerID(int)",
+                         &SteamIdStringForPlayerId);
+    registry.AddFunction("AShooterGameMode.AddPlayerID(int,FString,bool)", &AddPlayerId);
+    registry.AddFunction("AShooterGameMode.GetOrLoadTribeData(int,FTribeData&,ETribeDataExclude)",
+                         &GetOrLoadTribeData);
+    registry.AddFunction("AShooterPlayerController.GetUniqueNetIdAsString()", &UniqueNetIdAsString);
+    registry.AddFunction("AShooterPlayerController.GetPlayerCharacterName()", &PlayerCharacterName);
+    registry.AddFunction("RCONClientConnection.SendMessage(int,int,FString&)", &SendRconMessage);
+    registry.AddFunction("FMemory.Malloc(unsigned__int64,unsignedint)", &Malloc);
+    registry.AddFunction("FMemory.Realloc(void*,unsigned__int64,unsignedint)", &Realloc);
+    registry.AddFunction("FMemory.Free(void*)", &Free);
+
+    registry.AddField("UObjectBase.ClassPrivate", offsetof(UObject, ClassPrivate));
+    registry.AddField("UStruct.PropertiesSize", offsetof(UStruct, PropertiesSize));
+    registry.AddField("UPrimalActor.TargetingTeam", offsetof(AActor, TargetingTeam));
+    registry.AddField("AActor.RootComponent", offsetof(AActor, RootComponent));
+    registry.AddField("USceneComponent.RelativeLocation",
+                      offsetof(USceneComponent, RelativeLocation));
+    registry.AddField("APrimalCharacter.DescriptiveName",
+                      offsetof(APrimalCharacter, DescriptiveName));
+    registry.AddField("UWorld.PlayerControllerList", offsetof(UWorld, PlayerControllerList));
+    registry.AddField("AShooterPlayerController.LinkedPlayerID",
+                      offsetof(APlayerController, LinkedPlayerID));
+    registry.AddField("FTribeData.TribeID", offsetof(FTribeData, TribeID));
+    registry.AddField("FTribeData.MembersPlayerName", offsetof(FTribeData, MembersPlayerName));
+    registry.AddField("FTribeData.MembersPlayerDataID", offsetof(FTribeData, MembersPlayerDataID));
+    using Status = UPrimalCharacterStatusComponent;
+    registry.AddField("UPrimalCharacterStatusComponent.NumberOfLevelUpPointsApplied",
+                      offsetof(Status, NumberOfLevelUpPointsApplied));
+    registry.AddField("UPrimalCharacterStatusComponent.NumberOfLevelUpPointsAppliedTamed",
+                      offsetof(Status, NumberOfLevelUpPointsAppliedTamed));
+    registry.AddField("UPrimalCharacterStatusComponent.NumberOfMutationsAppliedTamed",
+                      offsetof(Status, NumberOfMutationsAppliedTamed));
+    registry.AddField("UPrimalCharacterStatusComponent.CurrentStatusValues",
+                      offsetof(Status, CurrentStatusValues));
+}
+#pragma GCC diagnostic pop
+
+}  // namespace
+
+Registry& GameRegistry() {
+    static Registry registry = [] {
+        Registry filled;
+        RegisterAll(filled);
+        return filled;
+    }();
+    return registry;
+}
+
+}  // namespace standin

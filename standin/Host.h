@@ -1,0 +1,44 @@
+// The stand-in host's process-wide state: the object table, hooks, command registries, the current
+// world, the working directory, the log sinks and the event record.
+#pragma once
+
+#include <spdlog/common.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "standin/Commands.h"
+#include "standin/Events.h"
+#include "standin/Hooks.h"
+#include "standin/ObjectTable.h"
+#include "standin/World.h"
+
+namespace standin {
+
+struct EngineClasses {
+    UClass object, actor, character, dino, playerController, scriptStruct;
+    UStruct tribeData;
+};
+
+struct Host {
+    static Host& Get();
+
+    ObjectTable objects;
+    EngineClasses classes;
+    Hooks hooks;
+    Commands commands;
+    Events events;
+    std::unique_ptr<World> world;  // null: the server has no world yet
+    std::string currentDir = ".";
+    std::vector<spdlog::sink_ptr> logSinks;
+    bool printReplies = false;  // also show console replies on the terminal
+
+    // Back to a fresh host: no world, no registrations, no events; the sinks are kept.
+    void Reset();
+
+private:
+    Host();
+};
+
+}  // namespace standin

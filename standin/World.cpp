@@ -1,0 +1,147 @@
+#include "standin/World.h"
+
+#include <algorithm>
+
+#include "standin/Host.h"
+#include "standin/Text.h"
+
+namespace standin {
+namespace {
+
+void DeleteActor(AActor* actor) {
+    if (actor->ClassPrivate == &Host::Get().classes.dino) {
+        auto* dino = static_cast<APrimalDinoCharacter*>(actor);
+        delete dino->StatusComponent;
+        delete dino->RootComponent;
+        delete dino;
+    } else {
+        delete actor->RootComponent;
+        delete actor;
+    }
+}
+
+}  // namespace
+
+World::World(std::u16string mapName) {
+    Track(&engineWorld, &Host::Get().classes.object);
+    Track(&gameMode, &Host::Get().classes.actor);
+    gameMode.MapName = FromUtf16(mapName);
+}
+
+World::~World() {
+    for (AActor* actor : actors) {
+        Untrack(actor);
+        DeleteActor(actor);
+    }
+    for (auto& player : players) Untrack(player.get());
+    Untrack(&gameMode);
+    Untrack(&engineWorld);
+}
+
+void World::Track(UObject* object, UClass* objectClass) {
+    object->ClassPrivate = objectClass;
+    Host::Get().objects.Add(object);
+}
+
+void World::Untrack(UObject* object) { Host::Get().objects.Remove(object); }
+
+APrimalDinoCharacter* World::AddDino(const DinoSpec& spec) {
+    auto* dino = new APrimalDinoCharacter();
+    dino->Key = spec.key;
+    dino->TargetingTeam = spec.team;
+    dino->DescriptiveName = FromUtf16(spec.name);
+    dino->IsBoss = spec.boss;
+    dino->IsMission = spec.mission;
+    dino->RootComponent = new USceneComponent();
+    dino->RootComponent->RelativeLocation = spec.location;
+    if (spec.statusComponent) {
+        auto* status = new UPrimalCharacterStatusComponent();
+        status->Level = spec.level;
+        status->NumberOfLevelUpPointsApplied = spec.levelUpPoints;
+        status->NumberOfLevelUpPointsAppliedTamed = spec.levelUpPointsTamed;
+        status->NumberOfMutationsAppliedTamed = spec.mutationsTamed;
+        status->CurrentStatusValues = spec.currentStatus;
+        dino->StatusComponent = status;
+    }
+    Track(dino, &Host::Get().classes.dino);
+    actors.push_back(dino);
+    return dino;
+}
+
+APrimalDinoCharacter* World::SpawnDino(const DinoSpec& spec) {
+    APrimalDinoCharacter* dino = AddDino(spec);
+    auto* beginPlay =
+        reinterpret_cast<Game::BeginPlayFunction*>(Host::Get().hooks.Entry(Game::BeginPlayName));
+    beginPlay(dino);
+    return dino;
+}
+
+AActor* World::AddOtherActor(const std::string& key) {
+    auto* actor = new AActor();
+    actor->Key = key;
+    actor->RootComponent = new USceneComponent();
+    Track(actor, &Host::Get().classes.actor);
+    actors.push_back(actor);
+    return actor;
+}
+
+void World::AddPlayer(const PlayerSpec& spec) {
+    if (spec.knownToGameMode) gameMode.EosIdsByPlayerId[spec.id] = FromUtf16(spec.eosId);
+    if (!spec.online) return;
+    auto controller = std::make_unique<AShooterPlayerController>();
+    controller->LinkedPlayerID = static_cast<uint64_t>(static_cast<int64_t>(spec.id));
+    controller->EosId = FromUtf16(spec.eosId);
+    controller->CharacterName = FromUtf16(spec.characterName);
+    Track(controller.get(), &Host::Get().classes.playerController);
+    TWeakObjectPtr<APlayerController> weak;
+    Host::Get().objects.SetWeak(weak, controller.get());
+    engineWorld.PlayerControllerList.Add(weak);
+    players.push_back(std::move(controller));
+}
+
+void World::AddTribe(const TribeSpec& spec) { tribes.push_back(spec); }
+
+AShooterPlayerController* World::AdminPlayer() {
+    if (admin == nullptr) {
+        AddPlayer({.id = 0, .eosId = u"admin", .characterName = u"Admin", .online = true});
+        admin = players.back().get();
+    }
+    return admin;
+}
+
+void World::Destroy(AActor* actor) {
+    const auto found = std::find(actors.begin(), actors.end(), actor);
+    if (found == actors.end()) return;
+    actors.erase(found);
+    Host::Get().events.Record({{"type", "destroyed"}, {"creature", actor->Key}});
+    Untrack(actor);
+    DeleteActor(actor);
+}
+
+APrimalDinoCharacter* World::FindDino(const std::string& key) const {
+    for (AActor* actor : actors)
+        if (actor->Key == key && actor->ClassPrivate == &Host::Get().classes.dino)
+            return static_cast<APrimalDinoCharacter*>(actor);
+    return nullptr;
+}
+
+std::vector<std::string> World::DinoKeys() const {
+    std::vector<std::string> keys;
+    for (AActor* actor : actors)
+        if (actor->ClassPrivate == &Host::Get().classes.dino) keys.push_back(actor->Key);
+    return keys;
+}
+
+std::vector<AShooterPlayerController*> World::OnlinePlayers() const {
+    std::vector<AShooterPlayerController*> online;
+    for (const auto& player : players) online.push_back(player.get());
+    return online;
+}
+
+const TribeSpec* World::FindTribe(int32_t id) const {
+    for (const TribeSpec& tribe : tribes)
+        if (tribe.id == id) return &tribe;
+    return nullptr;
+}
+
+}  // namespace standin
