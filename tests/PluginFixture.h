@@ -1,0 +1,45 @@
+// A fresh stand-in host and a freshly loaded plugin per test, with a real server folder on disk.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "standin/Host.h"
+#include "standin/PluginLibrary.h"
+
+class PluginFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The server folder's plugin config.json, written as given (any text, valid or not).
+    void WriteConfig(const std::string& text);
+    void WriteConfigJson(const nlohmann::json& document) { WriteConfig(document.dump()); }
+    void RemoveConfig();
+    std::filesystem::path ConfigPath() const;
+
+    standin::World& MakeWorld();
+    void LoadPlugin();
+    // Unloads the library; fails the test if it stays in the process.
+    void UnloadPlugin();
+
+    std::vector<nlohmann::json> Events(const std::string& type) const;
+    std::vector<std::string> Texts(const std::string& type) const;
+    std::vector<std::string> PostBodies() const;
+    // The "content" of every post, in order.
+    std::vector<std::string> PostedMessages() const;
+    std::vector<std::string> DestroyedKeys() const;
+    bool ConsoleCommandRegistered() const;
+    bool RconCommandRegistered() const;
+    bool BeginPlayHooked() const;
+
+    standin::Host& host = standin::Host::Get();
+    std::filesystem::path serverDir;
+    std::unique_ptr<standin::PluginLibrary> plugin;
+};
