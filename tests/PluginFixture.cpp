@@ -87,3 +87,13 @@ bool PluginFixture::RconCommandRegistered() const {
 }
 
 bool PluginFixture::BeginPlayHooked() const { return host.hooks.IsHooked(Game::BeginPlayName); }
+
+std::array<uint8_t, 12> CoherentPoints(int32_t level) {
+    std::array<uint8_t, 12> points{};
+    int32_t left = level - 1;
+    for (int stat : {0, 1, 3, 4, 7, 8, 9, 11}) {
+        points[stat] = static_cast<uint8_t>(std::min(left, 255));
+        left -= points[stat];
+    }
+    return points;
+}

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -12,6 +13,9 @@
 
 #include "standin/Host.h"
 #include "standin/PluginLibrary.h"
+
+// Level-up points on the counted stats that make a creature of this level coherent.
+std::array<uint8_t, 12> CoherentPoints(int32_t level);
 
 class PluginFixture : public ::testing::Test {
 protected:

@@ -1,0 +1,130 @@
+#include "audit/MemberLines.h"
+
+#include <fmt/format.h>
+
+#include <cstring>
+#include <string>
+
+#include "audit/Messages.h"
+#include "audit/TextConversion.h"
+#include "host/AsaApi.h"
+#include "host/Game.h"
+
+namespace {
+
+// StaticFindObject's outer for "any package".
+UObject* const AnyPackage = reinterpret_cast<UObject*>(static_cast<intptr_t>(-1));
+
+// A zero-filled block that the game fills as its tribe record. Only the three fields the plugin
+// knows are released; the block itself goes back to the engine allocator.
+class TribeRecord {
+public:
+    explicit TribeRecord(int32_t size) : size(size), block(EngineMalloc(size)) {
+        std::memset(block, 0, static_cast<size_t>(size));
+    }
+    ~TribeRecord() {
+        if (HoldsFields()) {
+            Game::MembersPlayerName(get()).~TArray();
+            Game::MembersPlayerDataId(get()).~TArray();
+        }
+        EngineFree(block);
+    }
+    TribeRecord(const TribeRecord&) = delete;
+    TribeRecord& operator=(const TribeRecord&) = delete;
+
+    FTribeData* get() const { return static_cast<FTribeData*>(block); }
+
+    // A block smaller than the game's record would let the game write past its end.
+    bool HoldsFields() const {
+        return Ends(&Game::TribeId(get())) && Ends(&Game::MembersPlayerName(get())) &&
+               Ends(&Game::MembersPlayerDataId(get()));
+    }
+
+private:
+    template <typename Field>
+    bool Ends(const Field* field) const {
+        const auto offset = reinterpret_cast<const char*>(field) - static_cast<const char*>(block);
+        return offset >= 0 && offset + static_cast<std::ptrdiff_t>(sizeof(Field)) <= size;
+    }
+
+    int32_t size;
+    void* block;
+};
+
+void AddLine(TArray<FString>& lines, const std::string& line) { lines.Emplace(line.c_str()); }
+
+void AddTribeLines(TArray<FString>& lines, AShooterGameMode* gameMode, int32_t tribeId) {
+    const int32_t size = TribeRecordSize();
+    if (size <= 0 || gameMode == nullptr) return;
+    TribeRecord record(size);
+    if (!record.HoldsFields()) return;
+    Game::GetOrLoadTribeData(gameMode, tribeId, record.get());
+    if (Game::TribeId(record.get()) != tribeId) return;
+    const TArray<FString>& names = Game::MembersPlayerName(record.get());
+    const TArray<uint32_t>& ids = Game::MembersPlayerDataId(record.get());
+    for (int32_t i = 0; i < names.Num(); ++i) {
+        if (ids.IsValidIndex(i)) {
+            const FString eosId = EosIdForPlayer(static_cast<int32_t>(ids[i]));
+            AddLine(lines, fmt::format(Messages::TribeMemberLine, ToAsciiText(names[i]),
+                                       ToAsciiText(eosId)));
+        } else {
+            AddLine(lines, fmt::format(Messages::TribeMemberWithoutIdLine, ToAsciiText(names[i])));
+        }
+    }
+}
+
+void AddOwnerLine(TArray<FString>& lines, int32_t playerId) {
+    const FString eosId = EosIdForPlayer(playerId);
+    AShooterPlayerController* player = AsaApi::GetApiUtils().FindPlayerByEosId(eosId);
+    const FString characterName = player != nullptr ? Game::PlayerCharacterName(player) : FString();
+    AddLine(lines, fmt::format(Messages::OwnerLine, ToUtf8Text(characterName), ToAsciiText(eosId)));
+}
+
+}  // namespace
+
+int32_t TribeRecordSize() {
+    static const int32_t size = [] {
+        UObject* scriptStruct = Game::StaticFindObject(nullptr, AnyPackage, u"ScriptStruct", true);
+        if (scriptStruct == nullptr) return 0;
+        UObject* tribeData = Game::StaticFindObject(reinterpret_cast<UClass*>(scriptStruct),
+                                                    AnyPackage, u"TribeData", true);
+        return tribeData != nullptr ? Game::PropertiesSize(tribeData) : 0;
+    }();
+    return size;
+}
+
+FString EosIdForPlayer(int32_t playerId) {
+    if (playerId == 0) return FString();
+    AShooterGameMode* gameMode = AsaApi::GetApiUtils().CurrentGameMode();
+    UWorld* world = AsaApi::GetApiUtils().CurrentWorld();
+    if (gameMode == nullptr || world == nullptr) return FString();
+    FString eosId = Game::SteamIdStringForPlayerId(gameMode, playerId);
+    if (!eosId.IsEmpty()) return eosId;
+    const auto wanted = static_cast<uint64_t>(static_cast<int64_t>(playerId));
+    for (const auto& weakController : Game::PlayerControllerList(world)) {
+        APlayerController* controller = weakController.Get();
+        if (controller == nullptr || Game::LinkedPlayerId(controller) != wanted) continue;
+        eosId = Game::UniqueNetIdAsString(controller);
+        break;
+    }
+    if (!eosId.IsEmpty()) Game::AddPlayerId(gameMode, playerId, eosId);
+    return eosId;
+}
+
+TArray<FString> TribeMemberLines(int32_t team) {
+    TArray<FString> lines;
+    if (team >= FirstTribeId)
+        AddTribeLines(lines, AsaApi::GetApiUtils().CurrentGameMode(), team);
+    else
+        AddOwnerLine(lines, team);
+    return lines;
+}
+
+FString JoinLines(const TArray<FString>& lines) {
+    FString joined;
+    for (int32_t i = 0; i < lines.Num(); ++i) {
+        if (i > 0) joined.AppendChars(u"\n", 1);
+        joined += lines[i];
+    }
+    return joined;
+}

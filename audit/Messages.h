@@ -1,0 +1,42 @@
+// Every text the audit sends or logs, in one place. Each "{}" is filled in order; "\n" is one
+// line feed; the asterisks, brackets, "#" and backticks are the chat service's markup.
+#pragma once
+
+namespace Messages {
+
+// Over-level destruction: name, level, team, location, members.
+inline constexpr char OverLevelLog[] =
+    "Destroyed dino({}) level {} from tribe {} at {}\nMembers: {}";
+inline constexpr char OverLevelPost[] =
+    "# Destroyed dino({}) level {} from tribe {} at {}\nMembers: {}";
+
+// Level warning: map, name, level, location (wild); map, name, level, team, location, members.
+inline constexpr char WildWarning[] = "[**{}**] Detected **wild** dino({}) level {} at {}";
+inline constexpr char TribeWarning[] =
+    "# [**{}**] Detected dino({}) level {} from tribe {} at {}\nMembers: {}";
+
+// Minimum level: map, name, level, team, location (and members when destroyed).
+inline constexpr char BelowMinimumDestroyed[] =
+    "# [**{}**] DELETED dino({}) level {} from tribe {} at {}\nMembers: {}";
+inline constexpr char BelowMinimumKept[] =
+    "# [**{}**] Detected dino({}) level {} from tribe {} at {}";
+
+// Stat limit: map, name, level, location, team, members.
+inline constexpr char OverStatLimitDestroyed[] =
+    "# [**{}**] Deleted **over stat limit** dino({}) level {} at {}. Tribe id: {}\nMembers:\n{}";
+
+// Incoherent level: map, name, level, location, members.
+inline constexpr char IncoherentDestroyed[] =
+    "# [**{}**] Deleted **incoherent** dino({}) level {} at {}\nMembers: {}";
+inline constexpr char IncoherentDetected[] =
+    "# [**{}**] Detected **incoherent** dino({}) level {} at {}\nMembers: {}";
+
+// Member lines: a single owner (character name, EOS id), a tribe member with an id (name, EOS
+// id), and a tribe member beyond the ids the game gave (name).
+inline constexpr char OwnerLine[] = "{} - EOS Id: {}";
+inline constexpr char TribeMemberLine[] = "{} - EOS id: {}";
+inline constexpr char TribeMemberWithoutIdLine[] = "{} - player id: ";
+
+inline constexpr char MemberFence[] = "```";
+
+}  // namespace Messages

@@ -1,0 +1,103 @@
+#include "audit/StatLimits.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "audit/Messages.h"
+#include "audit/Notifier.h"
+#include "audit/TextConversion.h"
+#include "host/Game.h"
+#include "plugin/Config.h"
+
+namespace {
+
+constexpr std::array<std::string_view, Game::StatCount> StatNames{"Health",
+                                                                  "Stamina",
+                                                                  "Torpidity",
+                                                                  "Oxygen",
+                                                                  "Food",
+                                                                  "Water",
+                                                                  "Temperature",
+                                                                  "Weight",
+                                                                  "MeleeDamageMultiplier",
+                                                                  "SpeedMultiplier",
+                                                                  "TemperatureFortitude",
+                                                                  "CraftingSpeedMultiplier"};
+
+bool SameIgnoringAsciiCase(std::string_view left, std::string_view right) {
+    return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    });
+}
+
+bool IsCounted(int stat) {
+    return std::find(CoherenceExcludedStats.begin(), CoherenceExcludedStats.end(), stat) ==
+           CoherenceExcludedStats.end();
+}
+
+// The body is made while the creature exists; the destruction comes before the post.
+void DestroyThenPost(APrimalDinoCharacter* dino, const std::string& message) {
+    const std::string body = WebhookBody(message);
+    Game::Destroy(dino);
+    PostWebhookBody(body);
+}
+
+}  // namespace
+
+bool IsLevelCoherent(UPrimalCharacterStatusComponent* status) {
+    const int32_t level = Game::CharacterLevel(status);
+    const uint8_t* points = Game::LevelUpPointsApplied(status);
+    const uint8_t* tamedPoints = Game::LevelUpPointsAppliedTamed(status);
+    const uint8_t* mutations = Game::MutationsAppliedTamed(status);
+    int32_t sum = 0;
+    for (int stat = 0; stat < Game::StatCount; ++stat)
+        if (IsCounted(stat)) sum += points[stat] + tamedPoints[stat] + mutations[stat];
+    // Widened, so the lowest level cannot overflow.
+    return sum == static_cast<int64_t>(level) - 1;
+}
+
+std::optional<int> StatIndexFromName(std::string_view key) {
+    for (int stat = 0; stat < Game::StatCount; ++stat)
+        if (SameIgnoringAsciiCase(key, StatNames[stat])) return stat;
+    return std::nullopt;
+}
+
+bool CheckIncoherentDino(APrimalDinoCharacter* dino, UPrimalCharacterStatusComponent* status,
+                         const AuditFacts& facts) {
+    if (IsLevelCoherent(status)) return false;
+    const bool destroy = ReadConfigKey(ConfigKeys::DestroyIncoherentDinos);
+    const CreatureTexts creature = DescribeCreature(dino);
+    const std::string members = ToUtf8Text(facts.memberBlock);
+    const std::string map = ToAsciiText(facts.mapName);
+    if (destroy) {
+        DestroyThenPost(dino, fmt::format(Messages::IncoherentDestroyed, map, creature.name,
+                                          facts.level, creature.location, members));
+    } else {
+        PostToWebhook(fmt::format(Messages::IncoherentDetected, map, creature.name, facts.level,
+                                  creature.location, members));
+    }
+    return true;
+}
+
+bool CheckStatValueLimits(APrimalDinoCharacter* dino, UPrimalCharacterStatusComponent* status,
+                          const AuditFacts& facts) {
+    if (!ReadConfigKey(ConfigKeys::DestroyDinosOverStatValue)) return false;
+    const nlohmann::json limits = ReadConfigKey(ConfigKeys::StatValueLimits);
+    const float* current = Game::CurrentStatusValues(status);
+    bool overLimit = false;
+    for (auto entry = limits.begin(); entry != limits.end() && !overLimit; ++entry) {
+        const std::optional<int> stat = StatIndexFromName(entry.key());
+        // Converted before an unknown key is skipped, so a wrong type is reported either way.
+        const auto limit = entry.value().get<float>();
+        overLimit = stat.has_value() && limit > 0 && current[*stat] >= limit;
+    }
+    if (!overLimit) return false;
+    const CreatureTexts creature = DescribeCreature(dino);
+    DestroyThenPost(dino, fmt::format(Messages::OverStatLimitDestroyed, ToAsciiText(facts.mapName),
+                                      creature.name, facts.level, creature.location, creature.team,
+                                      ToUtf8Text(facts.memberBlock)));
+    return true;
+}

@@ -1,0 +1,56 @@
+#include "audit/TextConversion.h"
+
+#include <string_view>
+
+#include "host/StringHelpers.h"
+
+namespace {
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+bool HasUnpairedSurrogate(std::u16string_view text) {
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (IsHighSurrogate(text[at]) && at + 1 < text.size() && IsLowSurrogate(text[at + 1]))
+            ++at;
+        else if (IsHighSurrogate(text[at]) || IsLowSurrogate(text[at]))
+            return true;
+    }
+    return false;
+}
+
+std::u16string ReplaceUnpairedSurrogates(std::u16string_view text) {
+    std::u16string repaired(text);
+    for (size_t at = 0; at < repaired.size(); ++at) {
+        if (IsHighSurrogate(repaired[at]) && at + 1 < repaired.size() &&
+            IsLowSurrogate(repaired[at + 1]))
+            ++at;
+        else if (IsHighSurrogate(repaired[at]) || IsLowSurrogate(repaired[at]))
+            repaired[at] = u'\uFFFD';
+    }
+    return repaired;
+}
+
+}  // namespace
+
+std::string ToAsciiText(const FString& text) {
+    std::string ascii;
+    ascii.reserve(static_cast<size_t>(text.Len()));
+    for (const char16_t unit : text.View()) ascii += unit <= 0x7F ? static_cast<char>(unit) : '?';
+    return ascii;
+}
+
+std::string ToUtf8Text(const FString& text) {
+    if (text.IsEmpty()) return {};
+    std::u16string_view units = text.View();
+    std::u16string repaired;
+    if (HasUnpairedSurrogate(units)) {
+        repaired = ReplaceUnpairedSurrogates(units);
+        units = repaired;
+    }
+    const auto length = static_cast<int32_t>(units.size());
+    const int32_t size = UE::Core::Private::GetConvertedLength(units.data(), length);
+    std::string utf8(static_cast<size_t>(size), '\0');
+    UE::Core::Private::Convert(utf8.data(), size, units.data(), length);
+    return utf8;
+}
