@@ -1,0 +1,143 @@
+#include "standin/server/Server.h"
+
+#include <spdlog/sinks/basic_file_sink.h>
+#include <spdlog/sinks/stdout_color_sinks.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "standin/Host.h"
+#include "standin/HttpRequests.h"
+#include "standin/PluginLibrary.h"
+#include "standin/RecordingSink.h"
+#include "standin/server/ChatListener.h"
+#include "standin/server/ConsoleInput.h"
+#include "standin/server/EventLog.h"
+#include "standin/server/GameLoop.h"
+#include "standin/server/RconServer.h"
+#include "standin/server/Summary.h"
+#include "standin/server/WorldFile.h"
+#include "standin/server/WorldSchedule.h"
+
+namespace fs = std::filesystem;
+
+namespace standin {
+namespace {
+
+GameLoop* signalledLoop = nullptr;
+
+void StopOnSignal(int) {
+    if (signalledLoop != nullptr) signalledLoop->RequestStop();
+}
+
+void HandleStopSignals(GameLoop* loop) {
+    signalledLoop = loop;
+    struct sigaction action {};
+    action.sa_handler = loop != nullptr ? &StopOnSignal : SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+std::vector<spdlog::sink_ptr> MakeLogSinks(const fs::path& serverDir) {
+    const fs::path logFile = serverDir / "ArkApi" / "Logs" / "TameWarden.log";
+    fs::create_directories(logFile.parent_path());
+    return {std::make_shared<RecordingSink>(),
+            std::make_shared<spdlog::sinks::stdout_color_sink_mt>(),
+            std::make_shared<spdlog::sinks::basic_file_sink_mt>(logFile.string())};
+}
+
+std::string Trimmed(const std::string& line) {
+    const auto start = line.find_first_not_of(" \t");
+    if (start == std::string::npos) return {};
+    return line.substr(start, line.find_last_not_of(" \t") - start + 1);
+}
+
+void RunConsoleLine(const std::string& line, AShooterPlayerController* admin) {
+    if (Trimmed(line).empty()) return;
+    if (Host::Get().commands.ExecuteConsole(line, admin)) return;
+    Host::Get().events.Record({{"type", "unknownCommand"}, {"channel", "console"}, {"line", line}});
+    std::printf("\x1b[31mUnknown command: %s\x1b[0m\n", Trimmed(line).c_str());
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int RunServer(const ServerOptions& options) {
+    const fs::path serverDir = fs::absolute(options.serverDir);
+    const fs::path pluginPath = serverDir / "ArkApi" / "Plugins" / "TameWarden" / "TameWarden.so";
+    // Everything that can refuse the start is checked before the plugin is loaded.
+    const WorldFile worldFile = options.worldFile ? LoadWorldFile(*options.worldFile) : WorldFile{};
+    if (!fs::is_regular_file(pluginPath))
+        throw std::runtime_error("no plugin library at " + pluginPath.string());
+    EventLog eventLog(options.eventsFile.value_or(""));
+
+    Host& host = Host::Get();
+    host.currentDir = serverDir.string();
+    host.printReplies = true;
+    host.logSinks = MakeLogSinks(serverDir);
+    host.events.SetListener([&eventLog](const nlohmann::json& event) { eventLog.Write(event); });
+    host.world = BuildWorld(worldFile);
+    AShooterPlayerController* admin = host.world->AdminPlayer();
+    const size_t creaturesAtLoad = host.world->DinoKeys().size();
+
+    std::unique_ptr<ChatListener> chat;
+    if (options.webhookListenPort) {
+        chat = std::make_unique<
+            ChatListener>(*options.webhookListenPort, [&host](const std::string& path,
+                                                              const std::string& content) {
+            host.events.Record({{"type", "chatReceived"}, {"path", path}, {"content", content}});
+        });
+        std::printf("Chat stand-in listening on 127.0.0.1:%d\n", chat->Port());
+    }
+    GameLoop loop(options.tickRate, [&eventLog] { return eventLog.SecondsSinceStart(); });
+    std::unique_ptr<RconServer> rcon;
+    if (options.rconPort) {
+        rcon = std::make_unique<RconServer>(loop, options.rconPassword, *options.rconPort);
+        std::printf("RCON listening on 127.0.0.1:%d\n", rcon->Port());
+    }
+    std::fflush(stdout);
+    HandleStopSignals(&loop);
+
+    eventLog.StartClock();
+    auto plugin = std::make_unique<PluginLibrary>(pluginPath.string());
+    host.events.Record({{"type", "loaded"}, {"path", pluginPath.string()}});
+
+    ConsoleInput console(
+        STDIN_FILENO,
+        [&](const std::string& line) {
+            if (Trimmed(line) == "quit")
+                loop.RequestStop();
+            else
+                loop.Post([line, admin] { RunConsoleLine(line, admin); });
+        },
+        [&] {
+            if (!options.seconds) loop.RequestStop();
+        });
+    WorldSchedule schedule(worldFile);
+    loop.Run(options.seconds,
+             [&](double secondsSinceLoad) { schedule.Advance(*host.world, secondsSinceLoad); });
+
+    console.Stop();
+    if (rcon) rcon->Stop();
+    // The posts' completions are the plugin's code: they must be done before it is unloaded.
+    StopRequests();
+    const bool unloaded = plugin->Unload();
+    plugin.reset();
+    host.events.Record({{"type", "unloaded"}, {"gone", unloaded}});
+    HandleStopSignals(nullptr);
+    if (chat) chat->Stop();
+
+    std::printf("\n%s", Summary(creaturesAtLoad, host.events.All()).c_str());
+    std::fflush(stdout);
+    host.events.SetListener(nullptr);
+    host.world.reset();
+    host.logSinks.clear();
+    eventLog.Flush();
+    return 0;
+}
+
+}  // namespace standin

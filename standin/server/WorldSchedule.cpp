@@ -1,0 +1,35 @@
+#include "standin/server/WorldSchedule.h"
+
+#include <algorithm>
+
+#include "standin/Host.h"
+
+namespace standin {
+
+WorldSchedule::WorldSchedule(const WorldFile& file) {
+    for (const ScheduledDino& creature : file.creatures) {
+        if (creature.beginPlayAt) actions.push_back({*creature.beginPlayAt, true, creature.spec});
+        if (creature.destroyAt) actions.push_back({*creature.destroyAt, false, creature.spec});
+    }
+    std::stable_sort(actions.begin(), actions.end(), [](const Action& left, const Action& right) {
+        if (left.at != right.at) return left.at < right.at;
+        return left.spawn && !right.spawn;
+    });
+}
+
+void WorldSchedule::Advance(World& world, double secondsSinceLoad) {
+    for (; next < actions.size() && actions[next].at <= secondsSinceLoad; ++next) {
+        const Action& action = actions[next];
+        if (action.spawn) {
+            world.SpawnDino(action.spec);
+            continue;
+        }
+        // The plugin may have destroyed it already; then there is nothing left to remove.
+        if (APrimalDinoCharacter* dino = world.FindDino(action.spec.key)) {
+            Host::Get().events.Record({{"type", "despawn"}, {"creature", action.spec.key}});
+            world.Destroy(dino);
+        }
+    }
+}
+
+}  // namespace standin
