@@ -1,6 +1,9 @@
 #include "plugin/BeginPlayHook.h"
 
+#include <exception>
+
 #include "audit/CheckDino.h"
+#include "plugin/Logger.h"
 
 Game::BeginPlayFunction* UnhookedBeginPlay = nullptr;
 
@@ -9,7 +12,13 @@ Tools::Timer& TheTimer() {
     return timer;
 }
 
+// The game called this instead of its BeginPlay: nothing may leave it. A Timer that cannot be
+// created (the host refused its update callback) is tried again at the next creature.
 void BeginPlayHook(APrimalDinoCharacter* dino) {
     UnhookedBeginPlay(dino);
-    TheTimer().Enqueue(&CheckDino, Game::MakeWeak(dino));
+    try {
+        TheTimer().Enqueue(&CheckDino, Game::MakeWeak(dino));
+    } catch (const std::exception& error) {
+        PluginLogger()->critical("Failed to queue a creature check! \n {}", error.what());
+    }
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 
 #include "standin/Engine.h"
 #include "standin/Host.h"
@@ -66,6 +67,8 @@ void Commands::RegisterRconCommand(const FString& name,
 }
 
 void Commands::RegisterUpdateCallback(const FString& id, const AsaApi::UpdateCallback& callback) {
+    if (refuseUpdateCallbacks)
+        throw std::runtime_error("update callback " + ToUtf8(id) + " refused");
     updateCallbacks.emplace_back(ToUtf8(id), callback);
     Host::Get().events.Record({{"type", "updateCallbackRegistered"}, {"name", ToUtf8(id)}});
 }
@@ -129,6 +132,7 @@ void Commands::Clear() {
     consoleCommands.clear();
     rconCommands.clear();
     updateCallbacks.clear();
+    refuseUpdateCallbacks = false;
 }
 
 }  // namespace standin

@@ -32,6 +32,9 @@ public:
     size_t UpdateCallbackCount() const { return updateCallbacks.size(); }
     void Clear();
 
+    // When set, RegisterUpdateCallback throws, as a host that refuses the registration may.
+    bool refuseUpdateCallbacks = false;
+
 private:
     template <typename Callback>
     using Named = std::vector<std::pair<std::string, Callback>>;

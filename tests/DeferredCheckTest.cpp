@@ -126,6 +126,22 @@ TEST_F(DeferredCheckTest, WrongTypedKeyStallsTheQueueUntilAReloadDrainsIt) {
     EXPECT_THAT(DestroyedKeys(), ElementsAre("first", "second", "third"));
 }
 
+TEST_F(DeferredCheckTest, RefusedUpdateCallbackLeavesNoTimerAndTheNextCreatureTriesAgain) {
+    WriteConfig(R"({"DestroyDinosOverLevel": 10})");
+    LoadPlugin();
+    host.commands.refuseUpdateCallbacks = true;
+    host.world->SpawnDino({.key = "unqueued", .level = 20});
+    EXPECT_EQ(Events("beginPlay").size(), 1u);  // the game's BeginPlay still ran
+    EXPECT_THAT(Texts("log"), ElementsAre("Failed to queue a creature check! \n update callback "
+                                          "TWD.HelperTimer.Update refused"));
+    EXPECT_THAT(Events("uncaught"), IsEmpty());
+    host.commands.refuseUpdateCallbacks = false;
+    host.world->SpawnDino({.key = "queued", .level = 20});
+    EXPECT_TRUE(host.commands.HasUpdateCallback(UpdateId));
+    ASSERT_TRUE(TickUntil([&] { return !DestroyedKeys().empty(); }));
+    EXPECT_THAT(DestroyedKeys(), ElementsAre("queued"));
+}
+
 TEST_F(DeferredCheckTest, AChangedFailureIsLoggedAgain) {
     WriteConfig(R"({"MinDinoLevel": "five"})");
     LoadPlugin();
