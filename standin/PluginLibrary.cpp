@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "standin/HttpRequests.h"
+
 namespace standin {
 
 PluginLibrary::PluginLibrary(const std::string& libraryPath) : path(libraryPath) {
@@ -24,6 +26,7 @@ int PluginLibrary::CallEntry(unsigned reason) const {
 
 bool PluginLibrary::Unload() {
     if (handle == nullptr) return true;
+    StopRequests();  // the completions it holds are code of this library
     dlclose(handle);
     handle = nullptr;
     void* still = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD);
