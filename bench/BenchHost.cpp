@@ -1,0 +1,44 @@
+#include "bench/BenchHost.h"
+
+#include <stdexcept>
+
+#include "host/Game.h"
+#include "plugin/Config.h"
+#include "plugin/Logger.h"
+#include "plugin/Plugin.h"
+#include "standin/Host.h"
+#include "standin/WorldGenerator.h"
+
+namespace {
+
+TWeakObjectPtr<APrimalDinoCharacter> FirstCreatureOfTeam(bool (*wanted)(int32_t team)) {
+    for (AActor* actor : standin::Host::Get().world->Actors()) {
+        auto* dino = static_cast<APrimalDinoCharacter*>(actor);
+        if (wanted(dino->TargetingTeam)) return Game::MakeWeak(dino);
+    }
+    throw std::logic_error("the generated world has no such creature");
+}
+
+}  // namespace
+
+standin::World& InstallGeneratedWorld(size_t creatureCount) {
+    standin::Host& host = standin::Host::Get();
+    host.world.reset();  // the old world's objects leave the table before the new one's enter
+    host.world = standin::BuildGeneratedWorld(standin::GenerateWorld(creatureCount));
+    return *host.world;
+}
+
+void PrepareInProcessPlugin() {
+    PluginName = "TameWarden";
+    InitLogger(PluginLogger());
+    Config = nlohmann::json::object();
+}
+
+TWeakObjectPtr<APrimalDinoCharacter> FirstWildCreature() {
+    return FirstCreatureOfTeam([](int32_t team) { return team <= standin::GeneratedLastWildTeam; });
+}
+
+TWeakObjectPtr<APrimalDinoCharacter> FirstCreatureOfLargestTribe() {
+    // The generator gives its first tribe the most members.
+    return FirstCreatureOfTeam([](int32_t team) { return team == standin::GeneratedFirstTribeId; });
+}
