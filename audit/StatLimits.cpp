@@ -13,18 +13,7 @@
 
 namespace {
 
-constexpr std::array<std::string_view, Game::StatCount> StatNames{"Health",
-                                                                  "Stamina",
-                                                                  "Torpidity",
-                                                                  "Oxygen",
-                                                                  "Food",
-                                                                  "Water",
-                                                                  "Temperature",
-                                                                  "Weight",
-                                                                  "MeleeDamageMultiplier",
-                                                                  "SpeedMultiplier",
-                                                                  "TemperatureFortitude",
-                                                                  "CraftingSpeedMultiplier"};
+static_assert(ConfigKeys::StatNames.size() == Game::StatCount);
 
 bool SameIgnoringAsciiCase(std::string_view left, std::string_view right) {
     return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
@@ -61,7 +50,7 @@ bool IsLevelCoherent(UPrimalCharacterStatusComponent* status) {
 
 std::optional<int> StatIndexFromName(std::string_view key) {
     for (int stat = 0; stat < Game::StatCount; ++stat)
-        if (SameIgnoringAsciiCase(key, StatNames[stat])) return stat;
+        if (SameIgnoringAsciiCase(key, ConfigKeys::StatNames[stat])) return stat;
     return std::nullopt;
 }
 

@@ -5,7 +5,9 @@ namespace {
 
 template <typename T>
 KeyDescription Describe(const Key<T>& key, KeyType type) {
-    return {key.name, type, nlohmann::json(key.fallback)};
+    return {key.name, type, nlohmann::json(key.fallback), [&key](const nlohmann::json& document) {
+                (void)document.value(key.name, key.fallback);
+            }};
 }
 
 }  // namespace

@@ -2,9 +2,12 @@
 // the document at the moment it needs it; the checker describes the same table to operators.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ConfigKeys {
@@ -33,9 +36,26 @@ struct KeyDescription {
     std::string name;
     KeyType type;
     nlohmann::json fallback;
+    // The plugin's typed read of this key on a document: throws the library's error exactly when
+    // the plugin's read would.
+    std::function<void(const nlohmann::json& document)> readFrom;
 };
 
 // Every key, in the order of the table above.
 const std::vector<KeyDescription>& AllKeys();
+
+// The members "StatValueLimits" may name, in the engine's stat order (index = stat).
+inline constexpr std::array<std::string_view, 12> StatNames{"Health",
+                                                            "Stamina",
+                                                            "Torpidity",
+                                                            "Oxygen",
+                                                            "Food",
+                                                            "Water",
+                                                            "Temperature",
+                                                            "Weight",
+                                                            "MeleeDamageMultiplier",
+                                                            "SpeedMultiplier",
+                                                            "TemperatureFortitude",
+                                                            "CraftingSpeedMultiplier"};
 
 }  // namespace ConfigKeys

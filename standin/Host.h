@@ -33,6 +33,7 @@ struct Host {
     std::string currentDir = ".";
     std::vector<spdlog::sink_ptr> logSinks;
     bool printReplies = false;  // also show console replies on the terminal
+    bool sendRequests = true;   // false: posts are recorded but never sent (a dry run)
 
     // Back to a fresh host: no world, no registrations, no events; the sinks are kept.
     void Reset();

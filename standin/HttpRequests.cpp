@@ -252,6 +252,10 @@ bool Requests::CreatePostRequest(const std::string& url, const Completion& compl
     // The game thread calls this: nothing may escape or wait here.
     try {
         standin::Host::Get().events.Record({{"type", "post"}, {"url", url}, {"body", body}});
+        if (!standin::Host::Get().sendRequests) {
+            standin::Complete(completion, false, {});
+            return false;
+        }
         standin::PostRequest request{url, body, contentType, headerLines, completion};
         if (standin::Pool().Submit(request)) return true;
     } catch (const std::exception& error) {

@@ -1,0 +1,30 @@
+// Reading a config.json the way the plugin does, so the checker sees exactly the document the
+// plugin would get.
+#pragma once
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <stdexcept>
+#include <string>
+
+namespace checker {
+
+// The file cannot be opened or is not well-formed JSON; what() says which, with the library's
+// parse error (number, line and column) for the latter.
+class ConfigUnreadable : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+struct ConfigFile {
+    nlohmann::json document;
+    // Text after the first JSON value, which the plugin neither reads nor rejects.
+    std::optional<std::string> trailingText;
+    int trailingLine = 0, trailingColumn = 0;
+};
+
+// One stream extraction, as the plugin's ReadConfig does. Throws ConfigUnreadable.
+ConfigFile ReadConfigFile(const std::filesystem::path& path);
+
+}  // namespace checker

@@ -1,0 +1,364 @@
+#include "checker/ConfigProblems.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <limits>
+#include <map>
+#include <optional>
+
+#include "checker/NearestName.h"
+#include "plugin/ConfigKeys.h"
+
+namespace checker {
+namespace {
+
+using nlohmann::json;
+
+constexpr const char* StallEffect =
+    "the check stops there and what it already did stands; at load the sweep stops at the first "
+    "such creature and the load fails (\"Failed to load TameWarden!\", and \"tmwd.reload\" is not "
+    "registered); creatures that begin play later wait behind it in the deferred queue "
+    "(\"Deferred creature check failed, checks wait until it passes!\")";
+
+// When the plugin reads each key in a creature check; a wrong type shows only then.
+const std::map<std::string, std::string>& WhenRead() {
+    static const std::map<std::string, std::string> when = {
+        {"WhitelistedDinos", "first thing in every creature check"},
+        {"DestroyDinosOverLevel", "in the check of every creature that is not exempt"},
+        {"EnableLevelWarning", "in the check of every creature not destroyed for its level"},
+        {"LevelWarningThreshold",
+         "in the check of every creature not destroyed for its level, while the warning is on"},
+        {"MinDinoLevel",
+         "in the check of every creature neither destroyed for its level nor warned about"},
+        {"AutoDestroyDinosBelowMinLevel",
+         "in the check of every creature at or below \"MinDinoLevel\""},
+        {"DestroyIncoherentDinos",
+         "in the check of every creature whose level disagrees with its level-up points"},
+        {"DestroyDinosOverStatValue",
+         "in the check of every creature that passed the level and coherence rules"},
+        {"StatValueLimits", "when a creature reaches the stat limits"},
+        {"LevelWarningWebhook",
+         "at every post (for an over-level creature before it is destroyed, so it stays)"},
+    };
+    return when;
+}
+
+std::string ExpectedWords(ConfigKeys::KeyType type) {
+    switch (type) {
+        case ConfigKeys::KeyType::Number:
+            return "a number (read as a 32-bit integer)";
+        case ConfigKeys::KeyType::Boolean:
+            return "true or false";
+        case ConfigKeys::KeyType::String:
+            return "a string";
+        case ConfigKeys::KeyType::ArrayOfStrings:
+            return "an array of strings";
+        case ConfigKeys::KeyType::Object:
+            return "an object";
+    }
+    return "";
+}
+
+std::string Shown(const json& value) {
+    std::string text = value.dump();
+    if (text.size() > 60) text = text.substr(0, 57) + "...";
+    return text + " (" + value.type_name() + ")";
+}
+
+std::string TypeErrorEffect(const std::string& key, const std::string& error) {
+    return fmt::format("type error \"{}\" {}: {}", error, WhenRead().at(key), StallEffect);
+}
+
+// The value the plugin reads for a key of the right type; none when the read would throw.
+template <typename T>
+std::optional<T> Effective(const json& document, const ConfigKeys::Key<T>& key) {
+    try {
+        return document.value(key.name, key.fallback);
+    } catch (const json::exception&) {
+        return std::nullopt;
+    }
+}
+
+std::vector<std::string_view> KnownKeyNames() {
+    std::vector<std::string_view> names;
+    for (const auto& key : ConfigKeys::AllKeys()) names.push_back(key.name);
+    return names;
+}
+
+std::vector<std::string_view> StatNameList() {
+    return {ConfigKeys::StatNames.begin(), ConfigKeys::StatNames.end()};
+}
+
+class Checks {
+public:
+    explicit Checks(const json& document) : document(document) {}
+
+    std::vector<Problem> Run(const ConfigFile& config) {
+        if (config.trailingText) TrailingText(config);
+        if (!document.is_object()) {
+            TopLevelNotObject();
+            return std::move(problems);
+        }
+        UnknownKeys();
+        KeyTypes();
+        Whitelist();
+        StatLimits();
+        Webhook();
+        Thresholds();
+        return std::move(problems);
+    }
+
+private:
+    void Add(std::string key, std::string found, std::string expected, std::string effect) {
+        problems.push_back(
+            {std::move(key), std::move(found), std::move(expected), std::move(effect)});
+    }
+
+    void TrailingText(const ConfigFile& config) {
+        std::string text = *config.trailingText;
+        if (text.size() > 40) text = text.substr(0, 37) + "...";
+        Add("(trailing text)",
+            fmt::format("text after the first JSON value at line {}, column {}: {}",
+                        config.trailingLine, config.trailingColumn, json(text).dump()),
+            "nothing after the configuration object",
+            "ignored: the plugin reads the first value only, so nothing written there applies");
+    }
+
+    void TopLevelNotObject() {
+        std::string error;
+        try {
+            ConfigKeys::AllKeys().front().readFrom(document);
+        } catch (const json::exception& caught) {
+            error = caught.what();
+        }
+        Add("(top level)", Shown(document), "an object holding the keys",
+            fmt::format("the plugin loads the file, but every creature check fails at its first "
+                        "key read with \"{}\": every check fails; {}",
+                        error, StallEffect));
+    }
+
+    void UnknownKeys() {
+        for (const auto& [name, value] : document.items()) {
+            const auto& keys = ConfigKeys::AllKeys();
+            if (std::any_of(keys.begin(), keys.end(),
+                            [&](const auto& key) { return key.name == name; }))
+                continue;
+            const std::optional<std::string> nearest = NearestName(name, KnownKeyNames());
+            if (!nearest) {
+                Add(name, Shown(value), "one of the ten keys", "ignored by the plugin");
+                continue;
+            }
+            const auto known = std::find_if(keys.begin(), keys.end(),
+                                            [&](const auto& key) { return key.name == *nearest; });
+            const bool present = document.contains(*nearest);
+            Add(name, Shown(value), fmt::format("\"{}\" (the nearest key)", *nearest),
+                present
+                    ? fmt::format("ignored by the plugin; \"{}\" is also set and applies", *nearest)
+                    : fmt::format("ignored by the plugin; \"{}\" is absent, so its default {} "
+                                  "applies meanwhile",
+                                  *nearest, known->fallback.dump()));
+        }
+    }
+
+    void KeyTypes() {
+        for (const auto& key : ConfigKeys::AllKeys()) {
+            const auto found = document.find(key.name);
+            if (found == document.end()) continue;
+            // The whitelist's entries and the limits are examined one by one below.
+            if (key.name == ConfigKeys::WhitelistedDinos.name && found->is_array()) continue;
+            if (key.name == ConfigKeys::StatValueLimits.name) continue;
+            try {
+                key.readFrom(document);
+            } catch (const json::exception& error) {
+                Add(key.name, Shown(*found), ExpectedWords(key.type),
+                    TypeErrorEffect(key.name, error.what()));
+                continue;
+            }
+            if (key.type == ConfigKeys::KeyType::Number) LossyNumber(key.name, *found);
+        }
+    }
+
+    // Numbers are read as 32-bit integers: a fraction is cut off, a boolean becomes 1 or 0.
+    void LossyNumber(const std::string& name, const json& value) {
+        const std::string expected = "a whole number";
+        if (value.is_boolean()) {
+            Add(name, Shown(value), expected, fmt::format("read as {}", value.get<bool>() ? 1 : 0));
+            return;
+        }
+        const double number = value.get<double>();
+        if (number < std::numeric_limits<int32_t>::min() ||
+            number > std::numeric_limits<int32_t>::max()) {
+            Add(name, Shown(value), "a whole number from -2147483648 to 2147483647",
+                "out of the 32-bit range: the plugin reads some other number");
+            return;
+        }
+        if (value.is_number_float() && std::trunc(number) != number)
+            Add(name, Shown(value), expected,
+                fmt::format("read as {} (the fraction is cut off)",
+                            static_cast<int32_t>(std::trunc(number))));
+    }
+
+    void Whitelist() {
+        const auto found = document.find(ConfigKeys::WhitelistedDinos.name);
+        if (found == document.end() || !found->is_array()) return;
+        for (size_t index = 0; index < found->size(); ++index) {
+            const json& entry = (*found)[index];
+            if (entry.is_string()) continue;
+            Add(fmt::format("WhitelistedDinos[{}]", index), Shown(entry), "a string",
+                TypeErrorEffect("WhitelistedDinos",
+                                fmt::format("[json.exception.type_error.302] type must be string, "
+                                            "but is {}",
+                                            entry.type_name())));
+        }
+    }
+
+    // The plugin's walk of the limits: the member's name, then its value as a float.
+    static std::optional<std::string> WalkError(const json& limits) {
+        try {
+            for (auto entry = limits.begin(); entry != limits.end(); ++entry) {
+                (void)entry.key();
+                (void)entry.value().get<float>();
+            }
+        } catch (const json::exception& error) {
+            return error.what();
+        }
+        return std::nullopt;
+    }
+
+    void StatLimits() {
+        const std::string name = ConfigKeys::StatValueLimits.name;
+        const bool ruleOn = Effective(document, ConfigKeys::DestroyDinosOverStatValue) == true;
+        const auto found = document.find(name);
+        if (found == document.end()) {
+            if (ruleOn)
+                Add(name, "absent", "an object with at least one limit",
+                    "\"DestroyDinosOverStatValue\" is on but no limit is set: the rule never acts");
+            return;
+        }
+        const std::string onlyWhenOn =
+            ruleOn ? "" : " (once \"DestroyDinosOverStatValue\" is on; it is off now)";
+        if (!found->is_object()) {
+            const std::optional<std::string> error = WalkError(*found);
+            Add(name, Shown(*found), "an object: stat name to number",
+                error ? TypeErrorEffect(name, *error) + onlyWhenOn
+                      : "limits nothing: the walk over it finds no member");
+            return;
+        }
+        if (found->empty() && ruleOn)
+            Add(name, "{} (no limit)", "at least one limit",
+                "\"DestroyDinosOverStatValue\" is on but no limit is set: the rule never acts");
+        if (!found->empty() && !ruleOn)
+            Add(name, fmt::format("{} limit(s)", found->size()),
+                "\"DestroyDinosOverStatValue\": true",
+                "the limits are never read while \"DestroyDinosOverStatValue\" is off: no creature "
+                "is destroyed for its stats");
+        for (const auto& [stat, limit] : found->items()) StatLimit(stat, limit, onlyWhenOn);
+    }
+
+    void StatLimit(const std::string& stat, const json& limit, const std::string& onlyWhenOn) {
+        const std::string key = ConfigKeys::StatValueLimits.name + std::string(".") + stat;
+        const auto exact =
+            std::find(ConfigKeys::StatNames.begin(), ConfigKeys::StatNames.end(), stat);
+        if (exact == ConfigKeys::StatNames.end()) {
+            const auto sameIgnoringCase = std::find_if(
+                ConfigKeys::StatNames.begin(), ConfigKeys::StatNames.end(),
+                [&](std::string_view known) {
+                    return EditDistance(known, stat) == 0 && known.size() == stat.size();
+                });
+            if (sameIgnoringCase != ConfigKeys::StatNames.end()) {
+                Add(key, fmt::format("\"{}\"", stat), fmt::format("\"{}\"", *sameIgnoringCase),
+                    fmt::format("works: the plugin matches stat names with case ignored, so this "
+                                "limits {}; write it as \"{}\"",
+                                *sameIgnoringCase, *sameIgnoringCase));
+            } else {
+                const std::optional<std::string> nearest = NearestName(stat, StatNameList());
+                Add(key, fmt::format("\"{}\"", stat),
+                    nearest ? fmt::format("\"{}\" (the nearest stat name)", *nearest)
+                            : "one of the twelve stat names",
+                    "skipped: no stat has this name, so it limits nothing (its value is still "
+                    "read as a number)");
+            }
+        }
+        try {
+            const float value = limit.get<float>();
+            if (limit.is_boolean())
+                Add(key, Shown(limit), "a number above 0",
+                    fmt::format("read as {}", value > 0 ? 1 : 0) +
+                        (value > 0 ? "" : ": a limit of 0 never acts"));
+            else if (value <= 0)
+                Add(key, Shown(limit), "a number above 0",
+                    "never acts: a limit of 0 or less is ignored");
+        } catch (const json::exception& error) {
+            Add(key, Shown(limit), "a number",
+                TypeErrorEffect(ConfigKeys::StatValueLimits.name, error.what()) + onlyWhenOn);
+        }
+    }
+
+    void Webhook() {
+        const std::optional<std::string> url = Effective(document, ConfigKeys::LevelWarningWebhook);
+        if (!url) return;  // a wrong type is reported with the other types
+        const std::string name = ConfigKeys::LevelWarningWebhook.name;
+        const std::string found = document.contains(name) ? json(*url).dump() : "absent (\"\")";
+        if (url->empty()) {
+            Add(name, found, "an http:// or https:// URL",
+                "every post fails: nothing reaches the chat (creatures are still destroyed)");
+            return;
+        }
+        std::string lower = *url;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](unsigned char c) { return std::tolower(c); });
+        const size_t schemeEnd = lower.starts_with("http://")    ? 7
+                                 : lower.starts_with("https://") ? 8
+                                                                 : 0;
+        const bool hasSpace = std::any_of(url->begin(), url->end(), [](unsigned char c) {
+            return std::isspace(c) || std::iscntrl(c);
+        });
+        const bool hasHost = schemeEnd != 0 && url->size() > schemeEnd && (*url)[schemeEnd] != '/';
+        if (schemeEnd == 0 || hasSpace || !hasHost)
+            Add(name, found, "an http:// or https:// URL with a host",
+                "every post fails: nothing reaches the chat (creatures are still destroyed)");
+    }
+
+    void Thresholds() {
+        const auto overLevel = Effective(document, ConfigKeys::DestroyDinosOverLevel);
+        const auto warningOn = Effective(document, ConfigKeys::EnableLevelWarning);
+        const auto warningLevel = Effective(document, ConfigKeys::LevelWarningThreshold);
+        const auto minimum = Effective(document, ConfigKeys::MinDinoLevel);
+        const auto autoDestroy = Effective(document, ConfigKeys::AutoDestroyDinosBelowMinLevel);
+        const bool overLevelOn = overLevel && *overLevel != -1;
+        if (overLevelOn && *overLevel <= 1)
+            Add(ConfigKeys::DestroyDinosOverLevel.name, std::to_string(*overLevel),
+                "-1 (off) or a level above 1",
+                "destroys every creature that is not exempt: every level is at or above it");
+        if (warningOn == true && warningLevel && *warningLevel <= 1)
+            Add(ConfigKeys::LevelWarningThreshold.name, std::to_string(*warningLevel),
+                "a level above 1",
+                "reports every creature that is not exempt and not destroyed for its level");
+        if (warningOn == true && warningLevel && overLevelOn && *overLevel > 1 &&
+            *warningLevel >= *overLevel)
+            Add(ConfigKeys::LevelWarningThreshold.name, std::to_string(*warningLevel),
+                fmt::format("a level below \"DestroyDinosOverLevel\" ({})", *overLevel),
+                "never reports: a creature at that level is destroyed first");
+        if (minimum && overLevelOn && *overLevel > 1 && *minimum >= *overLevel)
+            Add(ConfigKeys::MinDinoLevel.name, std::to_string(*minimum),
+                fmt::format("a level below \"DestroyDinosOverLevel\" ({})", *overLevel),
+                fmt::format(
+                    "acts on every creature that is not exempt: those at or above {} are "
+                    "destroyed for their level, every other one is at or below {} and is {}",
+                    *overLevel, *minimum, autoDestroy == true ? "destroyed" : "reported"));
+    }
+
+    const json& document;
+    std::vector<Problem> problems;
+};
+
+}  // namespace
+
+std::vector<Problem> CheckConfig(const ConfigFile& config) {
+    return Checks(config.document).Run(config);
+}
+
+}  // namespace checker

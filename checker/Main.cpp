@@ -1,0 +1,94 @@
+// tamewarden-check: checks a TameWarden config.json and, with --world, shows what the audit would
+// do to that world without sending anything.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "checker/ConfigFile.h"
+#include "checker/ConfigProblems.h"
+#include "checker/DryRun.h"
+#include "checker/Report.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* Usage =
+    "usage: tamewarden-check CONFIG [--world WORLD] [--plugin LIBRARY] [--json]\n"
+    "  CONFIG            the plugin's config.json\n"
+    "  --world WORLD     also run the audit on a stand-in world file, sending nothing\n"
+    "  --plugin LIBRARY  the TameWarden.so to run (default: the installed or built one)\n"
+    "  --json            print a machine-readable report\n"
+    "exit status: 0 clean, 1 problems found, 2 file cannot be read or parsed\n";
+
+struct Options {
+    std::string config;
+    std::optional<std::string> world;
+    std::optional<std::string> plugin;
+    bool json = false;
+};
+
+std::optional<Options> ParseArguments(const std::vector<std::string>& arguments) {
+    Options options;
+    for (size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
+        const bool hasValue = index + 1 < arguments.size();
+        if (argument == "--json")
+            options.json = true;
+        else if (argument == "--world" && hasValue)
+            options.world = arguments[++index];
+        else if (argument == "--plugin" && hasValue)
+            options.plugin = arguments[++index];
+        else if (options.config.empty() && !argument.starts_with("--"))
+            options.config = argument;
+        else
+            return std::nullopt;
+    }
+    if (options.config.empty()) return std::nullopt;
+    return options;
+}
+
+// The installed layout first (bin/ beside ArkApi/), then the library this checker was built with.
+fs::path DefaultPlugin() {
+    std::error_code error;
+    const fs::path self = fs::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        const fs::path installed = self.parent_path().parent_path() / "ArkApi" / "Plugins" /
+                                   "TameWarden" / "TameWarden.so";
+        if (fs::is_regular_file(installed)) return installed;
+    }
+    return TAMEWARDEN_BUILT_PLUGIN;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::optional<Options> options =
+        ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options) {
+        std::fputs(Usage, stderr);
+        return 2;
+    }
+    checker::Report report;
+    report.configPath = options->config;
+    try {
+        const checker::ConfigFile config = checker::ReadConfigFile(options->config);
+        report.problems = checker::CheckConfig(config);
+        if (options->world) {
+            report.worldPath = *options->world;
+            report.dryRun =
+                checker::RunDry(options->config, *options->world,
+                                options->plugin ? fs::path(*options->plugin) : DefaultPlugin());
+        }
+    } catch (const std::exception& error) {
+        report.unreadable = error.what();
+    }
+    const std::string output =
+        options->json ? checker::ReportJson(report).dump(2) + "\n" : checker::ReportText(report);
+    std::fputs(output.c_str(), stdout);
+    return checker::ExitStatus(report);
+}

@@ -1,0 +1,26 @@
+# `cmake --install` lays out the plugin folder as a server expects it, under the install prefix:
+# ArkApi/Plugins/TameWarden/ with the library, PluginInfo.json and, only when none is there yet,
+# the example config.json (an operator's file is never overwritten). Also the checker.
+set(TAMEWARDEN_PLUGIN_FOLDER ArkApi/Plugins/TameWarden)
+
+# The host reads PluginInfo.json beside the library, also in the build tree.
+configure_file(${PROJECT_SOURCE_DIR}/plugin/PluginInfo.json
+               ${PROJECT_BINARY_DIR}/plugin/PluginInfo.json COPYONLY)
+
+install(TARGETS TameWarden LIBRARY DESTINATION ${TAMEWARDEN_PLUGIN_FOLDER})
+install(FILES ${PROJECT_SOURCE_DIR}/plugin/PluginInfo.json DESTINATION ${TAMEWARDEN_PLUGIN_FOLDER})
+install(CODE "set(TAMEWARDEN_EXAMPLE_CONFIG
+  \"${PROJECT_SOURCE_DIR}/examples/server/${TAMEWARDEN_PLUGIN_FOLDER}/config.json\")
+set(TAMEWARDEN_CONFIG_FOLDER \"\${CMAKE_INSTALL_PREFIX}/${TAMEWARDEN_PLUGIN_FOLDER}\")")
+install(CODE [[
+if(EXISTS "$ENV{DESTDIR}${TAMEWARDEN_CONFIG_FOLDER}/config.json")
+  message(STATUS "Kept the existing: $ENV{DESTDIR}${TAMEWARDEN_CONFIG_FOLDER}/config.json")
+else()
+  file(INSTALL DESTINATION "${TAMEWARDEN_CONFIG_FOLDER}" TYPE FILE
+       FILES "${TAMEWARDEN_EXAMPLE_CONFIG}")
+endif()
+]])
+
+# The checker, and the stand-in host library that it and the plugin link against.
+install(TARGETS tamewarden-check RUNTIME DESTINATION bin)
+install(TARGETS standin LIBRARY DESTINATION lib)
