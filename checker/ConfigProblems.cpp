@@ -8,6 +8,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <type_traits>
 
 #include "checker/NearestName.h"
 #include "plugin/ConfigKeys.h"
@@ -75,6 +76,14 @@ std::string TypeErrorEffect(const std::string& key, const std::string& error) {
 // The value the plugin reads for a key of the right type; none when the read would throw.
 template <typename T>
 std::optional<T> Effective(const json& document, const ConfigKeys::Key<T>& key) {
+    // Out of range, the plugin's number is not worth reasoning about; it is reported as such.
+    if constexpr (std::is_same_v<T, int32_t>) {
+        const auto found = document.find(key.name);
+        if (found != document.end() && found->is_number() &&
+            (found->template get<double>() < std::numeric_limits<int32_t>::min() ||
+             found->template get<double>() > std::numeric_limits<int32_t>::max()))
+            return std::nullopt;
+    }
     try {
         return document.value(key.name, key.fallback);
     } catch (const json::exception&) {

@@ -11,6 +11,7 @@
 
 #include "standin/Host.h"
 #include "standin/HttpRequests.h"
+#include "standin/PluginInfo.h"
 #include "standin/PluginLibrary.h"
 #include "standin/RecordingSink.h"
 #include "standin/server/ChatListener.h"
@@ -73,6 +74,9 @@ int RunServer(const ServerOptions& options) {
     const WorldFile worldFile = options.worldFile ? LoadWorldFile(*options.worldFile) : WorldFile{};
     if (!fs::is_regular_file(pluginPath))
         throw std::runtime_error("no plugin library at " + pluginPath.string());
+    // The host reads the description beside the library first and refuses a malformed one.
+    if (const fs::path info = pluginPath.parent_path() / "PluginInfo.json"; fs::exists(info))
+        ReadPluginInfo(info);
     EventLog eventLog(options.eventsFile.value_or(""));
 
     Host& host = Host::Get();

@@ -1,0 +1,90 @@
+// cmake --install into a temporary prefix, as an operator installs onto a server: the plugin
+// folder's layout, the installed checker running on it, and an operator's config.json surviving.
+#include <gmock/gmock.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+
+namespace {
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+// The exit status of a shell command, its output in `output`.
+int Shell(const std::string& command, std::string& output) {
+    FILE* pipe = popen((command + " 2>&1 </dev/null").c_str(), "r");
+    if (pipe == nullptr) return -1;
+    output.clear();
+    char buffer[4096];
+    for (size_t read; (read = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        output.append(buffer, read);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class InstallTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        prefix = fs::temp_directory_path() /
+                 ("tamewarden-install-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(prefix);
+    }
+    void TearDown() override { fs::remove_all(prefix); }
+
+    void Install() {
+        std::string output;
+        ASSERT_EQ(Shell("cmake --install '" + std::string(TAMEWARDEN_BINARY_DIR) + "' --prefix '" +
+                            prefix.string() + "'",
+                        output),
+                  0)
+            << output;
+        lastOutput = output;
+    }
+    fs::path PluginFolder() const { return prefix / "ArkApi" / "Plugins" / "TameWarden"; }
+
+    fs::path prefix;
+    std::string lastOutput;
+};
+
+TEST_F(InstallTest, LaysOutThePluginFolderWithTheExampleConfig) {
+    Install();
+    const std::string source = TAMEWARDEN_SOURCE_DIR;
+    EXPECT_TRUE(fs::is_regular_file(PluginFolder() / "TameWarden.so"));
+    EXPECT_EQ(ReadAll(PluginFolder() / "PluginInfo.json"),
+              ReadAll(source + "/plugin/PluginInfo.json"));
+    EXPECT_EQ(ReadAll(PluginFolder() / "config.json"),
+              ReadAll(source + "/examples/server/ArkApi/Plugins/TameWarden/config.json"));
+    EXPECT_TRUE(fs::is_regular_file(prefix / "bin" / "tamewarden-check"));
+
+    // The installed checker finds the installed library and runs the audit with it.
+    std::string output;
+    const int status = Shell("'" + (prefix / "bin" / "tamewarden-check").string() + "' '" +
+                                 (PluginFolder() / "config.json").string() + "' --world '" +
+                                 source + "/examples/worlds/example-world.json' --json",
+                             output);
+    EXPECT_NE(status, 2) << output;
+    EXPECT_THAT(output, HasSubstr("\"dryRun\""));
+}
+
+TEST_F(InstallTest, OperatorsConfigSurvivesASecondInstall) {
+    Install();
+    const std::string operatorsConfig = "{\"DestroyDinosOverLevel\": 123}\n";
+    std::ofstream(PluginFolder() / "config.json", std::ios::trunc) << operatorsConfig;
+    fs::remove(PluginFolder() / "TameWarden.so");
+    Install();
+    EXPECT_EQ(ReadAll(PluginFolder() / "config.json"), operatorsConfig);
+    EXPECT_THAT(lastOutput, HasSubstr("Kept the existing"));
+    // The rest is installed again.
+    EXPECT_TRUE(fs::is_regular_file(PluginFolder() / "TameWarden.so"));
+}
+
+}  // namespace
