@@ -30,6 +30,7 @@ bool IsExempt(APrimalDinoCharacter* dino, const std::vector<std::string>& whitel
     const FString& name = Game::DescriptiveName(dino);
     for (const TCHAR* fragment : ExemptNameFragments)
         if (name.Find(fragment, ESearchCase::IgnoreCase, ESearchDir::FromStart) != -1) return true;
+    if (whitelist.empty()) return false;  // nothing to compare the converted name with
     const std::string utf8Name = AsaApi::Tools::Utf8Encode(name.View());
     for (const std::string& entry : whitelist)
         if (entry == utf8Name) return true;

@@ -1,5 +1,7 @@
 // The host's string operations: FString construction and appending, UTF-16 to UTF-8 conversion,
 // case-insensitive comparison, and the stand-in's own UTF-8 helpers.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "host/AsaApi.h"
@@ -93,11 +95,23 @@ void AssignUnits(FString& target, const TCHAR* units, size_t count) {
 
 }  // namespace
 
-// The 8-bit text is read as UTF-8.
+// The 8-bit text is read as UTF-8. Most texts are ASCII, where each byte is its own unit and no
+// decoding is needed.
 FString::FString(const char* text) {
     if (text == nullptr) return;
-    const std::u16string units = DecodeUtf8(text);
-    AssignUnits(*this, units.data(), units.size());
+    const std::string_view bytes(text);
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char byte) {
+        return static_cast<unsigned char>(byte) < 0x80;
+    });
+    if (!ascii) {
+        const std::u16string units = DecodeUtf8(bytes);
+        AssignUnits(*this, units.data(), units.size());
+        return;
+    }
+    if (bytes.empty()) return;
+    Data.Reserve(static_cast<int32_t>(bytes.size()) + 1);
+    for (const char byte : bytes) Data.Data[Data.ArrayNum++] = static_cast<TCHAR>(byte);
+    Data.Data[Data.ArrayNum++] = u'\0';
 }
 
 FString::FString(const TCHAR* text) {
@@ -111,7 +125,11 @@ FString::FString(int32_t length, const TCHAR* text) {
 void FString::AppendChars(const TCHAR* chars, int32_t count) {
     if (count <= 0) return;
     if (Data.ArrayNum > 0) Data.ArrayNum -= 1;  // drop the terminator, then put it back
-    Data.Reserve(Data.ArrayNum + count + 1);
+    // Grown geometrically, so joining many lines does not reallocate at every line.
+    const int64_t needed = static_cast<int64_t>(Data.ArrayNum) + count + 1;
+    if (needed > Data.ArrayMax)
+        Data.Reserve(static_cast<int32_t>(std::min<int64_t>(
+            std::max<int64_t>(needed, static_cast<int64_t>(Data.ArrayMax) * 2), INT32_MAX)));
     Data.Append(chars, count);
     Data.Add(u'\0');
 }

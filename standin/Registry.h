@@ -1,7 +1,10 @@
 // The names behind GetAddress: game functions by name, fields by name as offsets into objects.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,10 +25,23 @@ public:
     bool HasFunction(std::string_view name) const;
 
 private:
+    // The plugin looks names up at every use, so hashing every byte of a 60-byte name cost more
+    // than the rest of a lookup. The registered names differ in length or near their ends
+    // ("...Applied" and "...AppliedTamed"), so the length and the first and last eight bytes
+    // spread them; the table still compares whole names.
     struct Hash {
         using is_transparent = void;
         size_t operator()(std::string_view text) const {
-            return std::hash<std::string_view>{}(text);
+            uint64_t head = 0, tail = 0;
+            if (!text.empty()) {
+                const size_t width = std::min<size_t>(text.size(), sizeof(uint64_t));
+                std::memcpy(&head, text.data(), width);
+                std::memcpy(&tail, text.data() + text.size() - width, width);
+            }
+            uint64_t mixed = text.size() * 0x9E3779B97F4A7C15ull;
+            mixed ^= head * 0xFF51AFD7ED558CCDull;
+            mixed = (mixed << 31 | mixed >> 33) ^ tail * 0xC4CEB9FE1A85EC53ull;
+            return static_cast<size_t>(mixed ^ mixed >> 29);
         }
     };
     std::unordered_map<std::string, void*, Hash, std::equal_to<>> functions;

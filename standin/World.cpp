@@ -99,7 +99,10 @@ void World::AddPlayer(const PlayerSpec& spec) {
     players.push_back(std::move(controller));
 }
 
-void World::AddTribe(const TribeSpec& spec) { tribes.push_back(spec); }
+void World::AddTribe(const TribeSpec& spec) {
+    tribeIndexById.emplace(spec.id, tribes.size());
+    tribes.push_back(spec);
+}
 
 AShooterPlayerController* World::AdminPlayer() {
     if (admin == nullptr) {
@@ -139,9 +142,8 @@ std::vector<AShooterPlayerController*> World::OnlinePlayers() const {
 }
 
 const TribeSpec* World::FindTribe(int32_t id) const {
-    for (const TribeSpec& tribe : tribes)
-        if (tribe.id == id) return &tribe;
-    return nullptr;
+    const auto found = tribeIndexById.find(id);
+    return found != tribeIndexById.end() ? &tribes[found->second] : nullptr;
 }
 
 }  // namespace standin

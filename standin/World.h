@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "standin/Engine.h"
@@ -81,6 +82,9 @@ private:
     std::vector<AActor*> actors;  // owned, in the engine's order
     std::vector<std::unique_ptr<AShooterPlayerController>> players;
     std::vector<TribeSpec> tribes;
+    // Where each tribe id first appears in `tribes`: a large server has thousands of tribes and
+    // the audit asks for one at every check of a tribe's creature.
+    std::unordered_map<int32_t, size_t> tribeIndexById;
     AShooterPlayerController* admin = nullptr;
 };
 
