@@ -11,6 +11,7 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -92,20 +93,17 @@ public:
     void Stop();
 
 private:
-    struct Worker {
-        std::thread thread;
-        CURLM* multi;
-    };
-
-    void StartWorkers();
-    void Serve(CURLM* multi);
+    // The first worker starts the others, so a post that finds no workers costs its caller one
+    // thread start only.
+    void Serve(bool first);
     bool Send(CURLM* multi, CURL* easy, const PostRequest& request, Response& response);
 
     std::mutex stopMutex;  // one stop at a time
     std::mutex mutex;
     std::condition_variable wake;
     std::deque<PostRequest> queue;
-    std::vector<Worker> workers;
+    std::vector<std::thread> workers;
+    std::vector<CURLM*> wakeable;  // the multi handles of running workers, to wake them for a stop
     std::size_t inFlight = 0;
     bool stopping = false;
     std::atomic<bool> cancel = false;
@@ -114,41 +112,26 @@ private:
 bool RequestPool::Submit(PostRequest& request) {
     std::lock_guard lock(mutex);
     if (stopping || queue.size() + inFlight >= MaxPendingRequests) return false;
-    if (workers.empty()) StartWorkers();
+    if (workers.empty()) workers.emplace_back(&RequestPool::Serve, this, true);
     queue.push_back(std::move(request));
     wake.notify_one();
     return true;
 }
 
-void RequestPool::StartWorkers() {
-    workers.reserve(RequestWorkers);
-    for (std::size_t index = 0; index < RequestWorkers; ++index) {
-        CURLM* multi = curl_multi_init();
-        if (multi == nullptr) throw std::runtime_error("curl_multi_init failed");
-        try {
-            workers.push_back({std::thread(&RequestPool::Serve, this, multi), multi});
-        } catch (...) {
-            curl_multi_cleanup(multi);
-            throw;
-        }
-    }
-}
-
 void RequestPool::Stop() {
     std::lock_guard stopLock(stopMutex);
     std::deque<PostRequest> cancelled;
-    std::vector<Worker> stopped;
+    std::vector<std::thread> stopped;
     {
         std::lock_guard lock(mutex);
         stopping = true;
         cancel = true;
         cancelled.swap(queue);
         stopped.swap(workers);
+        for (CURLM* multi : wakeable) curl_multi_wakeup(multi);
     }
     wake.notify_all();
-    for (Worker& worker : stopped) curl_multi_wakeup(worker.multi);
-    for (Worker& worker : stopped) worker.thread.join();
-    for (Worker& worker : stopped) curl_multi_cleanup(worker.multi);
+    for (std::thread& worker : stopped) worker.join();
     for (PostRequest& request : cancelled) Complete(request.completion, false, {});
     cancelled.clear();
     std::lock_guard lock(mutex);
@@ -156,26 +139,36 @@ void RequestPool::Stop() {
     cancel = false;
 }
 
-void RequestPool::Serve(CURLM* multi) {
+void RequestPool::Serve(bool first) {
+    CURLM* multi = curl_multi_init();
     CURL* easy = curl_easy_init();
+    std::unique_lock lock(mutex);
+    try {
+        while (first && !stopping && workers.size() < RequestWorkers)
+            workers.emplace_back(&RequestPool::Serve, this, false);
+    } catch (const std::system_error&) {
+        // Fewer workers still serve every post.
+    }
+    if (multi != nullptr) wakeable.push_back(multi);
     while (true) {
-        std::optional<PostRequest> request;
-        {
-            std::unique_lock lock(mutex);
-            wake.wait(lock, [this] { return stopping || !queue.empty(); });
-            if (stopping) break;
-            request.emplace(std::move(queue.front()));
-            queue.pop_front();
-            ++inFlight;
-        }
+        wake.wait(lock, [this] { return stopping || !queue.empty(); });
+        if (stopping) break;
+        std::optional<PostRequest> request(std::move(queue.front()));
+        queue.pop_front();
+        ++inFlight;
+        lock.unlock();
         Response response;
-        const bool success = easy != nullptr && Send(multi, easy, *request, response);
+        const bool success =
+            multi != nullptr && easy != nullptr && Send(multi, easy, *request, response);
         Complete(request->completion, success, std::move(response));
         request.reset();  // the completion goes before the slot is given back
-        std::lock_guard lock(mutex);
+        lock.lock();
         --inFlight;
     }
+    std::erase(wakeable, multi);
+    lock.unlock();
     if (easy != nullptr) curl_easy_cleanup(easy);
+    if (multi != nullptr) curl_multi_cleanup(multi);
 }
 
 bool RequestPool::Send(CURLM* multi, CURL* easy, const PostRequest& request, Response& response) {

@@ -326,6 +326,25 @@ TEST_F(HttpRequestsTest, PostAfterStopStartsWorkersAgain) {
     EXPECT_TRUE(completions.All().at(1).success);
 }
 
+// The plugin may still have a post waiting on a silent peer when the process exits: the workers
+// must be stopped by then, not left to outlive what they use.
+TEST_F(HttpRequestsTest, ExitWithAPostHangingEndsAtOnceAndCompletesIt) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const auto start = Clock::now();
+    EXPECT_EXIT(
+        {
+            Post(listener.Url("/hang"),
+                 [](bool success, std::string, std::unordered_map<std::string, std::string>) {
+                     std::fprintf(stderr, "completed %s\n", success ? "ok" : "with failure");
+                 });
+            std::this_thread::sleep_for(200ms);
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "completed with failure");
+    // Well under the 5 s transfer limit: the exit aborted the transfer instead of waiting it out.
+    EXPECT_LT(Clock::now() - start, 3s);
+}
+
 TEST_F(HttpRequestsTest, StopWithNothingPendingReturnsAtOnce) {
     const auto start = Clock::now();
     standin::StopRequests();
