@@ -1,0 +1,131 @@
+// libFuzzer target: any bytes as config.json, then a reload and a check of every creature of a
+// small world that has each kind of creature. Only the JSON library's errors may come out of a
+// check, as they do for the plugin's own callers; anything else, and every sanitizer report, is a
+// finding.
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "audit/CheckDino.h"
+#include "host/Game.h"
+#include "plugin/Config.h"
+#include "plugin/Logger.h"
+#include "plugin/Plugin.h"
+#include "standin/Host.h"
+#include "standin/RecordingSink.h"
+
+namespace {
+
+constexpr int32_t Tribe = 1000050001;
+constexpr int32_t Owner = 123456789;
+
+std::filesystem::path ConfigPath() {
+    static const std::filesystem::path path = std::filesystem::temp_directory_path() /
+                                              ("tamewarden-fuzz-" + std::to_string(::getpid())) /
+                                              "ArkApi" / "Plugins" / "TameWarden" / "config.json";
+    return path;
+}
+
+std::array<uint8_t, 12> CoherentPoints(int32_t level) {
+    std::array<uint8_t, 12> points{};
+    int32_t left = level - 1;
+    for (int stat : {0, 1, 3, 4, 7, 8, 9, 11}) {
+        points[stat] = static_cast<uint8_t>(std::clamp(left, 0, 255));
+        left -= points[stat];
+    }
+    return points;
+}
+
+// Every kind of creature the rules tell apart, with names that stress the text conversions.
+void BuildWorld(standin::Host& host) {
+    host.world = std::make_unique<standin::World>(u"Fuzz\u00e9_WP");
+    standin::World& world = *host.world;
+    world.AddPlayer(
+        {.id = Owner, .eosId = u"owner-eos", .characterName = u"\u00c5sa", .online = true});
+    world.AddPlayer(
+        {.id = 7001, .eosId = u"known", .characterName = u"K", .knownToGameMode = true});
+    world.AddPlayer({.id = 7002, .eosId = u"online", .characterName = u"O", .online = true});
+    world.AddTribe(
+        {.id = Tribe, .memberNames = {u"Ann", u"B\u00f6b", u"Cy"}, .memberIds = {7001, 7002}});
+    world.AddTribe({.id = Tribe + 1, .memberNames = {}, .memberIds = {}});
+    const std::array<float, 12> high{1e9f, 1e9f, 1e9f, 1e9f, 1e9f, 1e9f,
+                                     1e9f, 1e9f, 1e9f, 1e9f, 1e9f, 1e9f};
+    world.AddDino({.key = "wild",
+                   .name = u"Rex",
+                   .team = 2000,
+                   .level = 30,
+                   .levelUpPoints = CoherentPoints(30)});
+    world.AddDino({.key = "tribe",
+                   .name = u"Raptor",
+                   .team = Tribe,
+                   .level = 200,
+                   .location = {1e300, -1e-300, 0},
+                   .levelUpPoints = CoherentPoints(200)});
+    world.AddDino({.key = "emptyTribe", .name = u"Dodo", .team = Tribe + 1, .level = 5});
+    world.AddDino({.key = "unknownTribe", .team = Tribe + 7, .level = 50});
+    world.AddDino({.key = "owned",
+                   .name = u"Zo\u00eb \"\U0001D4B3\"",
+                   .team = Owner,
+                   .level = 450,
+                   .levelUpPoints = CoherentPoints(450)});
+    world.AddDino({.key = "boss", .name = u"Dragon", .level = 5000, .boss = true});
+    world.AddDino({.key = "mission", .level = 5000, .mission = true});
+    world.AddDino({.key = "team6", .team = 6, .level = 5000});
+    world.AddDino({.key = "team10", .team = 10, .level = 5000});
+    world.AddDino({.key = "exempt", .name = u"Tek Skiff", .level = 5000});
+    world.AddDino({.key = "listed", .name = u"Zo\u00eb the Rex", .level = 5000});
+    world.AddDino(
+        {.key = "surrogate", .name = std::u16string(u"Bad\xD800name"), .team = Tribe, .level = 77});
+    world.AddDino({.key = "incoherent", .name = u"Carno", .team = 3000, .level = 90});
+    world.AddDino({.key = "overLevel", .team = Owner, .level = 100000});
+    world.AddDino({.key = "zero", .level = 0});
+    world.AddDino({.key = "lowest", .level = INT32_MIN});
+    world.AddDino({.key = "overStats",
+                   .name = u"Giga",
+                   .team = Tribe,
+                   .level = 100,
+                   .levelUpPoints = CoherentPoints(100),
+                   .currentStatus = high});
+    world.AddDino({.key = "ghost", .level = 5000, .statusComponent = false});
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    standin::Host& host = standin::Host::Get();
+    host.sendRequests = false;  // posts are recorded, never sent
+    host.logSinks = {std::make_shared<standin::RecordingSink>()};
+    std::filesystem::create_directories(ConfigPath().parent_path());
+    host.currentDir = ConfigPath().parent_path().parent_path().parent_path().parent_path();
+    PluginName = "TameWarden";
+    InitLogger(PluginLogger());
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    standin::Host& host = standin::Host::Get();
+    std::ofstream(ConfigPath(), std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    BuildWorld(host);
+    // Each input starts from the default document, so a failed parse does not inherit the
+    // previous input's configuration.
+    Config = nlohmann::json::object();
+    ReloadConsoleCommand(reinterpret_cast<APlayerController*>(host.world->AdminPlayer()), nullptr,
+                         false);
+    for (const std::string& key : host.world->DinoKeys()) {
+        APrimalDinoCharacter* dino = host.world->FindDino(key);
+        if (dino == nullptr) continue;  // destroyed by an earlier check of this input
+        try {
+            CheckDino(Game::MakeWeak(dino));
+        } catch (const nlohmann::json::exception&) {
+            // What StartupSweep's and the deferred queue's callers contain and log.
+        }
+    }
+    host.events.Clear();
+    return 0;
+}
