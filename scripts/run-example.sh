@@ -14,7 +14,7 @@ server_dir="build/example-server"
 plugin_dir="$server_dir/ArkApi/Plugins/TameWarden"
 rm -rf "$server_dir"
 cp -r examples/server "$server_dir"
-cp build/plugin/TameWarden.so "$plugin_dir/"
+cp build/plugin/TameWarden.so build/plugin/PluginInfo.json "$plugin_dir/"
 
 # The example config posts to the chat stand-in on this port.
 webhook_port=18080
