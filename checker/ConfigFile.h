@@ -1,4 +1,4 @@
-// Reading a config.json the way the plugin does, so the checker sees exactly the document the
+// Reading a config.json the way the plugin does, so the checker sees exactly the JSON value the
 // plugin would get.
 #pragma once
 

@@ -68,21 +68,21 @@ public:
 
 struct Checked {
     std::string key;
-    const standin::DinoSpec* spec;
+    const standin::DinoSpec* details;
 };
 
 bool IsAscii(const std::u16string& text) {
     return std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 128; });
 }
 
-bool Describes(const PostRule& rule, const standin::DinoSpec& spec) {
+bool Describes(const PostRule& rule, const standin::DinoSpec& details) {
     for (size_t index = 0; index < rule.fields.size(); ++index) {
         const std::string& name = rule.fieldNames[index];
         const std::string& value = rule.fields[index];
-        if (name == "level" && value != std::to_string(spec.level)) return false;
-        if (name == "team" && value != std::to_string(spec.team)) return false;
-        if (name == "name" && IsAscii(spec.name) &&
-            value != std::string(spec.name.begin(), spec.name.end()))
+        if (name == "level" && value != std::to_string(details.level)) return false;
+        if (name == "team" && value != std::to_string(details.team)) return false;
+        if (name == "name" && IsAscii(details.name) &&
+            value != std::string(details.name.begin(), details.name.end()))
             return false;
     }
     return true;
@@ -148,7 +148,7 @@ void Attribute(const std::vector<nlohmann::json>& events, const std::vector<Chec
             }
         } else {
             for (size_t candidate = next; candidate < order.size(); ++candidate) {
-                if (!Describes(*rule, *order[candidate].spec)) continue;
+                if (!Describes(*rule, *order[candidate].details)) continue;
                 finding.creature = order[candidate].key;
                 next = candidate + 1;
                 break;
@@ -180,7 +180,7 @@ DryRunResult RunDry(const fs::path& configPath, const fs::path& worldPath,
         if (creature.beginPlayAt)
             later.push_back(&creature);
         else
-            order.push_back({creature.spec.key, &creature.spec});
+            order.push_back({creature.details.key, &creature.details});
     }
     std::stable_sort(later.begin(), later.end(), [](auto* left, auto* right) {
         return *left->beginPlayAt < *right->beginPlayAt;
@@ -191,15 +191,15 @@ DryRunResult RunDry(const fs::path& configPath, const fs::path& worldPath,
         standin::PluginLibrary plugin(pluginPath.string());
         constexpr double CheckDelaySeconds = Tools::Timer::CheckDelayMs / 1000.0;
         for (const standin::ScheduledDino* creature : later) {
-            APrimalDinoCharacter* dino = host.world->SpawnDino(creature->spec);
+            APrimalDinoCharacter* dino = host.world->SpawnDino(creature->details);
             if (creature->destroyAt &&
                 *creature->destroyAt <= *creature->beginPlayAt + CheckDelaySeconds) {
-                host.events.Record({{"type", "despawn"}, {"creature", creature->spec.key}});
+                host.events.Record({{"type", "despawn"}, {"creature", creature->details.key}});
                 host.world->Destroy(dino);
-                result.notChecked.push_back(creature->spec.key);
+                result.notChecked.push_back(creature->details.key);
                 continue;
             }
-            order.push_back({creature->spec.key, &creature->spec});
+            order.push_back({creature->details.key, &creature->details});
         }
         if (!later.empty()) {
             // Every deferred check is due once the delay has passed since the last beginning.

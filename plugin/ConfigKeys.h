@@ -1,5 +1,5 @@
 // The one table of configuration keys: names, types and defaults. The plugin reads each key from
-// the document at the moment it needs it; the checker describes the same table to operators.
+// the configuration at the moment it needs it; the checker describes the same table to operators.
 #pragma once
 
 #include <array>

@@ -45,22 +45,22 @@ void World::Track(UObject* object, UClass* objectClass) {
 
 void World::Untrack(UObject* object) { Host::Get().objects.Remove(object); }
 
-APrimalDinoCharacter* World::AddDino(const DinoSpec& spec) {
+APrimalDinoCharacter* World::AddDino(const DinoSpec& details) {
     auto* dino = new APrimalDinoCharacter();
-    dino->Key = spec.key;
-    dino->TargetingTeam = spec.team;
-    dino->DescriptiveName = FromUtf16(spec.name);
-    dino->IsBoss = spec.boss;
-    dino->IsMission = spec.mission;
+    dino->Key = details.key;
+    dino->TargetingTeam = details.team;
+    dino->DescriptiveName = FromUtf16(details.name);
+    dino->IsBoss = details.boss;
+    dino->IsMission = details.mission;
     dino->RootComponent = new USceneComponent();
-    dino->RootComponent->RelativeLocation = spec.location;
-    if (spec.statusComponent) {
+    dino->RootComponent->RelativeLocation = details.location;
+    if (details.statusComponent) {
         auto* status = new UPrimalCharacterStatusComponent();
-        status->Level = spec.level;
-        status->NumberOfLevelUpPointsApplied = spec.levelUpPoints;
-        status->NumberOfLevelUpPointsAppliedTamed = spec.levelUpPointsTamed;
-        status->NumberOfMutationsAppliedTamed = spec.mutationsTamed;
-        status->CurrentStatusValues = spec.currentStatus;
+        status->Level = details.level;
+        status->NumberOfLevelUpPointsApplied = details.levelUpPoints;
+        status->NumberOfLevelUpPointsAppliedTamed = details.levelUpPointsTamed;
+        status->NumberOfMutationsAppliedTamed = details.mutationsTamed;
+        status->CurrentStatusValues = details.currentStatus;
         dino->StatusComponent = status;
     }
     Track(dino, &Host::Get().classes.dino);
@@ -68,8 +68,8 @@ APrimalDinoCharacter* World::AddDino(const DinoSpec& spec) {
     return dino;
 }
 
-APrimalDinoCharacter* World::SpawnDino(const DinoSpec& spec) {
-    APrimalDinoCharacter* dino = AddDino(spec);
+APrimalDinoCharacter* World::SpawnDino(const DinoSpec& details) {
+    APrimalDinoCharacter* dino = AddDino(details);
     auto* beginPlay =
         reinterpret_cast<Game::BeginPlayFunction*>(Host::Get().hooks.Entry(Game::BeginPlayName));
     beginPlay(dino);
@@ -85,13 +85,13 @@ AActor* World::AddOtherActor(const std::string& key) {
     return actor;
 }
 
-void World::AddPlayer(const PlayerSpec& spec) {
-    if (spec.knownToGameMode) gameMode.EosIdsByPlayerId[spec.id] = FromUtf16(spec.eosId);
-    if (!spec.online) return;
+void World::AddPlayer(const PlayerSpec& details) {
+    if (details.knownToGameMode) gameMode.EosIdsByPlayerId[details.id] = FromUtf16(details.eosId);
+    if (!details.online) return;
     auto controller = std::make_unique<AShooterPlayerController>();
-    controller->LinkedPlayerID = static_cast<uint64_t>(static_cast<int64_t>(spec.id));
-    controller->EosId = FromUtf16(spec.eosId);
-    controller->CharacterName = FromUtf16(spec.characterName);
+    controller->LinkedPlayerID = static_cast<uint64_t>(static_cast<int64_t>(details.id));
+    controller->EosId = FromUtf16(details.eosId);
+    controller->CharacterName = FromUtf16(details.characterName);
     Track(controller.get(), &Host::Get().classes.playerController);
     TWeakObjectPtr<APlayerController> weak;
     Host::Get().objects.SetWeak(weak, controller.get());
@@ -99,9 +99,9 @@ void World::AddPlayer(const PlayerSpec& spec) {
     players.push_back(std::move(controller));
 }
 
-void World::AddTribe(const TribeSpec& spec) {
-    tribeIndexById.emplace(spec.id, tribes.size());
-    tribes.push_back(spec);
+void World::AddTribe(const TribeSpec& details) {
+    tribeIndexById.emplace(details.id, tribes.size());
+    tribes.push_back(details);
 }
 
 AShooterPlayerController* World::AdminPlayer() {

@@ -49,13 +49,13 @@ public:
     World& operator=(const World&) = delete;
 
     // A creature already in the world; it does not begin play.
-    APrimalDinoCharacter* AddDino(const DinoSpec& spec);
+    APrimalDinoCharacter* AddDino(const DinoSpec& details);
     // A creature that appears now and begins play through the hookable BeginPlay.
-    APrimalDinoCharacter* SpawnDino(const DinoSpec& spec);
+    APrimalDinoCharacter* SpawnDino(const DinoSpec& details);
     // An actor of another class, to prove that class tests hold.
     AActor* AddOtherActor(const std::string& key);
-    void AddPlayer(const PlayerSpec& spec);
-    void AddTribe(const TribeSpec& spec);
+    void AddPlayer(const PlayerSpec& details);
+    void AddTribe(const TribeSpec& details);
     // The player that runs console commands: online, known to the game mode.
     AShooterPlayerController* AdminPlayer();
 

@@ -266,7 +266,7 @@ TEST_F(CheckerTest, TrailingTextIsAcceptedAsThePluginDoesAndReported) {
     nlohmann::json config = CleanConfig();
     config["MinDinoLevel"] = "2";
     const auto report = CheckText(config.dump() + "\n{\"MinDinoLevel\": 2}");
-    // The first object is the document: its wrong type counts, the second object does not.
+    // The first object is the configuration: its wrong type counts, the second one does not.
     EXPECT_THAT(Keys(report), ElementsAre("(trailing text)", "MinDinoLevel"));
     EXPECT_THAT(Problem(report, "(trailing text)").at("found").get<std::string>(),
                 HasSubstr("at line 2, column 1"));

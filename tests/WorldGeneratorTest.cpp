@@ -121,7 +121,7 @@ TEST(WorldGeneratorFileTest, WrittenFileLoadsInTheServerWithEveryCreaturePlayerA
     ASSERT_EQ(loaded.tribes.size(), world.tribes.size());
     for (size_t i = 0; i < world.creatures.size(); ++i) {
         const auto& want = world.creatures[i];
-        const auto& got = loaded.creatures[i].spec;
+        const auto& got = loaded.creatures[i].details;
         EXPECT_EQ(got.key, want.key);
         EXPECT_EQ(got.name, want.name);
         EXPECT_EQ(got.team, want.team);

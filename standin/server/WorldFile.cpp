@@ -166,35 +166,35 @@ ScheduledDino ReadCreature(const json& value, const Place& place) {
                    "levelUpPoints", "levelUpPointsTamed", "mutationsTamed", "currentStatus",
                    "beginPlayAt", "destroyAt"});
     ScheduledDino creature;
-    DinoSpec& spec = creature.spec;
+    DinoSpec& details = creature.details;
     if (!value.contains("key")) place.Member("key").Fail("missing");
-    spec.key = ToUtf8(ReadText(value["key"], place.Member("key")));
-    if (spec.key.empty()) place.Member("key").Fail("must not be empty");
+    details.key = ToUtf8(ReadText(value["key"], place.Member("key")));
+    if (details.key.empty()) place.Member("key").Fail("must not be empty");
     const auto member = [&](const char* key) -> const json* {
         return value.contains(key) ? &value[key] : nullptr;
     };
-    if (auto* name = member("name")) spec.name = ReadText(*name, place.Member("name"));
+    if (auto* name = member("name")) details.name = ReadText(*name, place.Member("name"));
     if (auto* team = member("team"))
-        spec.team =
+        details.team =
             static_cast<int32_t>(ReadInteger(*team, place.Member("team"), Int32Min, Int32Max));
     if (auto* level = member("level"))
-        spec.level =
+        details.level =
             static_cast<int32_t>(ReadInteger(*level, place.Member("level"), Int32Min, Int32Max));
-    if (auto* boss = member("boss")) spec.boss = ReadFlag(*boss, place.Member("boss"));
+    if (auto* boss = member("boss")) details.boss = ReadFlag(*boss, place.Member("boss"));
     if (auto* mission = member("mission"))
-        spec.mission = ReadFlag(*mission, place.Member("mission"));
+        details.mission = ReadFlag(*mission, place.Member("mission"));
     if (auto* location = member("location"))
-        spec.location = ReadLocation(*location, place.Member("location"));
+        details.location = ReadLocation(*location, place.Member("location"));
     if (auto* status = member("statusComponent"))
-        spec.statusComponent = ReadFlag(*status, place.Member("statusComponent"));
+        details.statusComponent = ReadFlag(*status, place.Member("statusComponent"));
     if (auto* points = member("levelUpPoints"))
-        spec.levelUpPoints = ReadStatCounts(*points, place.Member("levelUpPoints"));
+        details.levelUpPoints = ReadStatCounts(*points, place.Member("levelUpPoints"));
     if (auto* points = member("levelUpPointsTamed"))
-        spec.levelUpPointsTamed = ReadStatCounts(*points, place.Member("levelUpPointsTamed"));
+        details.levelUpPointsTamed = ReadStatCounts(*points, place.Member("levelUpPointsTamed"));
     if (auto* mutations = member("mutationsTamed"))
-        spec.mutationsTamed = ReadStatCounts(*mutations, place.Member("mutationsTamed"));
+        details.mutationsTamed = ReadStatCounts(*mutations, place.Member("mutationsTamed"));
     if (auto* status = member("currentStatus"))
-        spec.currentStatus = ReadStatValues(*status, place.Member("currentStatus"));
+        details.currentStatus = ReadStatValues(*status, place.Member("currentStatus"));
     if (auto* at = member("beginPlayAt"))
         creature.beginPlayAt = ReadSeconds(*at, place.Member("beginPlayAt"));
     if (auto* at = member("destroyAt")) {
@@ -259,9 +259,9 @@ WorldFile ParseWorldFile(const std::string& text, const std::string& sourceName)
         for (size_t i = 0; i < list.size(); ++i) {
             world.creatures.push_back(ReadCreature(list[i], creatures.Element(i)));
             // Keys name creatures in events and in destroyAt, so they must be unique.
-            if (!keys.insert(world.creatures.back().spec.key).second)
+            if (!keys.insert(world.creatures.back().details.key).second)
                 creatures.Element(i).Member("key").Fail("duplicate key \"" +
-                                                        world.creatures.back().spec.key + "\"");
+                                                        world.creatures.back().details.key + "\"");
         }
     }
     return world;
@@ -281,7 +281,7 @@ std::unique_ptr<World> BuildWorld(const WorldFile& file) {
     for (const PlayerSpec& player : file.players) world->AddPlayer(player);
     for (const TribeSpec& tribe : file.tribes) world->AddTribe(tribe);
     for (const ScheduledDino& creature : file.creatures)
-        if (!creature.beginPlayAt) world->AddDino(creature.spec);
+        if (!creature.beginPlayAt) world->AddDino(creature.details);
     return world;
 }
 

@@ -16,7 +16,7 @@ namespace standin {
 // A creature of the world file: its game data and, when set, when it begins play and when it
 // is removed, in seconds after the plugin loaded.
 struct ScheduledDino {
-    DinoSpec spec;
+    DinoSpec details;
     std::optional<double> beginPlayAt;  // unset: in the world when the plugin loads
     std::optional<double> destroyAt;
 };

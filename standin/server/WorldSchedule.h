@@ -22,7 +22,7 @@ private:
     struct Action {
         double at;
         bool spawn;  // else: removal
-        DinoSpec spec;
+        DinoSpec details;
     };
 
     std::vector<Action> actions;
