@@ -8,7 +8,6 @@
 #include <limits>
 #include <map>
 #include <optional>
-#include <type_traits>
 
 #include "checker/NearestName.h"
 #include "plugin/ConfigKeys.h"
@@ -42,7 +41,8 @@ const std::map<std::string, std::string>& WhenRead() {
          "in the check of every creature that passed the level and coherence rules"},
         {"StatValueLimits", "when a creature reaches the stat limits"},
         {"LevelWarningWebhook",
-         "at every post (for an over-level creature before it is destroyed, so it stays)"},
+         "at every post (for an over-level creature before it is logged or destroyed, so it "
+         "stays)"},
     };
     return when;
 }
@@ -76,16 +76,8 @@ std::string TypeErrorEffect(const std::string& key, const std::string& error) {
 // The value the plugin reads for a key of the right type; none when the read would throw.
 template <typename T>
 std::optional<T> Effective(const json& document, const ConfigKeys::Key<T>& key) {
-    // Out of range, the plugin's number is not worth reasoning about; it is reported as such.
-    if constexpr (std::is_same_v<T, int32_t>) {
-        const auto found = document.find(key.name);
-        if (found != document.end() && found->is_number() &&
-            (found->template get<double>() < std::numeric_limits<int32_t>::min() ||
-             found->template get<double>() > std::numeric_limits<int32_t>::max()))
-            return std::nullopt;
-    }
     try {
-        return document.value(key.name, key.fallback);
+        return ConfigKeys::ReadKey(document, key);
     } catch (const json::exception&) {
         return std::nullopt;
     }
@@ -200,8 +192,9 @@ private:
         const double number = value.get<double>();
         if (number < std::numeric_limits<int32_t>::min() ||
             number > std::numeric_limits<int32_t>::max()) {
+            const int32_t read = ConfigKeys::ReadInt32(value);
             Add(name, Shown(value), "a whole number from -2147483648 to 2147483647",
-                "out of the 32-bit range: the plugin reads some other number");
+                fmt::format("out of the 32-bit range: read as {}, the nearest bound", read));
             return;
         }
         if (value.is_number_float() && std::trunc(number) != number)

@@ -1,16 +1,38 @@
 #include "plugin/ConfigKeys.h"
 
+#include <limits>
+
 namespace ConfigKeys {
 namespace {
 
 template <typename T>
 KeyDescription Describe(const Key<T>& key, KeyType type) {
-    return {key.name, type, nlohmann::json(key.fallback), [&key](const nlohmann::json& document) {
-                (void)document.value(key.name, key.fallback);
-            }};
+    return {key.name, type, nlohmann::json(key.fallback),
+            [&key](const nlohmann::json& document) { (void)ReadKey(document, key); }};
 }
 
 }  // namespace
+
+int32_t ReadInt32(const nlohmann::json& value) {
+    constexpr int32_t Lowest = std::numeric_limits<int32_t>::min();
+    constexpr int32_t Highest = std::numeric_limits<int32_t>::max();
+    if (value.is_number_unsigned()) {
+        const auto number = value.get<uint64_t>();
+        return number > static_cast<uint64_t>(Highest) ? Highest : static_cast<int32_t>(number);
+    }
+    if (value.is_number_integer()) {
+        const auto number = value.get<int64_t>();
+        return number > Highest ? Highest : number < Lowest ? Lowest : static_cast<int32_t>(number);
+    }
+    if (value.is_number_float()) {
+        const auto number = value.get<double>();
+        // Between these bounds the cut toward zero lands inside the range.
+        if (number >= 2147483648.0) return Highest;
+        if (number <= -2147483649.0) return Lowest;
+        return static_cast<int32_t>(number);
+    }
+    return value.get<int32_t>();
+}
 
 const std::vector<KeyDescription>& AllKeys() {
     static const std::vector<KeyDescription> keys = {

@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace ConfigKeys {
@@ -28,6 +29,25 @@ inline const Key<bool> DestroyIncoherentDinos{"DestroyIncoherentDinos", false};
 inline const Key<bool> DestroyDinosOverStatValue{"DestroyDinosOverStatValue", false};
 inline const Key<nlohmann::json> StatValueLimits{"StatValueLimits", nlohmann::json::object()};
 inline const Key<std::string> LevelWarningWebhook{"LevelWarningWebhook", ""};
+
+// A number read as a 32-bit integer. Beyond the range it saturates at the nearest bound: an
+// operator who writes a huge limit means "never", and a wrapped value could mean "everything".
+// Within the range a fraction is cut toward zero. Booleans read as 1 and 0, and any other type
+// raises the library's type error. The value must be a number or a boolean.
+int32_t ReadInt32(const nlohmann::json& value);
+
+// The typed read of a key on a document, shared by the plugin and the checker: the default when
+// absent, the library's type error when the value has the wrong type.
+template <typename T>
+T ReadKey(const nlohmann::json& document, const Key<T>& key) {
+    if constexpr (std::is_same_v<T, int32_t>) {
+        if (document.is_object()) {
+            const auto found = document.find(key.name);
+            if (found != document.end() && found->is_number()) return ReadInt32(*found);
+        }
+    }
+    return document.value(key.name, key.fallback);
+}
 
 // What a key's value must be, in the words of the JSON library's type errors.
 enum class KeyType { Number, Boolean, String, ArrayOfStrings, Object };

@@ -161,7 +161,8 @@ TEST_F(CheckerTest, NumbersThatLoseSomethingAreShownAsTheyAreRead) {
                                                    // true is read as 1: every creature is over it
                                                    "DestroyDinosOverLevel"));
     EXPECT_THAT(report.at("problems").dump(), HasSubstr("read as 10 (the fraction is cut off)"));
-    EXPECT_THAT(report.at("problems").dump(), HasSubstr("out of the 32-bit range"));
+    EXPECT_EQ(Problem(report, "LevelWarningThreshold").at("effect"),
+              "out of the 32-bit range: read as 2147483647, the nearest bound");
 }
 
 TEST_F(CheckerTest, UnknownKeyNamesTheNearestKnownKeyAndTheDefaultThatApplies) {
