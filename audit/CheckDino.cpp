@@ -59,10 +59,15 @@ bool CheckOverLevel(APrimalDinoCharacter* dino, const AuditFacts& facts) {
     const int32_t threshold = ReadConfigKey(ConfigKeys::DestroyDinosOverLevel);
     if (threshold == -1 || facts.level < threshold) return false;
     const CreatureTexts creature = DescribeCreature(dino);
+    // The post is made ready before the log line, so a URL that cannot be read stops the check
+    // before anything claims the creature was destroyed.
+    const std::string body =
+        WebhookBody(fmt::format(Messages::OverLevelPost, creature.name, facts.level, creature.team,
+                                creature.location, ToUtf8Text(facts.memberBlock)));
+    const std::string url = WebhookUrl();
     LogDestroyedDino(creature.name, facts.level, creature.team, creature.location,
                      ToUtf8Text(facts.plainMemberList));
-    PostToWebhook(fmt::format(Messages::OverLevelPost, creature.name, facts.level, creature.team,
-                              creature.location, ToUtf8Text(facts.memberBlock)));
+    SendWebhookPost(url, body);
     Game::Destroy(dino);
     return true;
 }
@@ -87,11 +92,9 @@ bool CheckMinimumLevel(APrimalDinoCharacter* dino, const AuditFacts& facts) {
     const CreatureTexts creature = DescribeCreature(dino);
     const std::string map = ToAsciiText(facts.mapName);
     if (destroy) {
-        const std::string body = WebhookBody(
-            fmt::format(Messages::BelowMinimumDestroyed, map, creature.name, facts.level,
-                        creature.team, creature.location, ToUtf8Text(facts.memberBlock)));
-        Game::Destroy(dino);
-        PostWebhookBody(body);
+        DestroyThenPost(dino, fmt::format(Messages::BelowMinimumDestroyed, map, creature.name,
+                                          facts.level, creature.team, creature.location,
+                                          ToUtf8Text(facts.memberBlock)));
     } else {
         PostToWebhook(fmt::format(Messages::BelowMinimumKept, map, creature.name, facts.level,
                                   creature.team, creature.location));

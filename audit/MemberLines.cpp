@@ -96,10 +96,12 @@ int32_t TribeRecordSize() {
 FString EosIdForPlayer(int32_t playerId) {
     if (playerId == 0) return FString();
     AShooterGameMode* gameMode = AsaApi::GetApiUtils().CurrentGameMode();
-    UWorld* world = AsaApi::GetApiUtils().CurrentWorld();
-    if (gameMode == nullptr || world == nullptr) return FString();
+    if (gameMode == nullptr) return FString();
     FString eosId = Game::SteamIdStringForPlayerId(gameMode, playerId);
     if (!eosId.IsEmpty()) return eosId;
+    // Only the walk of the online players needs a world.
+    UWorld* world = AsaApi::GetApiUtils().CurrentWorld();
+    if (world == nullptr) return FString();
     const auto wanted = static_cast<uint64_t>(static_cast<int64_t>(playerId));
     for (const auto& weakController : Game::PlayerControllerList(world)) {
         APlayerController* controller = weakController.Get();

@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 
 #include "audit/Messages.h"
+#include "host/Game.h"
 #include "host/Requests.h"
 #include "plugin/Config.h"
 #include "plugin/Logger.h"
@@ -13,12 +14,21 @@ std::string WebhookBody(const std::string& message) {
     return body.dump();
 }
 
-void PostWebhookBody(const std::string& body) {
-    const std::string url = ReadConfigKey(ConfigKeys::LevelWarningWebhook);
+std::string WebhookUrl() { return ReadConfigKey(ConfigKeys::LevelWarningWebhook); }
+
+void SendWebhookPost(const std::string& url, const std::string& body) {
     API::Requests::Get().CreatePostRequest(url, &IgnoreResponse, body, "application/json", {});
 }
 
+void PostWebhookBody(const std::string& body) { SendWebhookPost(WebhookUrl(), body); }
+
 void PostToWebhook(const std::string& message) { PostWebhookBody(WebhookBody(message)); }
+
+void DestroyThenPost(APrimalDinoCharacter* dino, const std::string& message) {
+    const std::string body = WebhookBody(message);
+    Game::Destroy(dino);
+    PostWebhookBody(body);
+}
 
 void IgnoreResponse(bool, std::string, std::unordered_map<std::string, std::string>) {}
 

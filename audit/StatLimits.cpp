@@ -27,13 +27,6 @@ bool IsCounted(int stat) {
            CoherenceExcludedStats.end();
 }
 
-// The body is made while the creature exists; the destruction comes before the post.
-void DestroyThenPost(APrimalDinoCharacter* dino, const std::string& message) {
-    const std::string body = WebhookBody(message);
-    Game::Destroy(dino);
-    PostWebhookBody(body);
-}
-
 }  // namespace
 
 bool IsLevelCoherent(UPrimalCharacterStatusComponent* status) {

@@ -196,13 +196,27 @@ TEST_F(AuditTest, TopLevelArrayStopsEveryCheckAtTheWhitelistRead) {
               "cannot use value() with array");
 }
 
-TEST_F(AuditTest, WebhookKeyOfWrongTypeLeavesTheLogLineButNoPostNorDestruction) {
+TEST_F(AuditTest, WebhookKeyOfWrongTypeStopsTheOverLevelRuleBeforeItClaimsAnything) {
     MakeWorld().AddDino({.key = "rex", .level = 5000});
     Sweep({{"LevelWarningWebhook", 5}});
     EXPECT_THAT(Remaining(), ElementsAre("rex"));
     EXPECT_THAT(Events("post"), IsEmpty());
-    ASSERT_EQ(Texts("log").size(), 2u);
-    EXPECT_THAT(Texts("log")[0], ::testing::StartsWith("Destroyed dino(Dodo) level 5000"));
+    // No "Destroyed" line for a creature that stays: only the contained error.
+    EXPECT_THAT(Texts("log"), ElementsAre("Failed to load TameWarden! \n "
+                                          "[json.exception.type_error.302] type must be string, "
+                                          "but is number"));
+}
+
+TEST_F(AuditTest, WebhookKeyOfWrongTypeStillLeavesADestroyedBelowMinimumCreatureGone) {
+    MakeWorld().AddDino({.key = "small", .level = 3});
+    Sweep({{"MinDinoLevel", 5},
+           {"AutoDestroyDinosBelowMinLevel", true},
+           {"LevelWarningWebhook", nullptr}});
+    EXPECT_THAT(DestroyedKeys(), ElementsAre("small"));
+    EXPECT_THAT(Events("post"), IsEmpty());
+    EXPECT_THAT(Texts("log"), ElementsAre("Failed to load TameWarden! \n "
+                                          "[json.exception.type_error.302] type must be string, "
+                                          "but is null"));
 }
 
 }  // namespace

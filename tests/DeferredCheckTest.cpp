@@ -126,6 +126,28 @@ TEST_F(DeferredCheckTest, WrongTypedKeyStallsTheQueueUntilAReloadDrainsIt) {
     EXPECT_THAT(DestroyedKeys(), ElementsAre("first", "second", "third"));
 }
 
+TEST_F(DeferredCheckTest, UnreadableWebhookKeepsAnOverLevelCreatureWithoutAFalseDestroyedLine) {
+    WriteConfig(R"({"DestroyDinosOverLevel": 10, "LevelWarningWebhook": null})");
+    LoadPlugin();
+    host.world->SpawnDino({.key = "rex", .level = 20});
+    TickFor(std::chrono::milliseconds(1500));
+    EXPECT_THAT(host.world->DinoKeys(), ElementsAre("rex"));
+    EXPECT_THAT(Events("post"), IsEmpty());
+    EXPECT_THAT(Texts("log"), ElementsAre("Deferred creature check failed, checks wait until it "
+                                          "passes! \n [json.exception.type_error.302] type must "
+                                          "be string, but is null"));
+
+    WriteConfig(R"({"DestroyDinosOverLevel": 10, "LevelWarningWebhook": "http://127.0.0.1:9/h"})");
+    host.commands.ExecuteConsole("tmwd.reload", host.world->AdminPlayer());
+    TickFor(std::chrono::milliseconds(100));
+    EXPECT_THAT(DestroyedKeys(), ElementsAre("rex"));
+    std::vector<std::string> destroyedLines;
+    for (const std::string& text : Texts("log"))
+        if (text.starts_with("Destroyed dino(")) destroyedLines.push_back(text);
+    EXPECT_EQ(destroyedLines.size(), 1u);
+    EXPECT_EQ(Events("post").size(), 1u);
+}
+
 TEST_F(DeferredCheckTest, RefusedUpdateCallbackLeavesNoTimerAndTheNextCreatureTriesAgain) {
     WriteConfig(R"({"DestroyDinosOverLevel": 10})");
     LoadPlugin();
