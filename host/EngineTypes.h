@@ -95,7 +95,7 @@ struct FString {
     TArray<TCHAR> Data;
 
     FString() = default;
-    FString(const char* text);  // 8-bit text, one unit per byte
+    FString(const char* text);  // 8-bit text read as UTF-8; ASCII bytes are one unit each
     FString(const TCHAR* text);
     FString(int32_t length, const TCHAR* text);
     FString(const FString&) = default;

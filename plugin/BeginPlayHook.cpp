@@ -20,5 +20,7 @@ void BeginPlayHook(APrimalDinoCharacter* dino) {
         TheTimer().Enqueue(&CheckDino, Game::MakeWeak(dino));
     } catch (const std::exception& error) {
         PluginLogger()->critical("Failed to queue a creature check! \n {}", error.what());
+    } catch (...) {
+        PluginLogger()->critical("Failed to queue a creature check! \n unknown error");
     }
 }

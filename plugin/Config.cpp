@@ -22,8 +22,8 @@ const FLinearColor FailureColor{1, 0, 0, 1};
 constexpr const char* ReloadedText = ": Reloaded config";
 constexpr const char* FailedText = ": Failed to reload config";
 
-void LogReloadFailure(const std::exception& error) {
-    PluginLogger()->critical("Failed to reload config! \n {}", error.what());
+void LogReloadFailure(const char* reason) {
+    PluginLogger()->critical("Failed to reload config! \n {}", reason);
 }
 
 void SendConsoleReply(APlayerController* player, const char* outcome, const FLinearColor& color) {
@@ -39,6 +39,29 @@ void SendRconReply(RCONClientConnection* connection, const RCONPacket* packet,
     Game::SendRconMessage(connection, packet->Id, text);
 }
 
+// The whole of a reload is the caught region: a failure while sending the success reply counts as
+// a failed reload. `reply` answers true for reloaded, false for failed. The handler is called by
+// the host, so nothing may leave it, not even a failure of the failure reply.
+template <typename Reply>
+void Reload(Reply reply) {
+    try {
+        try {
+            ReadConfig();
+            reply(true);
+            return;
+        } catch (const std::exception& error) {
+            LogReloadFailure(error.what());
+        } catch (...) {
+            LogReloadFailure("unknown error");
+        }
+        reply(false);
+    } catch (const std::exception& error) {
+        PluginLogger()->critical("Failed to reply to a reload! \n {}", error.what());
+    } catch (...) {
+        PluginLogger()->critical("Failed to reply to a reload! \n unknown error");
+    }
+}
+
 }  // namespace
 
 void ReadConfig() {
@@ -51,23 +74,15 @@ void ReadConfig() {
     Config = std::move(document);
 }
 
-// The whole handler is the caught region: a failure while replying counts as a failed reload.
 void ReloadConsoleCommand(APlayerController* player, FString*, bool) {
-    try {
-        ReadConfig();
-        SendConsoleReply(player, ReloadedText, SuccessColor);
-    } catch (const std::exception& error) {
-        LogReloadFailure(error);
-        SendConsoleReply(player, FailedText, FailureColor);
-    }
+    Reload([player](bool reloaded) {
+        SendConsoleReply(player, reloaded ? ReloadedText : FailedText,
+                         reloaded ? SuccessColor : FailureColor);
+    });
 }
 
 void ReloadRconCommand(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
-    try {
-        ReadConfig();
-        SendRconReply(connection, packet, ReloadedText);
-    } catch (const std::exception& error) {
-        LogReloadFailure(error);
-        SendRconReply(connection, packet, FailedText);
-    }
+    Reload([connection, packet](bool reloaded) {
+        SendRconReply(connection, packet, reloaded ? ReloadedText : FailedText);
+    });
 }

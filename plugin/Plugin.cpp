@@ -17,23 +17,24 @@ namespace {
 
 constexpr const char* ReloadCommand = "tmwd.reload";
 
-// Nothing may leave the entry into the host: a failure stops the load at its step and is logged.
-void LoadContained() {
+// Nothing may leave the entry into the host: a failure is logged and ends the step it happened in.
+template <typename Step>
+void Contained(const char* what, Step step) {
     try {
-        PluginLoad();
+        step();
     } catch (const std::exception& error) {
         if (PluginLogger())
-            PluginLogger()->critical("Failed to load {}! \n {}", PluginName, error.what());
+            PluginLogger()->critical("Failed to {} {}! \n {}", what, PluginName, error.what());
     } catch (...) {
         if (PluginLogger())
-            PluginLogger()->critical("Failed to load {}! \n unknown error", PluginName);
+            PluginLogger()->critical("Failed to {} {}! \n unknown error", what, PluginName);
     }
 }
 
 }  // namespace
 
 TAMEWARDEN_ENTRY int DllMain(void*, uint32_t reason, void*) {
-    if (reason == 1) LoadContained();
+    if (reason == 1) Contained("load", &PluginLoad);
     if (reason == 0) PluginUnload();
     return 1;
 }
@@ -49,10 +50,16 @@ void PluginLoad() {
     AsaApi::GetCommands().RegisterRconCommand(FString(ReloadCommand), &ReloadRconCommand);
 }
 
+// Each step is tried even when one before it failed: whatever stayed registered would lead the
+// host into a library that is gone.
 void PluginUnload() {
-    AsaApi::GetHooks().RemoveHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook));
-    AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReloadCommand));
-    AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand));
+    Contained("unload", [] {
+        AsaApi::GetHooks().RemoveHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook));
+    });
+    Contained("unload",
+              [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReloadCommand)); });
+    Contained("unload",
+              [] { AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand)); });
 }
 
 void StartupSweep() {

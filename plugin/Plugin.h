@@ -7,6 +7,7 @@
 extern std::string PluginName;
 
 void PluginLoad();
+// Never throws: a step that fails is logged and the next one is tried.
 void PluginUnload();
 // Checks every creature already in the world, at once, on this thread.
 void StartupSweep();

@@ -25,7 +25,16 @@ Timer::Timer() {
                                                  [this](float delta) { Update(delta); });
 }
 
-Timer::~Timer() { AsaApi::GetCommands().UnregisterUpdateCallback(FString(UpdateCallbackId)); }
+// Runs at library unload, where nothing may escape.
+Timer::~Timer() {
+    try {
+        AsaApi::GetCommands().UnregisterUpdateCallback(FString(UpdateCallbackId));
+    } catch (...) {
+        if (PluginLogger())
+            PluginLogger()->critical("Failed to unregister {}! \n the host refused it",
+                                     UpdateCallbackId);
+    }
+}
 
 void Timer::Enqueue(void (*function)(TWeakObjectPtr<APrimalDinoCharacter>),
                     TWeakObjectPtr<APrimalDinoCharacter> weak) {
@@ -54,6 +63,9 @@ void Timer::Update(float) {
         } catch (const std::exception& error) {
             ReportFailure(error.what());
             return;  // the failing task stays at the head and the tick ends here
+        } catch (...) {
+            ReportFailure("unknown error");
+            return;
         }
         std::lock_guard lock(mutex);
         tasks.pop_front();

@@ -36,6 +36,7 @@ private:
 class ApiUtils : public AsaApi::IApiUtils {
 public:
     UWorld* CurrentWorld() const override {
+        if (Host::Get().currentWorldMissing) return nullptr;
         return Host::Get().world ? Host::Get().world->EngineWorld() : nullptr;
     }
     AShooterGameMode* CurrentGameMode() const override {
@@ -48,6 +49,7 @@ public:
         return nullptr;
     }
     std::shared_ptr<AsaApi::IMessenger> MessengerFor(const FString& modulePath) const override {
+        Host::Get().ThrowIfFaulty("MessengerFor");
         return std::make_shared<Messenger>(ToUtf8(modulePath));
     }
 };
@@ -64,7 +66,10 @@ IApiUtils& GetApiUtils() {
     return utils;
 }
 
-std::string Tools::GetCurrentDir() { return standin::Host::Get().currentDir; }
+std::string Tools::GetCurrentDir() {
+    standin::Host::Get().ThrowIfFaulty("GetCurrentDir");
+    return standin::Host::Get().currentDir;
+}
 
 }  // namespace AsaApi
 

@@ -49,6 +49,9 @@ void CallPlugin(const std::string& where, Call&& call) {
     } catch (const std::exception& error) {
         std::fprintf(stderr, "host: %s raised: %s\n", where.c_str(), error.what());
         Host::Get().events.Record({{"type", "uncaught"}, {"where", where}, {"what", error.what()}});
+    } catch (...) {
+        std::fprintf(stderr, "host: %s raised an unknown exception\n", where.c_str());
+        Host::Get().events.Record({{"type", "uncaught"}, {"where", where}, {"what", "unknown"}});
     }
 }
 
@@ -67,6 +70,7 @@ void Commands::RegisterRconCommand(const FString& name,
 }
 
 void Commands::RegisterUpdateCallback(const FString& id, const AsaApi::UpdateCallback& callback) {
+    Host::Get().ThrowIfFaulty("RegisterUpdateCallback");
     if (refuseUpdateCallbacks)
         throw std::runtime_error("update callback " + ToUtf8(id) + " refused");
     updateCallbacks.emplace_back(ToUtf8(id), callback);

@@ -58,6 +58,7 @@ void AllActorsOfClass(UObject*, UClass* actorClass, TArray<AActor*>& actors) {
 
 void SetWeak(FWeakObjectPtr* weak, UObject* object) { Host::Get().objects.SetWeak(*weak, object); }
 UObject* ResolveWeak(const FWeakObjectPtr* weak, bool) {
+    Host::Get().ThrowIfFaulty("FWeakObjectPtr.Get()");
     return Host::Get().objects.Resolve(*weak);
 }
 

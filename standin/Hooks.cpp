@@ -14,6 +14,7 @@ bool Hooks::InstallHook(const std::string& functionName, void* detour, void** or
 }
 
 bool Hooks::RemoveHook(const std::string& functionName, void* detour) {
+    Host::Get().ThrowIfFaulty("RemoveHook");
     const auto found = detours.find(functionName);
     if (found == detours.end() || found->second != detour) return false;
     detours.erase(found);

@@ -36,8 +36,14 @@ void Host::Reset() {
     events.Clear();
     currentDir = ".";
     printReplies = false;
+    currentWorldMissing = false;
+    throwUnknownFrom.clear();
     classes.tribeData.Name = FString(u"TribeData");
     classes.tribeData.PropertiesSize = sizeof(FTribeData);
+}
+
+void Host::ThrowIfFaulty(std::string_view operation) const {
+    if (operation == throwUnknownFrom) throw UnknownHostFault{};
 }
 
 }  // namespace standin

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "standin/Commands.h"
@@ -15,6 +16,9 @@
 #include "standin/World.h"
 
 namespace standin {
+
+// What a faulty host operation throws: deliberately not a std::exception.
+struct UnknownHostFault {};
 
 struct EngineClasses {
     UClass object, actor, character, dino, playerController, scriptStruct;
@@ -34,6 +38,14 @@ struct Host {
     std::vector<spdlog::sink_ptr> logSinks;
     bool printReplies = false;  // also show console replies on the terminal
     bool sendRequests = true;   // false: posts are recorded but never sent (a dry run)
+    // CurrentWorld() answers null while the game mode is still there, as between maps.
+    bool currentWorldMissing = false;
+    // A host operation that throws something not derived from std::exception, as a faulty host
+    // may: its name as the plugin calls it ("RemoveHook", "FWeakObjectPtr.Get()", ...).
+    std::string throwUnknownFrom;
+
+    // Throws UnknownHostFault when `operation` is the one set to fail.
+    void ThrowIfFaulty(std::string_view operation) const;
 
     // Back to a fresh host: no world, no registrations, no events; the sinks are kept.
     void Reset();
