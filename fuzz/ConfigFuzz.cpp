@@ -1,14 +1,19 @@
 // libFuzzer target: any bytes as config.json, then a reload and a check of every creature of a
 // small world that has each kind of creature. Only the JSON library's errors may come out of a
 // check, as they do for the plugin's own callers; anything else, and every sanitizer report, is a
-// finding.
+// finding. So is a level rule that acts on a creature its limit, read with saturation at the
+// 32-bit bounds, does not reach: a limit that wrapped around.
 #include <unistd.h>
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 
 #include "audit/CheckDino.h"
@@ -94,6 +99,73 @@ void BuildWorld(standin::Host& host) {
     world.AddDino({.key = "ghost", .level = 5000, .statusComponent = false});
 }
 
+// The limit a level key must read as, worked out apart from the plugin: the number cut toward
+// zero, then held within the 32-bit range; a boolean is 1 or 0. None when the key is absent or
+// of another type.
+std::optional<int32_t> ExpectedLimit(const nlohmann::json& document, const char* key) {
+    if (!document.is_object()) return std::nullopt;
+    const auto found = document.find(key);
+    if (found == document.end()) return std::nullopt;
+    if (found->is_boolean()) return found->get<bool>() ? 1 : 0;
+    if (!found->is_number()) return std::nullopt;
+    const long double number = std::trunc(found->get<long double>());
+    const long double lowest = std::numeric_limits<int32_t>::min();
+    const long double highest = std::numeric_limits<int32_t>::max();
+    return static_cast<int32_t>(number < lowest ? lowest : number > highest ? highest : number);
+}
+
+// The level in a report or log line: the number after the creature's name.
+int64_t LevelIn(const std::string& text) {
+    const auto at = text.find(") level ");
+    if (at == std::string::npos) std::abort();
+    return std::strtoll(text.c_str() + at + 8, nullptr, 10);
+}
+
+// Stops the run with what was found wrong and the text that shows it.
+void Require(bool holds, const char* what, const std::string& text) {
+    if (holds) return;
+    std::fprintf(stderr, "%s: %s\n", what, text.c_str());
+    std::abort();
+}
+
+// Every level rule that acted did so within its limit, and the plugin read the limits as
+// expected.
+void CheckLevelRules(const standin::Host& host) {
+    const auto overLevel = ExpectedLimit(Config, ConfigKeys::DestroyDinosOverLevel.name);
+    const auto warning = ExpectedLimit(Config, ConfigKeys::LevelWarningThreshold.name);
+    const auto minimum = ExpectedLimit(Config, ConfigKeys::MinDinoLevel.name);
+    if (overLevel)
+        Require(ReadConfigKey(ConfigKeys::DestroyDinosOverLevel) == *overLevel,
+                "limit read other than saturated", "DestroyDinosOverLevel");
+    if (warning)
+        Require(ReadConfigKey(ConfigKeys::LevelWarningThreshold) == *warning,
+                "limit read other than saturated", "LevelWarningThreshold");
+    if (minimum)
+        Require(ReadConfigKey(ConfigKeys::MinDinoLevel) == *minimum,
+                "limit read other than saturated", "MinDinoLevel");
+    const int32_t overLevelLimit = overLevel.value_or(ConfigKeys::DestroyDinosOverLevel.fallback);
+    const int32_t warningLimit = warning.value_or(ConfigKeys::LevelWarningThreshold.fallback);
+    const int32_t minimumLimit = minimum.value_or(ConfigKeys::MinDinoLevel.fallback);
+    for (const auto& log : host.events.OfType("log")) {
+        const std::string text = log.at("text");
+        if (!text.starts_with("Destroyed dino(")) continue;
+        Require(overLevelLimit != -1 && LevelIn(text) >= overLevelLimit,
+                "over-level rule acted beyond its limit", text);
+    }
+    for (const auto& post : host.events.OfType("post")) {
+        const std::string content =
+            nlohmann::json::parse(post.at("body").get<std::string>()).at("content");
+        const bool members = content.find("\nMembers: ") != std::string::npos;
+        if (content.find("Detected **wild** dino(") != std::string::npos ||
+            (content.find("] Detected dino(") != std::string::npos && members))
+            Require(LevelIn(content) >= warningLimit, "warning acted beyond its limit", content);
+        if (content.find("] DELETED dino(") != std::string::npos ||
+            (content.find("] Detected dino(") != std::string::npos && !members))
+            Require(LevelIn(content) <= minimumLimit, "minimum-level rule acted beyond its limit",
+                    content);
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -126,6 +198,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // What StartupSweep's and the deferred queue's callers contain and log.
         }
     }
+    CheckLevelRules(host);
     host.events.Clear();
     return 0;
 }
