@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <stdexcept>
 
@@ -98,9 +99,14 @@ std::optional<int> ServerProcess::WaitForExit(Duration timeout) {
             exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
             break;
         }
-        if (std::chrono::steady_clock::now() >= deadline) break;
+        if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
         std::this_thread::sleep_for(Duration(20));
     }
+    // The process is gone, but its last output may still sit in the pipe: a caller that reads
+    // Output() after the exit must see all of it, however far behind the reader thread is.
+    std::unique_lock lock(mutex);
+    changed.wait_until(lock, std::max(deadline, std::chrono::steady_clock::now() + Duration(5000)),
+                       [this] { return outputEnded; });
     return exitCode;
 }
 

@@ -30,6 +30,7 @@ public:
     std::string Output();
     bool WaitForOutput(const std::string& text, Duration timeout);
     // The exit code (or 128 + signal); empty when the server is still running after `timeout`.
+    // Once it returns a code, Output() holds everything the server wrote.
     std::optional<int> WaitForExit(Duration timeout);
     bool Running();
     // The port printed in a line "<what> listening on 127.0.0.1:PORT"; 0 if none within timeout.
