@@ -1,6 +1,7 @@
 # `cmake --install` lays out the plugin folder as a server expects it, under the install prefix:
 # ArkApi/Plugins/TameWarden/ with the library, PluginInfo.json and, only when none is there yet,
-# the example config.json (an operator's file is never overwritten). Also the checker.
+# the example config.json (an operator's file is never overwritten). Also the checker and the
+# stand-in server.
 set(TAMEWARDEN_PLUGIN_FOLDER ArkApi/Plugins/TameWarden)
 
 # The host reads PluginInfo.json beside the library, also in the build tree.
@@ -21,6 +22,7 @@ else()
 endif()
 ]])
 
-# The checker, and the stand-in host library that it and the plugin link against.
-install(TARGETS tamewarden-check RUNTIME DESTINATION bin)
+# The checker and the stand-in server, and the stand-in host library that they and the plugin link
+# against.
+install(TARGETS tamewarden-check standin-server RUNTIME DESTINATION bin)
 install(TARGETS standin LIBRARY DESTINATION lib)

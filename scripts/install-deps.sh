@@ -7,6 +7,7 @@ packages=(
   nlohmann-json3-dev libspdlog-dev libfmt-dev libcurl4-openssl-dev libcpp-httplib-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format valgrind
+  rcon  # rconclt, the RCON client the end-to-end tests and operators reload with
 )
 
 missing=()

@@ -1,5 +1,6 @@
 // cmake --install into a temporary prefix, as an operator installs onto a server: the plugin
-// folder's layout, the installed checker running on it, and an operator's config.json surviving.
+// folder's layout, the installed checker and stand-in server running on it, and an operator's
+// config.json surviving.
 #include <gmock/gmock.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
@@ -28,6 +30,16 @@ int Shell(const std::string& command, std::string& output) {
         output.append(buffer, read);
     const int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The first event of this type in an events file; null when there is none.
+nlohmann::json FirstEventOfType(const fs::path& events, const std::string& type) {
+    std::ifstream file(events);
+    for (std::string line; std::getline(file, line);) {
+        const auto event = nlohmann::json::parse(line, nullptr, false);
+        if (event.is_object() && event.value("type", "") == type) return event;
+    }
+    return nullptr;
 }
 
 class InstallTest : public ::testing::Test {
@@ -73,6 +85,29 @@ TEST_F(InstallTest, LaysOutThePluginFolderWithTheExampleConfig) {
                              output);
     EXPECT_NE(status, 2) << output;
     EXPECT_THAT(output, HasSubstr("\"dryRun\""));
+}
+
+TEST_F(InstallTest, InstalledServerRunsAndLoadsTheInstalledPlugin) {
+    Install();
+    const fs::path server = prefix / "bin" / "standin-server";
+    ASSERT_TRUE(fs::is_regular_file(server));
+    // It starts only if its run path finds the stand-in host library installed in lib/.
+    std::string output;
+    EXPECT_EQ(Shell("'" + server.string() + "' --help", output), 0) << output;
+    EXPECT_THAT(output, HasSubstr("Usage: " + server.string() + " [options]\n"));
+
+    // The server folder is the prefix: the plugin, its PluginInfo.json and config as installed.
+    const fs::path events = prefix / "events.jsonl";
+    EXPECT_EQ(Shell("'" + server.string() + "' --server-dir '" + prefix.string() +
+                        "' --seconds 0.2 --events '" + events.string() + "'",
+                    output),
+              0)
+        << output;
+    const auto loaded = FirstEventOfType(events, "loaded");
+    ASSERT_TRUE(loaded.is_object()) << ReadAll(events);
+    EXPECT_TRUE(
+        fs::equivalent(loaded.at("path").get<std::string>(), PluginFolder() / "TameWarden.so"));
+    EXPECT_THAT(output, HasSubstr("=== Summary ==="));
 }
 
 TEST_F(InstallTest, OperatorsConfigSurvivesASecondInstall) {

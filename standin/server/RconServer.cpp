@@ -10,87 +10,17 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <mutex>
 #include <stdexcept>
 
-#include "standin/Engine.h"
 #include "standin/Host.h"
 #include "standin/server/GameLoop.h"
+#include "standin/server/RconConnection.h"
 #include "standin/server/RconPacket.h"
 
 namespace standin {
-
-// One client. The game thread answers through Send; the network thread owns the socket.
-class RconConnection : public RCONClientConnection {
-public:
-    using Clock = std::chrono::steady_clock;
-
-    RconConnection(int socket, int number, int wakeWrite)
-        : socket(socket), number(number), wakeWrite(wakeWrite) {}
-
-    void Send(int32_t requestId, int32_t type, const std::string& body) override {
-        {
-            std::lock_guard lock(mutex);
-            if (closed) return;  // the client went away while its command waited
-            outbound += rcon::Encode({requestId, type, body});
-        }
-        const char wake = 1;
-        [[maybe_unused]] const auto written = ::write(wakeWrite, &wake, 1);
-    }
-
-    size_t PendingOutput() {
-        std::lock_guard lock(mutex);
-        return outbound.size();
-    }
-
-    // Writes what the socket takes now; false when the socket failed.
-    bool Flush() {
-        std::lock_guard lock(mutex);
-        while (!outbound.empty()) {
-            const ssize_t sent =
-                ::send(socket, outbound.data(), outbound.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (sent < 0) return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR;
-            outbound.erase(0, static_cast<size_t>(sent));
-        }
-        return true;
-    }
-
-    bool IsClosed() {
-        std::lock_guard lock(mutex);
-        return closed;
-    }
-
-    void Close() {
-        std::lock_guard lock(mutex);
-        if (closed) return;
-        closed = true;
-        ::close(socket);
-    }
-
-    const int socket;
-    const int number;
-    const int wakeWrite;
-    bool authenticated = false;
-    bool closeWhenFlushed = false;
-    std::string inbound;
-    const Clock::time_point connectedAt = Clock::now();
-    Clock::time_point lastActivity = connectedAt;
-
-private:
-    std::mutex mutex;
-    std::string outbound;
-    bool closed = false;
-};
-
 namespace {
 
 void SetNonBlocking(int socket) { ::fcntl(socket, F_SETFL, ::fcntl(socket, F_GETFL) | O_NONBLOCK); }
-
-std::string FirstWord(const std::string& line) {
-    const auto start = line.find_first_not_of(" \t");
-    if (start == std::string::npos) return {};
-    return line.substr(start, line.find_first_of(" \t", start) - start);
-}
 
 }  // namespace
 
@@ -189,17 +119,17 @@ void RconServer::Receive(const std::shared_ptr<RconConnection>& shared) {
         rcon::Packet packet = std::get<rcon::Packet>(std::move(taken));
         if (packet.type == rcon::Auth) {
             connection.authenticated = packet.body == password;
-            // Clients expect an empty response value before the authentication response.
-            connection.Send(packet.id, rcon::ResponseValue, "");
-            connection.Send(connection.authenticated ? packet.id : -1, rcon::AuthResponse, "");
+            // The login's only answer: clients that read one packet per request take the first.
+            connection.Queue({connection.authenticated ? packet.id : -1, rcon::AuthResponse, ""});
             // A wrong password ends the connection once the client has its answer.
             if (!connection.authenticated) connection.closeWhenFlushed = true;
         } else if (packet.type == rcon::ExecCommand) {
             if (!connection.authenticated)
                 return Close(connection, "command before authentication");
             loop.Post([shared, line = std::move(packet.body), id = packet.id] {
-                if (!Host::Get().commands.ExecuteRcon(line, shared.get(), id))
-                    shared->Send(id, rcon::ResponseValue, "Unknown command: " + FirstWord(line));
+                // An unknown command sends nothing and so gets the no-response answer.
+                shared->RunCommand(
+                    id, [&] { Host::Get().commands.ExecuteRcon(line, shared.get(), id); });
             });
         } else {
             return Close(connection,

@@ -118,12 +118,12 @@ TEST_F(ReloadCommandTest, RconReloadRepliesWithTheRequestIdAndExactTexts) {
               "Failed to reload config! \n Can't open config.json");
 }
 
-TEST_F(ReloadCommandTest, RconCommandNamesIgnoreCaseAndUnknownCommandsGetAnAnswer) {
+TEST_F(ReloadCommandTest, RconCommandNamesIgnoreCaseAndUnknownCommandsGetTheNoResponseText) {
     Start();
     RconClient client(rconPort);
     ASSERT_EQ(client.Authenticate("secret"), 1);
     EXPECT_EQ(client.Execute("TMWD.Reload", 5), Reloaded);
-    EXPECT_EQ(client.Execute("listplayers", 6), "Unknown command: listplayers");
+    EXPECT_EQ(client.Execute("listplayers", 6), "Server received, But no response!! \n ");
 }
 
 TEST_F(ReloadCommandTest, WrongRconPasswordGetsMinusOneAndLosesTheConnection) {
