@@ -2,8 +2,13 @@
 
 #include <httplib.h>
 
+#include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <map>
+#include <mutex>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <stdexcept>
 
 namespace standin {
@@ -30,7 +35,59 @@ std::string RenderInline(const std::string& line) {
     return out + line.substr(at);
 }
 
+size_t CharacterCount(const std::string& utf8) {
+    size_t count = 0;
+    for (const char byte : utf8) count += (static_cast<unsigned char>(byte) & 0xC0) != 0x80;
+    return count;
+}
+
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", seconds);
+    return text;
+}
+
 }  // namespace
+
+// Each hook's current rate window: how many posts it took and when it resets.
+struct ChatListener::Window {
+    using Clock = std::chrono::steady_clock;
+    struct State {
+        int posts = 0;
+        Clock::time_point resetAt;
+    };
+
+    // Counts a post against its hook's window: the posts left after it, or none when the window
+    // is used up; `resetAfter` is set to the seconds until the window resets.
+    std::optional<int> Take(const std::string& path, const ChatLimits& limits, double& resetAfter) {
+        std::lock_guard lock(mutex);
+        const auto now = Clock::now();
+        State& state = byPath[path];
+        if (now >= state.resetAt) {
+            state.posts = 0;
+            state.resetAt = now + std::chrono::duration_cast<Clock::duration>(
+                                      std::chrono::duration<double>(limits.windowSeconds));
+        }
+        resetAfter = std::chrono::duration<double>(state.resetAt - now).count();
+        if (state.posts >= limits.postsPerWindow) return std::nullopt;
+        ++state.posts;
+        return limits.postsPerWindow - state.posts;
+    }
+
+    std::mutex mutex;
+    std::map<std::string, State> byPath;
+};
+
+const char* ChatRefusalName(ChatOutcome outcome) {
+    switch (outcome) {
+        case ChatOutcome::RefusedTooLong:
+            return "too long";
+        case ChatOutcome::RefusedRateLimit:
+            return "rate limit";
+        default:
+            return "malformed";
+    }
+}
 
 std::string RenderChatMessage(const std::string& content) {
     std::string out;
@@ -65,20 +122,52 @@ std::string RenderChatMessage(const std::string& content) {
     return out;
 }
 
-ChatListener::ChatListener(int requestedPort, Received received)
-    : server(std::make_unique<httplib::Server>()) {
-    server->Post(".*", [received](const httplib::Request& request, httplib::Response& response) {
+ChatListener::ChatListener(int requestedPort, Received received, ChatLimits limits)
+    : server(std::make_unique<httplib::Server>()), windows(std::make_unique<Window>()) {
+    server->Post(".*", [received, limits, this](const httplib::Request& request,
+                                                httplib::Response& response) {
+        const auto refuse = [&](int status, const nlohmann::json& body, ChatOutcome outcome,
+                                const std::string& content) {
+            response.status = status;
+            response.set_content(body.dump(), "application/json");
+            if (received) received(request.path, content, outcome);
+        };
         std::string content;
         try {
             content = nlohmann::json::parse(request.body).value("content", "");
         } catch (const std::exception&) {
-            response.status = 400;
-            return;
+            return refuse(400, {{"message", "Cannot send an empty message"}, {"code", 50006}},
+                          ChatOutcome::RefusedMalformed, "");
+        }
+        if (limits.enforced) {
+            if (!request.has_header("User-Agent"))
+                return refuse(400, {{"message", "A User-Agent header is required"}},
+                              ChatOutcome::RefusedMalformed, content);
+            double resetAfter = 0;
+            const std::optional<int> remaining = windows->Take(request.path, limits, resetAfter);
+            response.set_header("X-RateLimit-Limit", std::to_string(limits.postsPerWindow));
+            response.set_header("X-RateLimit-Remaining", std::to_string(remaining.value_or(0)));
+            response.set_header("X-RateLimit-Reset-After", Seconds(resetAfter));
+            if (!remaining) {
+                response.set_header("Retry-After",
+                                    std::to_string(static_cast<int>(std::ceil(resetAfter))));
+                return refuse(429,
+                              {{"message", "You are being rate limited."},
+                               {"retry_after", std::round(resetAfter * 1000) / 1000},
+                               {"global", false}},
+                              ChatOutcome::RefusedRateLimit, content);
+            }
+            if (CharacterCount(content) > limits.maxCharacters)
+                return refuse(400,
+                              {{"content",
+                                {"Must be " + std::to_string(limits.maxCharacters) +
+                                 " or fewer in length."}}},
+                              ChatOutcome::RefusedTooLong, content);
         }
         std::printf("\x1b[35m[chat %s]\x1b[0m\n%s\n", request.path.c_str(),
                     RenderChatMessage(content).c_str());
         std::fflush(stdout);
-        if (received) received(request.path, content);
+        if (received) received(request.path, content, ChatOutcome::Accepted);
         response.status = 204;
     });
     if (requestedPort == 0) {

@@ -59,6 +59,10 @@ ServerOptions ParseOptions(const std::vector<std::string>& arguments) {
             options.help = true;
             continue;
         }
+        if (option == "--webhook-unlimited") {
+            options.webhookUnlimited = true;
+            continue;
+        }
         std::optional<std::string> value;
         if (const auto equals = option.find('=');
             option.starts_with("--") && equals != std::string::npos) {
@@ -91,7 +95,10 @@ Options:
   --tick-rate HZ         game-loop ticks per second (default: 30)
   --rcon-port PORT       serve Source RCON on 127.0.0.1:PORT (0 picks a free port)
   --rcon-password PW     the RCON password (required with --rcon-port)
-  --webhook-listen PORT  a chat stand-in on 127.0.0.1:PORT that shows the posts it receives
+  --webhook-listen PORT  a chat stand-in on 127.0.0.1:PORT that shows the posts it receives;
+                         like the chat service, it refuses content over 2000 characters, more
+                         than 5 posts per 2 seconds per hook (429) and posts without a User-Agent
+  --webhook-unlimited    the chat stand-in accepts every well-formed post at once
   --events FILE          write every host event as one JSON object per line
   --help                 show this text
 )";

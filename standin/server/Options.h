@@ -16,6 +16,7 @@ struct ServerOptions {
     std::optional<int> rconPort;  // 0 picks a free port
     std::string rconPassword;
     std::optional<int> webhookListenPort;
+    bool webhookUnlimited = false;  // the chat stand-in accepts every post at once
     std::optional<std::string> eventsFile;
     bool help = false;
 };

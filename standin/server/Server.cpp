@@ -90,11 +90,19 @@ int RunServer(const ServerOptions& options) {
 
     std::unique_ptr<ChatListener> chat;
     if (options.webhookListenPort) {
-        chat = std::make_unique<
-            ChatListener>(*options.webhookListenPort, [&host](const std::string& path,
-                                                              const std::string& content) {
-            host.events.Record({{"type", "chatReceived"}, {"path", path}, {"content", content}});
-        });
+        const auto received = [&host](const std::string& path, const std::string& content,
+                                      ChatOutcome outcome) {
+            if (outcome == ChatOutcome::Accepted)
+                host.events.Record(
+                    {{"type", "chatReceived"}, {"path", path}, {"content", content}});
+            else
+                host.events.Record({{"type", "chatRefused"},
+                                    {"path", path},
+                                    {"reason", ChatRefusalName(outcome)},
+                                    {"content", content}});
+        };
+        chat = std::make_unique<ChatListener>(*options.webhookListenPort, received,
+                                              ChatLimits{.enforced = !options.webhookUnlimited});
         std::printf("Chat stand-in listening on 127.0.0.1:%d\n", chat->Port());
     }
     GameLoop loop(options.tickRate, [&eventLog] { return eventLog.SecondsSinceStart(); });
@@ -135,7 +143,7 @@ int RunServer(const ServerOptions& options) {
     HandleStopSignals(nullptr);
     if (chat) chat->Stop();
 
-    std::printf("\n%s", Summary(creaturesAtLoad, host.events.All()).c_str());
+    std::printf("\n%s", Summary(creaturesAtLoad, host.events.All(), chat != nullptr).c_str());
     std::fflush(stdout);
     host.events.SetListener(nullptr);
     host.world.reset();

@@ -13,10 +13,12 @@ std::string Joined(const std::vector<std::string>& keys) {
 
 }  // namespace
 
-std::string Summary(size_t creaturesAtLoad, const std::vector<nlohmann::json>& events) {
+std::string Summary(size_t creaturesAtLoad, const std::vector<nlohmann::json>& events,
+                    bool chatListening) {
     std::vector<std::string> beganPlay, destroyed, despawned;
     std::set<std::string> despawnedKeys;
     size_t posts = 0, consoleReplies = 0, rconReplies = 0;
+    size_t chatAccepted = 0, chatTooLong = 0, chatRateLimited = 0;
     std::string replies;
     for (const auto& event : events) {
         const std::string type = event.value("type", "");
@@ -31,6 +33,9 @@ std::string Summary(size_t creaturesAtLoad, const std::vector<nlohmann::json>& e
                 destroyed.push_back(creature);
         }
         if (type == "post") ++posts;
+        if (type == "chatReceived") ++chatAccepted;
+        if (type == "chatRefused" && event.value("reason", "") == "too long") ++chatTooLong;
+        if (type == "chatRefused" && event.value("reason", "") == "rate limit") ++chatRateLimited;
         if (type == "reply") {
             const bool console = event.value("channel", "") == "console";
             ++(console ? consoleReplies : rconReplies);
@@ -47,6 +52,10 @@ std::string Summary(size_t creaturesAtLoad, const std::vector<nlohmann::json>& e
     text += "Removed by the world:           " + std::to_string(despawned.size()) + " (" +
             Joined(despawned) + ")\n";
     text += "Posts sent:                     " + std::to_string(posts) + "\n";
+    if (chatListening)
+        text += "Chat stand-in:                  " + std::to_string(chatAccepted) + " accepted, " +
+                std::to_string(chatTooLong) + " refused as too long, " +
+                std::to_string(chatRateLimited) + " refused by the rate limit\n";
     text += "Replies:                        " + std::to_string(consoleReplies) + " console, " +
             std::to_string(rconReplies) + " RCON\n";
     return text + replies;

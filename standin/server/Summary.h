@@ -8,6 +8,8 @@
 
 namespace standin {
 
-std::string Summary(size_t creaturesAtLoad, const std::vector<nlohmann::json>& events);
+// `chatListening`: the chat stand-in ran, so its counts are shown.
+std::string Summary(size_t creaturesAtLoad, const std::vector<nlohmann::json>& events,
+                    bool chatListening);
 
 }  // namespace standin
