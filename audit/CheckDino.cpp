@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "audit/AuditEffects.h"
 #include "audit/AuditFacts.h"
 #include "audit/LocationText.h"
 #include "audit/MemberLines.h"
@@ -55,48 +56,54 @@ AuditFacts GatherFacts(APrimalDinoCharacter* dino, UPrimalCharacterStatusCompone
     return facts;
 }
 
-bool CheckOverLevel(APrimalDinoCharacter* dino, const AuditFacts& facts) {
+bool CheckOverLevel(AuditEffects& effects, APrimalDinoCharacter* dino, const AuditFacts& facts) {
     const int32_t threshold = ReadConfigKey(ConfigKeys::DestroyDinosOverLevel);
     if (threshold == -1 || facts.level < threshold) return false;
     const CreatureTexts creature = DescribeCreature(dino);
-    // The post is made ready before the log line, so a URL that cannot be read stops the check
+    // The report is made ready before the log line, so a URL that cannot be read stops the check
     // before anything claims the creature was destroyed.
-    const std::string body =
-        WebhookBody(fmt::format(Messages::OverLevelPost, creature.name, facts.level, creature.team,
-                                creature.location, ToUtf8Text(facts.memberBlock)));
-    const std::string url = WebhookUrl();
-    LogDestroyedDino(creature.name, facts.level, creature.team, creature.location,
-                     ToUtf8Text(facts.plainMemberList));
-    SendWebhookPost(url, body);
-    Game::Destroy(dino);
+    const std::string message =
+        fmt::format(Messages::OverLevelPost, creature.name, facts.level, creature.team,
+                    creature.location, ToUtf8Text(facts.memberBlock));
+    std::vector<std::string> bodies = ReportBodies(message);
+    Report report{AuditRule::OverLevel, WebhookUrl(), message, std::move(bodies)};
+    effects.LogDestroyed(fmt::format(Messages::OverLevelLog, creature.name, facts.level,
+                                     creature.team, creature.location,
+                                     ToUtf8Text(facts.plainMemberList)));
+    effects.Post(report);
+    effects.Destroy(dino, AuditRule::OverLevel);
     return true;
 }
 
-bool CheckLevelWarning(APrimalDinoCharacter* dino, const AuditFacts& facts) {
+bool CheckLevelWarning(AuditEffects& effects, APrimalDinoCharacter* dino, const AuditFacts& facts) {
     if (!ReadConfigKey(ConfigKeys::EnableLevelWarning)) return false;
     if (facts.level < ReadConfigKey(ConfigKeys::LevelWarningThreshold)) return false;
     const CreatureTexts creature = DescribeCreature(dino);
     const std::string map = ToAsciiText(facts.mapName);
     if (creature.team <= LastWildTeam)
         PostToWebhook(
+            effects, AuditRule::LevelWarning,
             fmt::format(Messages::WildWarning, map, creature.name, facts.level, creature.location));
     else
-        PostToWebhook(fmt::format(Messages::TribeWarning, map, creature.name, facts.level,
+        PostToWebhook(effects, AuditRule::LevelWarning,
+                      fmt::format(Messages::TribeWarning, map, creature.name, facts.level,
                                   creature.team, creature.location, ToUtf8Text(facts.memberBlock)));
     return true;
 }
 
-bool CheckMinimumLevel(APrimalDinoCharacter* dino, const AuditFacts& facts) {
+bool CheckMinimumLevel(AuditEffects& effects, APrimalDinoCharacter* dino, const AuditFacts& facts) {
     if (facts.level > ReadConfigKey(ConfigKeys::MinDinoLevel)) return false;
     const bool destroy = ReadConfigKey(ConfigKeys::AutoDestroyDinosBelowMinLevel);
     const CreatureTexts creature = DescribeCreature(dino);
     const std::string map = ToAsciiText(facts.mapName);
     if (destroy) {
-        DestroyThenPost(dino, fmt::format(Messages::BelowMinimumDestroyed, map, creature.name,
-                                          facts.level, creature.team, creature.location,
-                                          ToUtf8Text(facts.memberBlock)));
+        DestroyThenPost(
+            effects, dino, AuditRule::MinimumLevel,
+            fmt::format(Messages::BelowMinimumDestroyed, map, creature.name, facts.level,
+                        creature.team, creature.location, ToUtf8Text(facts.memberBlock)));
     } else {
-        PostToWebhook(fmt::format(Messages::BelowMinimumKept, map, creature.name, facts.level,
+        PostToWebhook(effects, AuditRule::MinimumLevel,
+                      fmt::format(Messages::BelowMinimumKept, map, creature.name, facts.level,
                                   creature.team, creature.location));
     }
     return true;
@@ -118,9 +125,10 @@ void CheckDino(TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
     UPrimalCharacterStatusComponent* status = Game::StatusComponent(dino);
     if (status == nullptr) return;
     const AuditFacts facts = GatherFacts(dino, status);
-    if (CheckOverLevel(dino, facts) || CheckLevelWarning(dino, facts) ||
-        CheckMinimumLevel(dino, facts))
+    AuditEffects& effects = ServerEffects();
+    if (CheckOverLevel(effects, dino, facts) || CheckLevelWarning(effects, dino, facts) ||
+        CheckMinimumLevel(effects, dino, facts))
         return;
-    if (CheckIncoherentDino(dino, status, facts)) return;
-    CheckStatValueLimits(dino, status, facts);
+    if (CheckIncoherentDino(effects, dino, status, facts)) return;
+    CheckStatValueLimits(effects, dino, status, facts);
 }

@@ -2,11 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "audit/Messages.h"
-#include "host/Game.h"
-#include "host/Requests.h"
+#include "audit/MessageParts.h"
 #include "plugin/Config.h"
-#include "plugin/Logger.h"
 
 std::string WebhookBody(const std::string& message) {
     nlohmann::json body;
@@ -14,25 +11,24 @@ std::string WebhookBody(const std::string& message) {
     return body.dump();
 }
 
+std::vector<std::string> ReportBodies(const std::string& message) {
+    std::string whole = WebhookBody(message);  // fails here, as a single post would
+    if (CharacterCount(message) <= MaxPostCharacters) return {std::move(whole)};
+    std::vector<std::string> bodies;
+    for (const std::string& part : SplitMessage(message)) bodies.push_back(WebhookBody(part));
+    return bodies;
+}
+
 std::string WebhookUrl() { return ReadConfigKey(ConfigKeys::LevelWarningWebhook); }
 
-void SendWebhookPost(const std::string& url, const std::string& body) {
-    API::Requests::Get().CreatePostRequest(url, &IgnoreResponse, body, "application/json", {});
+void PostToWebhook(AuditEffects& effects, AuditRule rule, const std::string& message) {
+    std::vector<std::string> bodies = ReportBodies(message);
+    effects.Post({rule, WebhookUrl(), message, std::move(bodies)});
 }
 
-void PostWebhookBody(const std::string& body) { SendWebhookPost(WebhookUrl(), body); }
-
-void PostToWebhook(const std::string& message) { PostWebhookBody(WebhookBody(message)); }
-
-void DestroyThenPost(APrimalDinoCharacter* dino, const std::string& message) {
-    const std::string body = WebhookBody(message);
-    Game::Destroy(dino);
-    PostWebhookBody(body);
-}
-
-void IgnoreResponse(bool, std::string, std::unordered_map<std::string, std::string>) {}
-
-void LogDestroyedDino(const std::string& name, int32_t level, int32_t team,
-                      const std::string& location, const std::string& members) {
-    PluginLogger()->warn(Messages::OverLevelLog, name, level, team, location, members);
+void DestroyThenPost(AuditEffects& effects, APrimalDinoCharacter* dino, AuditRule rule,
+                     const std::string& message) {
+    std::vector<std::string> bodies = ReportBodies(message);
+    effects.Destroy(dino, rule);
+    effects.Post({rule, WebhookUrl(), message, std::move(bodies)});
 }

@@ -1,36 +1,30 @@
-// How reports leave the plugin: web-hook posts and the destroy log line.
+// How reports leave a check: each report is made ready (its bodies, then its URL) before it goes
+// through the check's effects, in the order its rule gives.
 #pragma once
 
 #include <string>
-#include <unordered_map>
+#include <vector>
 
+#include "audit/AuditEffects.h"
 #include "host/EngineTypes.h"
 
-// The request body: {"content": message}, compact.
+// The request body: {"content": message}, compact. Text that is not UTF-8 raises the library's
+// error.
 std::string WebhookBody(const std::string& message);
+
+// The body of each post of a message: the one body of WebhookBody when the message fits a post,
+// else one per part (SplitMessage). Raises WebhookBody's error for text that is not UTF-8.
+std::vector<std::string> ReportBodies(const std::string& message);
 
 // The URL every post goes to, read from the configuration now; a wrong type raises the library's
 // error.
 std::string WebhookUrl();
 
-// Starts the POST of a finished body and returns at once.
-void SendWebhookPost(const std::string& url, const std::string& body);
+// Posts a report: bodies, URL, then the post.
+void PostToWebhook(AuditEffects& effects, AuditRule rule, const std::string& message);
 
-// Reads the URL, then sends the body to it.
-void PostWebhookBody(const std::string& body);
-
-// WebhookBody, then PostWebhookBody.
-void PostToWebhook(const std::string& message);
-
-// The report of a destroying rule: its body is made while the creature still exists, the
-// creature is destroyed, and then the report is posted. A failure to post leaves the creature
-// gone, and nothing claims otherwise.
-void DestroyThenPost(APrimalDinoCharacter* dino, const std::string& message);
-
-// The completion of every post: the response is of no interest.
-void IgnoreResponse(bool success, std::string body,
-                    std::unordered_map<std::string, std::string> headers);
-
-// The warning-level record of an over-level destruction.
-void LogDestroyedDino(const std::string& name, int32_t level, int32_t team,
-                      const std::string& location, const std::string& members);
+// The report of a destroying rule: its bodies are made while the creature still exists, the
+// creature is destroyed, then the URL is read and the report posted. A failure to post leaves the
+// creature gone, and nothing claims otherwise.
+void DestroyThenPost(AuditEffects& effects, APrimalDinoCharacter* dino, AuditRule rule,
+                     const std::string& message);

@@ -47,25 +47,27 @@ std::optional<int> StatIndexFromName(std::string_view key) {
     return std::nullopt;
 }
 
-bool CheckIncoherentDino(APrimalDinoCharacter* dino, UPrimalCharacterStatusComponent* status,
-                         const AuditFacts& facts) {
+bool CheckIncoherentDino(AuditEffects& effects, APrimalDinoCharacter* dino,
+                         UPrimalCharacterStatusComponent* status, const AuditFacts& facts) {
     if (IsLevelCoherent(status)) return false;
     const bool destroy = ReadConfigKey(ConfigKeys::DestroyIncoherentDinos);
     const CreatureTexts creature = DescribeCreature(dino);
     const std::string members = ToUtf8Text(facts.memberBlock);
     const std::string map = ToAsciiText(facts.mapName);
     if (destroy) {
-        DestroyThenPost(dino, fmt::format(Messages::IncoherentDestroyed, map, creature.name,
-                                          facts.level, creature.location, members));
+        DestroyThenPost(effects, dino, AuditRule::Incoherent,
+                        fmt::format(Messages::IncoherentDestroyed, map, creature.name, facts.level,
+                                    creature.location, members));
     } else {
-        PostToWebhook(fmt::format(Messages::IncoherentDetected, map, creature.name, facts.level,
+        PostToWebhook(effects, AuditRule::Incoherent,
+                      fmt::format(Messages::IncoherentDetected, map, creature.name, facts.level,
                                   creature.location, members));
     }
     return true;
 }
 
-bool CheckStatValueLimits(APrimalDinoCharacter* dino, UPrimalCharacterStatusComponent* status,
-                          const AuditFacts& facts) {
+bool CheckStatValueLimits(AuditEffects& effects, APrimalDinoCharacter* dino,
+                          UPrimalCharacterStatusComponent* status, const AuditFacts& facts) {
     if (!ReadConfigKey(ConfigKeys::DestroyDinosOverStatValue)) return false;
     const nlohmann::json limits = ReadConfigKey(ConfigKeys::StatValueLimits);
     const float* current = Game::CurrentStatusValues(status);
@@ -78,8 +80,9 @@ bool CheckStatValueLimits(APrimalDinoCharacter* dino, UPrimalCharacterStatusComp
     }
     if (!overLimit) return false;
     const CreatureTexts creature = DescribeCreature(dino);
-    DestroyThenPost(dino, fmt::format(Messages::OverStatLimitDestroyed, ToAsciiText(facts.mapName),
-                                      creature.name, facts.level, creature.location, creature.team,
-                                      ToUtf8Text(facts.memberBlock)));
+    DestroyThenPost(
+        effects, dino, AuditRule::StatLimit,
+        fmt::format(Messages::OverStatLimitDestroyed, ToAsciiText(facts.mapName), creature.name,
+                    facts.level, creature.location, creature.team, ToUtf8Text(facts.memberBlock)));
     return true;
 }

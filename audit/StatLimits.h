@@ -5,6 +5,7 @@
 #include <optional>
 #include <string_view>
 
+#include "audit/AuditEffects.h"
 #include "audit/AuditFacts.h"
 
 // Stats whose points do not count towards a creature's level: Torpidity, Water, Temperature,
@@ -18,9 +19,9 @@ bool IsLevelCoherent(UPrimalCharacterStatusComponent* status);
 std::optional<int> StatIndexFromName(std::string_view key);
 
 // Reports or destroys an incoherent creature; true when the creature was incoherent.
-bool CheckIncoherentDino(APrimalDinoCharacter* dino, UPrimalCharacterStatusComponent* status,
-                         const AuditFacts& facts);
+bool CheckIncoherentDino(AuditEffects& effects, APrimalDinoCharacter* dino,
+                         UPrimalCharacterStatusComponent* status, const AuditFacts& facts);
 
 // Destroys and reports the creature at the first limit reached; true when one was.
-bool CheckStatValueLimits(APrimalDinoCharacter* dino, UPrimalCharacterStatusComponent* status,
-                          const AuditFacts& facts);
+bool CheckStatValueLimits(AuditEffects& effects, APrimalDinoCharacter* dino,
+                          UPrimalCharacterStatusComponent* status, const AuditFacts& facts);

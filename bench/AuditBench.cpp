@@ -43,6 +43,29 @@ BENCHMARK_TEMPLATE(CheckOfUntouchedCreature, FirstCreatureOfLargestTribe)
     ->Arg(100000)
     ->Unit(benchmark::kMicrosecond);
 
+// A creature of the 10-member tribe that the level warning reports: the facts, the texts and the
+// post that a report costs. The stand-in records posts without sending them.
+void CheckOfReportedCreature(benchmark::State& state) {
+    PrepareInProcessPlugin();
+    UseConfig({{"EnableLevelWarning", true}, {"LevelWarningThreshold", 1}});
+    InstallGeneratedWorld(static_cast<size_t>(state.range(0)));
+    const TWeakObjectPtr<APrimalDinoCharacter> creature = FirstCreatureOfLargestTribe();
+    int64_t checks = 0;
+    for (auto _ : state) {
+        CheckDino(creature);
+        if (++checks % 1000 == 0) {
+            state.PauseTiming();
+            ForgetHostEvents();
+            state.ResumeTiming();
+        }
+    }
+    ForgetHostEvents();
+}
+BENCHMARK(CheckOfReportedCreature)
+    ->Name("CheckDinoTenMemberTribeReported")
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

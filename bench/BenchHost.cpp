@@ -32,7 +32,12 @@ void PrepareInProcessPlugin() {
     PluginName = "TameWarden";
     InitLogger(PluginLogger());
     Config = nlohmann::json::object();
+    standin::Host::Get().sendRequests = false;
 }
+
+void UseConfig(const nlohmann::json& document) { Config = document; }
+
+void ForgetHostEvents() { standin::Host::Get().events.Clear(); }
 
 TWeakObjectPtr<APrimalDinoCharacter> FirstWildCreature() {
     return FirstCreatureOfTeam([](int32_t team) { return team <= standin::GeneratedLastWildTeam; });

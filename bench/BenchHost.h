@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <nlohmann/json.hpp>
 
 #include "host/EngineTypes.h"
 #include "standin/World.h"
@@ -13,6 +14,12 @@ standin::World& InstallGeneratedWorld(size_t creatureCount);
 // What PluginLoad sets up before its sweep: the plugin's name, its logger over the host's sinks
 // (none here) and the default configuration (an empty object).
 void PrepareInProcessPlugin();
+
+// Makes `document` the configuration in force, as a reload of a file holding it would.
+void UseConfig(const nlohmann::json& document);
+
+// Posts are recorded, never sent; this drops what the host recorded so far.
+void ForgetHostEvents();
 
 // The first creature of the host's world that belongs to a wild team, and one of the tribe with
 // the most members.

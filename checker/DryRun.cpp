@@ -4,17 +4,13 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdlib>
-#include <map>
-#include <optional>
 #include <set>
 #include <thread>
 
-#include "checker/PostRules.h"
+#include "audit/AuditEffects.h"
+#include "host/LibraryEntry.h"
 #include "plugin/Timer.h"
 #include "standin/Host.h"
-#include "standin/HttpRequests.h"
-#include "standin/PluginLibrary.h"
 #include "standin/RecordingSink.h"
 #include "standin/server/WorldFile.h"
 
@@ -53,6 +49,7 @@ public:
         host.Reset();
         host.currentDir = serverFolder.string();
         host.sendRequests = false;
+        host.recordResolutions = true;
         host.logSinks = {std::make_shared<standin::RecordingSink>()};
     }
     ~HostSession() {
@@ -66,96 +63,91 @@ public:
     HostSession& operator=(const HostSession&) = delete;
 };
 
-struct Checked {
-    std::string key;
-    const standin::DinoSpec* details;
+const char* RuleKey(AuditRule rule) {
+    switch (rule) {
+        case AuditRule::OverLevel:
+            return "DestroyDinosOverLevel";
+        case AuditRule::LevelWarning:
+            return "EnableLevelWarning";
+        case AuditRule::MinimumLevel:
+            return "MinDinoLevel";
+        case AuditRule::Incoherent:
+            return "DestroyIncoherentDinos";
+        case AuditRule::StatLimit:
+            return "DestroyDinosOverStatValue";
+    }
+    return "";
+}
+
+// The checks' effects, written into the host's event record beside the creatures the checks
+// resolved, instead of being carried out.
+class RecordedEffects : public AuditEffects {
+public:
+    void LogDestroyed(const std::string& line) override {
+        Record({{"type", "log"}, {"level", "warning"}, {"text", line}});
+    }
+    void Post(const Report& report) override {
+        Record({{"type", "report"},
+                {"rule", RuleKey(report.rule)},
+                {"url", report.url},
+                {"message", report.message},
+                {"bodies", report.bodies}});
+    }
+    void Destroy(APrimalDinoCharacter* dino, AuditRule) override {
+        Record({{"type", "destroyed"}, {"creature", reinterpret_cast<AActor*>(dino)->Key}});
+    }
+
+private:
+    static void Record(nlohmann::json event) {
+        standin::Host::Get().events.Record(std::move(event));
+    }
 };
 
-bool IsAscii(const std::u16string& text) {
-    return std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 128; });
-}
+// Puts the recorder in place of the live effects for as long as the run lasts.
+class RecordingSession {
+public:
+    RecordingSession() { ReplaceServerEffects(&effects); }
+    ~RecordingSession() { ReplaceServerEffects(nullptr); }
+    RecordingSession(const RecordingSession&) = delete;
+    RecordingSession& operator=(const RecordingSession&) = delete;
 
-bool Describes(const PostRule& rule, const standin::DinoSpec& details) {
-    for (size_t index = 0; index < rule.fields.size(); ++index) {
-        const std::string& name = rule.fieldNames[index];
-        const std::string& value = rule.fields[index];
-        if (name == "level" && value != std::to_string(details.level)) return false;
-        if (name == "team" && value != std::to_string(details.team)) return false;
-        if (name == "name" && IsAscii(details.name) &&
-            value != std::string(details.name.begin(), details.name.end()))
-            return false;
-    }
-    return true;
-}
+private:
+    RecordedEffects effects;
+};
 
-// Pairs every post with its rule and creature. A destroying rule's post sits next to its
-// destruction; a report names the creature only by its texts, so it goes to the next creature
-// in check order that those texts describe (checks run, and post, in that order).
-void Attribute(const std::vector<nlohmann::json>& events, const std::vector<Checked>& order,
-               DryRunResult& result) {
-    std::vector<std::optional<std::string>> destroyedAt(events.size());
-    std::set<std::string> despawned;
-    for (size_t index = 0; index < events.size(); ++index) {
-        const nlohmann::json& event = events[index];
+// Each report belongs to the creature that the check before it resolved; a destruction in that
+// same check, before or after the report, marks it destroyed.
+DryRunResult Collect(const std::vector<nlohmann::json>& events) {
+    DryRunResult result;
+    std::string creature;
+    size_t firstFindingOfCheck = 0;
+    bool destroyedInCheck = false;
+    std::set<std::string> despawned;  // removed by the world, not by a check
+    for (const nlohmann::json& event : events) {
         const std::string type = event.value("type", "");
-        if (type == "despawn") despawned.insert(event.value("creature", ""));
-        if (type == "destroyed" && despawned.count(event.value("creature", "")) == 0) {
-            destroyedAt[index] = event.value("creature", "");
-            result.destroyed.push_back(*destroyedAt[index]);
-        }
-        if (type == "log")
+        if (type == "despawn") {
+            despawned.insert(event.value("creature", ""));
+        } else if (type == "resolved") {
+            creature = event.value("creature", "");
+            firstFindingOfCheck = result.findings.size();
+            destroyedInCheck = false;
+        } else if (type == "destroyed" && despawned.count(event.value("creature", "")) == 0) {
+            result.destroyed.push_back(event.value("creature", ""));
+            destroyedInCheck = true;
+            for (size_t index = firstFindingOfCheck; index < result.findings.size(); ++index)
+                result.findings[index].destroyed = true;
+        } else if (type == "report") {
+            Finding finding{event.at("rule"), destroyedInCheck,   creature,
+                            event.at("url"),  event.at("bodies"), event.at("message")};
+            for (const std::string& body : finding.bodies)
+                result.posts.push_back({{"url", finding.url}, {"body", body}});
+            result.findings.push_back(std::move(finding));
+        } else if (type == "log") {
             result.logs.push_back(
                 {{"level", event.value("level", "")}, {"text", event.value("text", "")}});
-    }
-    std::set<size_t> used;
-    size_t next = 0;  // the first creature in check order not yet passed
-    auto advancePast = [&](const std::string& key) {
-        for (size_t index = next; index < order.size(); ++index)
-            if (order[index].key == key) next = index + 1;
-    };
-    for (size_t index = 0; index < events.size(); ++index) {
-        const nlohmann::json& event = events[index];
-        if (event.value("type", "") != "post") continue;
-        Finding finding;
-        finding.url = event.value("url", "");
-        finding.body = event.value("body", "");
-        result.posts.push_back({{"url", finding.url}, {"body", finding.body}});
-        const nlohmann::json body = nlohmann::json::parse(finding.body, nullptr, false);
-        if (body.is_object() && body.contains("content") && body["content"].is_string())
-            finding.message = body["content"];
-        const std::optional<PostRule> rule = RuleOfMessage(finding.message);
-        if (!rule) {
-            finding.rule = "(unknown)";
-            result.findings.push_back(std::move(finding));
-            continue;
         }
-        finding.rule = rule->rule;
-        finding.destroyed = rule->destroyed;
-        if (rule->destroyed) {
-            // The destruction just after (over level) or just before (the others).
-            std::optional<size_t> at;
-            if (rule->postedBeforeDestruction) {
-                for (size_t other = index + 1; other < events.size() && !at; ++other)
-                    if (destroyedAt[other] && used.count(other) == 0) at = other;
-            } else {
-                for (size_t other = index; other-- > 0 && !at;)
-                    if (destroyedAt[other] && used.count(other) == 0) at = other;
-            }
-            if (at) {
-                used.insert(*at);
-                finding.creature = *destroyedAt[*at];
-                advancePast(finding.creature);
-            }
-        } else {
-            for (size_t candidate = next; candidate < order.size(); ++candidate) {
-                if (!Describes(*rule, *order[candidate].details)) continue;
-                finding.creature = order[candidate].key;
-                next = candidate + 1;
-                break;
-            }
-        }
-        result.findings.push_back(std::move(finding));
     }
+    return result;
 }
 
 }  // namespace
@@ -166,29 +158,24 @@ bool DryRunResult::failed() const {
     });
 }
 
-DryRunResult RunDry(const fs::path& configPath, const fs::path& worldPath,
-                    const fs::path& pluginPath) {
+DryRunResult RunDry(const fs::path& configPath, const fs::path& worldPath) {
     const standin::WorldFile world = standin::LoadWorldFile(worldPath);
     TemporaryServer server(configPath);
     HostSession session(server.folder);
     standin::Host& host = standin::Host::Get();
     host.world = standin::BuildWorld(world);
 
-    std::vector<Checked> order;
     std::vector<const standin::ScheduledDino*> later;
-    for (const standin::ScheduledDino& creature : world.creatures) {
-        if (creature.beginPlayAt)
-            later.push_back(&creature);
-        else
-            order.push_back({creature.details.key, &creature.details});
-    }
+    for (const standin::ScheduledDino& creature : world.creatures)
+        if (creature.beginPlayAt) later.push_back(&creature);
     std::stable_sort(later.begin(), later.end(), [](auto* left, auto* right) {
         return *left->beginPlayAt < *right->beginPlayAt;
     });
 
-    DryRunResult result;
+    std::vector<std::string> notChecked;
     {
-        standin::PluginLibrary plugin(pluginPath.string());
+        RecordingSession recording;
+        DllMain(nullptr, 1, nullptr);  // the load, as the host's library entry gives it
         constexpr double CheckDelaySeconds = Tools::Timer::CheckDelayMs / 1000.0;
         for (const standin::ScheduledDino* creature : later) {
             APrimalDinoCharacter* dino = host.world->SpawnDino(creature->details);
@@ -196,20 +183,18 @@ DryRunResult RunDry(const fs::path& configPath, const fs::path& worldPath,
                 *creature->destroyAt <= *creature->beginPlayAt + CheckDelaySeconds) {
                 host.events.Record({{"type", "despawn"}, {"creature", creature->details.key}});
                 host.world->Destroy(dino);
-                result.notChecked.push_back(creature->details.key);
-                continue;
+                notChecked.push_back(creature->details.key);
             }
-            order.push_back({creature->details.key, &creature->details});
         }
         if (!later.empty()) {
             // Every deferred check is due once the delay has passed since the last beginning.
             std::this_thread::sleep_for(std::chrono::milliseconds(Tools::Timer::CheckDelayMs + 50));
             host.commands.RunUpdateCallbacks(0);
         }
-        standin::StopRequests();
-        plugin.Unload();
+        DllMain(nullptr, 0, nullptr);
     }
-    Attribute(host.events.All(), order, result);
+    DryRunResult result = Collect(host.events.All());
+    result.notChecked = std::move(notChecked);
     return result;
 }
 

@@ -1,5 +1,5 @@
-// The audit of a world in the stand-in with the operator's config and the real plugin library,
-// sending nothing: what each rule would destroy and report, with the exact texts of the posts.
+// The audit of a world in the stand-in with the operator's config and the plugin's own code,
+// changing and sending nothing: what each rule would destroy and report, with the exact texts.
 #pragma once
 
 #include <filesystem>
@@ -9,31 +9,32 @@
 
 namespace checker {
 
-// One post, with the rule that made it and the creature it is about.
+// One report, with the rule that made it and the creature it is about.
 struct Finding {
     std::string rule;  // the key that switches the rule: "DestroyDinosOverLevel", ...
     bool destroyed = false;
-    std::string creature;  // the world file's key; empty when it cannot be told apart
+    std::string creature;  // the world file's key
     std::string url;
-    std::string body;     // exactly as it would be posted
-    std::string message;  // the body's "content"
+    std::vector<std::string> bodies;  // exactly as they would be posted, one per post
+    std::string message;              // the chat text
 };
 
 struct DryRunResult {
-    std::vector<Finding> findings;        // in the order of the posts
-    std::vector<std::string> destroyed;   // creatures the plugin destroyed, in order
-    std::vector<nlohmann::json> posts;    // {"url","body"}, in order
+    std::vector<Finding> findings;        // in the order of the reports
+    std::vector<std::string> destroyed;   // creatures the plugin would destroy, in order
+    std::vector<nlohmann::json> posts;    // {"url","body"}, one per post, in order
     std::vector<std::string> notChecked;  // removed by the world before their deferred check
     std::vector<nlohmann::json> logs;     // the plugin's log records: {"level","text"}
     bool failed() const;                  // a critical log line: load or checks failed
 };
 
-// Loads the world file (throws standin::WorldFileError), puts the config in a temporary server
-// folder, loads the plugin library there (the startup sweep runs at load), lets the creatures
-// with "beginPlayAt" begin play in time order and runs the deferred checks once they are due.
-// A creature the world removes within the check delay of its beginning play is removed before its
-// check, as on a running server. Posts are recorded, never sent; the world file is only read.
-DryRunResult RunDry(const std::filesystem::path& configPath, const std::filesystem::path& worldPath,
-                    const std::filesystem::path& pluginPath);
+// Loads the world file (throws standin::WorldFileError) and runs the plugin's code in this
+// process as the host would: its load with the config from a temporary server folder (the
+// startup sweep), then the creatures with "beginPlayAt" begin play in time order and the deferred
+// checks run once due. A creature the world removes within the check delay of its beginning play
+// is removed before its check, as on a running server. The checks' effects are recorded, never
+// carried out; the world file is only read.
+DryRunResult RunDry(const std::filesystem::path& configPath,
+                    const std::filesystem::path& worldPath);
 
 }  // namespace checker

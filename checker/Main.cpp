@@ -18,17 +18,15 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* Usage =
-    "usage: tamewarden-check CONFIG [--world WORLD] [--plugin LIBRARY] [--json]\n"
+    "usage: tamewarden-check CONFIG [--world WORLD] [--json]\n"
     "  CONFIG            the plugin's config.json\n"
     "  --world WORLD     also run the audit on a stand-in world file, sending nothing\n"
-    "  --plugin LIBRARY  the TameWarden.so to run (default: the installed or built one)\n"
     "  --json            print a machine-readable report\n"
     "exit status: 0 clean, 1 problems found, 2 file cannot be read or parsed\n";
 
 struct Options {
     std::string config;
     std::optional<std::string> world;
-    std::optional<std::string> plugin;
     bool json = false;
 };
 
@@ -41,8 +39,6 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments)
             options.json = true;
         else if (argument == "--world" && hasValue)
             options.world = arguments[++index];
-        else if (argument == "--plugin" && hasValue)
-            options.plugin = arguments[++index];
         else if (options.config.empty() && !argument.starts_with("--"))
             options.config = argument;
         else
@@ -50,18 +46,6 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments)
     }
     if (options.config.empty()) return std::nullopt;
     return options;
-}
-
-// The installed layout first (bin/ beside ArkApi/), then the library this checker was built with.
-fs::path DefaultPlugin() {
-    std::error_code error;
-    const fs::path self = fs::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        const fs::path installed = self.parent_path().parent_path() / "ArkApi" / "Plugins" /
-                                   "TameWarden" / "TameWarden.so";
-        if (fs::is_regular_file(installed)) return installed;
-    }
-    return TAMEWARDEN_BUILT_PLUGIN;
 }
 
 }  // namespace
@@ -80,9 +64,7 @@ int main(int argc, char** argv) {
         report.problems = checker::CheckConfig(config);
         if (options->world) {
             report.worldPath = *options->world;
-            report.dryRun =
-                checker::RunDry(options->config, *options->world,
-                                options->plugin ? fs::path(*options->plugin) : DefaultPlugin());
+            report.dryRun = checker::RunDry(options->config, *options->world);
         }
     } catch (const std::exception& error) {
         report.unreadable = error.what();

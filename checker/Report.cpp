@@ -35,16 +35,17 @@ std::string DryRunText(const std::string& world, const DryRunResult& run) {
     // Rules in the order a check applies them.
     const std::vector<std::string> rules = {
         "DestroyDinosOverLevel",  "EnableLevelWarning",        "MinDinoLevel",
-        "DestroyIncoherentDinos", "DestroyDinosOverStatValue", "(unknown)"};
+        "DestroyIncoherentDinos", "DestroyDinosOverStatValue"};
     for (const std::string& rule : rules) {
         std::string section;
         for (const Finding& finding : run.findings) {
             if (finding.rule != rule) continue;
-            section += fmt::format(
-                "    {} {}\n      post to {}: {}\n", finding.destroyed ? "destroyed" : "reported ",
-                finding.creature.empty() ? "(creature not identified)" : finding.creature,
-                finding.url.empty() ? "(no URL)" : finding.url,
-                Indented(finding.message, "        "));
+            const std::string posts =
+                finding.bodies.size() > 1 ? fmt::format(" ({} posts)", finding.bodies.size()) : "";
+            section += fmt::format("    {} {}\n      post to {}{}: {}\n",
+                                   finding.destroyed ? "destroyed" : "reported ", finding.creature,
+                                   finding.url.empty() ? "(no URL)" : finding.url, posts,
+                                   Indented(finding.message, "        "));
         }
         if (!section.empty()) text += fmt::format("\n  {}:\n{}", rule, section);
     }
@@ -96,7 +97,7 @@ nlohmann::json ReportJson(const Report& report) {
                                 {"action", finding.destroyed ? "destroyed" : "reported"},
                                 {"creature", finding.creature},
                                 {"url", finding.url},
-                                {"body", finding.body},
+                                {"bodies", finding.bodies},
                                 {"message", finding.message}});
         out["dryRun"] = {{"world", *report.worldPath},   {"findings", findings},
                          {"destroyed", run.destroyed},   {"posts", run.posts},

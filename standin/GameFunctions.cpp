@@ -58,8 +58,13 @@ void AllActorsOfClass(UObject*, UClass* actorClass, TArray<AActor*>& actors) {
 
 void SetWeak(FWeakObjectPtr* weak, UObject* object) { Host::Get().objects.SetWeak(*weak, object); }
 UObject* ResolveWeak(const FWeakObjectPtr* weak, bool) {
-    Host::Get().ThrowIfFaulty("FWeakObjectPtr.Get()");
-    return Host::Get().objects.Resolve(*weak);
+    Host& host = Host::Get();
+    host.ThrowIfFaulty("FWeakObjectPtr.Get()");
+    UObject* object = host.objects.Resolve(*weak);
+    if (host.recordResolutions && object != nullptr && object->ClassPrivate == &host.classes.dino)
+        host.events.Record(
+            {{"type", "resolved"}, {"creature", static_cast<AActor*>(object)->Key}});
+    return object;
 }
 
 // Game mode and players

@@ -36,6 +36,7 @@ void Host::Reset() {
     events.Clear();
     currentDir = ".";
     printReplies = false;
+    recordResolutions = false;
     currentWorldMissing = false;
     throwUnknownFrom.clear();
     classes.tribeData.Name = FString(u"TribeData");

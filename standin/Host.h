@@ -38,6 +38,9 @@ struct Host {
     std::vector<spdlog::sink_ptr> logSinks;
     bool printReplies = false;  // also show console replies on the terminal
     bool sendRequests = true;   // false: posts are recorded but never sent (a dry run)
+    // Each creature a weak reference resolves to is recorded ("resolved"), so a dry run can tell
+    // which creature each check was about.
+    bool recordResolutions = false;
     // CurrentWorld() answers null while the game mode is still there, as between maps.
     bool currentWorldMissing = false;
     // A host operation that throws something not derived from std::exception, as a faulty host

@@ -1,0 +1,36 @@
+// Everything a check does to the world goes through this one seam: the over-level log line, the
+// posts and the destructions. The live server carries them out; a preview or a dry run records
+// the same calls and changes nothing. The rules never ask which.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "host/EngineTypes.h"
+
+// The rules in the order a check tries them.
+enum class AuditRule { OverLevel, LevelWarning, MinimumLevel, Incoherent, StatLimit };
+
+// A report ready to leave: the rule that made it, the URL read for it, its chat text and the
+// request body of each post it takes (one, or one per part of a long message).
+struct Report {
+    AuditRule rule;
+    std::string url;
+    std::string message;
+    std::vector<std::string> bodies;
+};
+
+class AuditEffects {
+public:
+    virtual ~AuditEffects() = default;
+    // The warning-level line of an over-level destruction, formatted.
+    virtual void LogDestroyed(const std::string& line) = 0;
+    virtual void Post(const Report& report) = 0;
+    virtual void Destroy(APrimalDinoCharacter* dino, AuditRule rule) = 0;
+};
+
+// The effects of the checks this process runs: the live ones, unless a dry run put a recorder
+// in their place.
+AuditEffects& ServerEffects();
+// A dry run's recorder takes the live effects' place; null puts the live ones back.
+void ReplaceServerEffects(AuditEffects* effects);

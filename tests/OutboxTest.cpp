@@ -1,0 +1,249 @@
+// The outbox through the loaded plugin and a real HTTP peer on 127.0.0.1: reports leave one post
+// at a time, in order, at the peer's pace; refusals are sent again, failures tried again and then
+// dropped with a warning; the game thread never waits; unload drops what waits and says so.
+#include <gmock/gmock.h>
+
+#include <chrono>
+#include <thread>
+
+#include "standin/Text.h"
+#include "tests/PluginFixture.h"
+#include "tests/ScriptedPeer.h"
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+constexpr const char* PumpId = "TWD.Outbox.Update";
+
+class OutboxTest : public PluginFixture {
+protected:
+    void SetUp() override {
+        PluginFixture::SetUp();
+        MakeWorld();
+    }
+
+    // Over-level creatures named Dino0, Dino1, ... in the world at load: one report each, posted
+    // by the start-up sweep in this order.
+    void AddReportedCreatures(size_t count) {
+        for (size_t index = 0; index < count; ++index)
+            host.world->AddDino({.key = "dino-" + std::to_string(index),
+                                 .name = u"Dino" + standin::ToUtf16(std::to_string(index)),
+                                 .level = 20});
+    }
+    static std::string FirstLineOf(size_t index) {
+        return "# Destroyed dino(Dino" + std::to_string(index) + ") level 20 from tribe 0 at " +
+               "X=0.000 Y=0.000 Z=0.000";
+    }
+    static std::vector<std::string> FirstLines(const std::vector<std::string>& contents) {
+        std::vector<std::string> lines;
+        for (const std::string& content : contents)
+            lines.push_back(content.substr(0, content.find('\n')));
+        return lines;
+    }
+    static std::vector<std::string> ExpectedFirstLines(size_t count) {
+        std::vector<std::string> lines;
+        for (size_t index = 0; index < count; ++index) lines.push_back(FirstLineOf(index));
+        return lines;
+    }
+
+    void LoadWithPeer(const ScriptedPeer& peer) {
+        WriteConfigJson({{"DestroyDinosOverLevel", 10}, {"LevelWarningWebhook", peer.Url()}});
+        LoadPlugin();
+    }
+
+    // Game ticks every few milliseconds, as the host's loop calls the update callbacks, until
+    // `done` holds or the time is up.
+    template <typename Done>
+    bool TickUntil(Done done, std::chrono::milliseconds limit) {
+        const auto end = Clock::now() + limit;
+        while (Clock::now() < end) {
+            host.commands.RunUpdateCallbacks(0.005f);
+            if (done()) return true;
+            std::this_thread::sleep_for(5ms);
+        }
+        return false;
+    }
+    void TickFor(std::chrono::milliseconds span) {
+        TickUntil([] { return false; }, span);
+    }
+};
+
+TEST_F(OutboxTest, LoneReportGoesOutAtOnceInTheRulesOrderWithTheUserAgent) {
+    ScriptedPeer peer([](size_t, const std::string&) { return ScriptedPeer::Answer{}; });
+    AddReportedCreatures(1);
+    LoadWithPeer(peer);
+    std::vector<std::string> effects;
+    for (const auto& event : host.events.All()) {
+        const std::string type = event.at("type");
+        if (type == "log" || type == "post" || type == "destroyed") effects.push_back(type);
+    }
+    EXPECT_THAT(effects, ElementsAre("log", "post", "destroyed"));
+    ASSERT_TRUE(TickUntil([&] { return peer.Delivered().size() == 1; }, 5s));
+    EXPECT_EQ(peer.All().at(0).userAgent, "TameWarden/1.0");
+    EXPECT_THAT(FirstLines(peer.Delivered()), ElementsAre(FirstLineOf(0)));
+}
+
+TEST_F(OutboxTest, ReportsWaitTheirTurnAndArriveInOrder) {
+    ScriptedPeer peer(
+        [](size_t, const std::string&) { return ScriptedPeer::Answer{.hold = 20ms}; });
+    AddReportedCreatures(12);
+    const auto started = Clock::now();
+    LoadWithPeer(peer);
+    // Only the first post went out during the sweep; the others wait for the outbox's ticks.
+    EXPECT_LT(Clock::now() - started, 2s);
+    EXPECT_EQ(Events("post").size(), 1u);
+    EXPECT_TRUE(host.commands.HasUpdateCallback(PumpId));
+    ASSERT_TRUE(TickUntil([&] { return peer.Delivered().size() == 12; }, 20s));
+    EXPECT_THAT(FirstLines(peer.Delivered()), ElementsAreArray(ExpectedFirstLines(12)));
+    // One post at a time: none arrived while the one before it was still held.
+    const auto all = peer.All();
+    for (size_t index = 1; index < all.size(); ++index)
+        EXPECT_GE(all[index].at - all[index - 1].at, 20ms);
+}
+
+TEST_F(OutboxTest, RateLimitedPostsAreSentAgainWhenThePeerSaysUntilEachArrives) {
+    // A storm of refusals: every second post is refused once, with the wait in the body.
+    ScriptedPeer peer([](size_t index, const std::string&) {
+        if (index % 2 == 1)
+            return ScriptedPeer::Answer{
+                .status = 429,
+                .headers = {{"Retry-After", "30"}, {"X-RateLimit-Remaining", "0"}},
+                .body = R"({"message": "You are being rate limited.", "retry_after": 0.25, )"
+                        R"("global": false})"};
+        return ScriptedPeer::Answer{};
+    });
+    AddReportedCreatures(6);
+    LoadWithPeer(peer);
+    ASSERT_TRUE(TickUntil([&] { return peer.Delivered().size() == 6; }, 20s));
+    EXPECT_THAT(FirstLines(peer.Delivered()), ElementsAreArray(ExpectedFirstLines(6)));
+    const auto all = peer.All();
+    for (size_t index = 1; index < all.size(); ++index) {
+        if (all[index - 1].status != 429) continue;
+        // The same post again, after the body's 0.25 s, not the header's coarser 30 s.
+        EXPECT_EQ(all[index].content, all[index - 1].content);
+        EXPECT_GE(all[index].at - all[index - 1].at, 250ms);
+        EXPECT_LT(all[index].at - all[index - 1].at, 10s);
+    }
+    EXPECT_THAT(Events("log").size(), 6u);  // the destroy lines only: nothing was dropped
+}
+
+TEST_F(OutboxTest, RetryAfterHeaderAloneIsHonoured) {
+    ScriptedPeer peer([](size_t index, const std::string&) {
+        if (index == 0)
+            return ScriptedPeer::Answer{.status = 429, .headers = {{"Retry-After", "1"}}};
+        return ScriptedPeer::Answer{};
+    });
+    AddReportedCreatures(1);
+    LoadWithPeer(peer);
+    ASSERT_TRUE(TickUntil([&] { return peer.Delivered().size() == 1; }, 10s));
+    const auto all = peer.All();
+    ASSERT_EQ(all.size(), 2u);
+    EXPECT_GE(all[1].at - all[0].at, 1s);
+}
+
+TEST_F(OutboxTest, PeerThatHasNoPostsLeftInItsWindowIsWaitedFor) {
+    ScriptedPeer peer([](size_t index, const std::string&) {
+        if (index == 0)
+            return ScriptedPeer::Answer{
+                .headers = {{"X-RateLimit-Remaining", "0"}, {"X-RateLimit-Reset-After", "0.8"}}};
+        return ScriptedPeer::Answer{.headers = {{"X-RateLimit-Remaining", "4"}}};
+    });
+    AddReportedCreatures(3);
+    LoadWithPeer(peer);
+    ASSERT_TRUE(TickUntil([&] { return peer.Delivered().size() == 3; }, 10s));
+    const auto all = peer.All();
+    ASSERT_EQ(all.size(), 3u);  // waited instead of being refused
+    EXPECT_GE(all[1].at - all[0].at, 800ms);
+}
+
+TEST_F(OutboxTest, FailedPostIsTriedFiveTimesWithGrowingPausesThenDroppedWithOneWarning) {
+    ScriptedPeer peer([](size_t, const std::string& content) {
+        if (content.starts_with(FirstLineOf(0)))
+            return ScriptedPeer::Answer{.status = 500, .body = "{\"message\": \"oops\"}"};
+        return ScriptedPeer::Answer{};
+    });
+    AddReportedCreatures(2);
+    LoadWithPeer(peer);
+    ASSERT_TRUE(TickUntil([&] { return peer.Delivered().size() == 1; }, 30s));
+    const auto all = peer.All();
+    ASSERT_EQ(all.size(), 6u);  // five tries of the first report, then the second
+    const std::vector<std::chrono::milliseconds> pauses{1000ms, 2000ms, 4000ms, 8000ms, 16000ms};
+    for (size_t index = 1; index < 5; ++index) {
+        EXPECT_GE(all[index].at - all[index - 1].at, pauses[index - 1]);
+        EXPECT_LT(all[index].at - all[index - 1].at, pauses[index] + 4000ms);  // not the next
+    }
+    EXPECT_THAT(FirstLines(peer.Delivered()), ElementsAre(FirstLineOf(1)));
+    std::vector<std::string> warnings;
+    for (const auto& log : Events("log"))
+        if (log.at("text").get<std::string>().starts_with("Dropped"))
+            warnings.push_back(log.at("text"));
+    EXPECT_THAT(warnings, ElementsAre("Dropped a report after 5 failed tries: " + FirstLineOf(0)));
+}
+
+TEST_F(OutboxTest, PeerThatNeverAnswersCostsTheGameThreadNothingAndIsTriedAgain) {
+    // The first post is held past the client's 5 s limit; later ones are answered at once.
+    ScriptedPeer peer([](size_t index, const std::string&) {
+        return ScriptedPeer::Answer{.hold = index == 0 ? 7000ms : 0ms};
+    });
+    AddReportedCreatures(3);
+    LoadWithPeer(peer);
+    // Ticks stay short while the peer is silent.
+    auto longestTick = Clock::duration::zero();
+    const bool done = TickUntil(
+        [&] {
+            const auto start = Clock::now();
+            host.commands.RunUpdateCallbacks(0);
+            longestTick = std::max(longestTick, Clock::now() - start);
+            return peer.Delivered().size() == 3;
+        },
+        30s);
+    ASSERT_TRUE(done);
+    EXPECT_LT(longestTick, 1s);  // the client waits 5 s for the silent peer, off this thread
+    EXPECT_THAT(FirstLines(peer.Delivered()), ElementsAreArray(ExpectedFirstLines(3)));
+    EXPECT_EQ(peer.All().at(1).content, peer.All().at(0).content);  // the same post, again
+}
+
+TEST_F(OutboxTest, UnloadWithFiveThousandWaitingPostsReturnsAtOnceAndLogsTheCount) {
+    ScriptedPeer peer(
+        [](size_t, const std::string&) { return ScriptedPeer::Answer{.hold = 60000ms}; });
+    AddReportedCreatures(5000);
+    LoadWithPeer(peer);
+    TickFor(100ms);
+    const auto started = Clock::now();
+    UnloadPlugin();
+    EXPECT_LT(Clock::now() - started, 2s);
+    EXPECT_EQ(Texts("log").back(), "Dropped 5000 waiting posts at unload");
+}
+
+TEST_F(OutboxTest, BeyondTenThousandWaitingPostsTheNewestAreDroppedAndCountedOnce) {
+    ScriptedPeer peer(
+        [](size_t, const std::string&) { return ScriptedPeer::Answer{.hold = 60000ms}; });
+    AddReportedCreatures(10050);
+    LoadWithPeer(peer);
+    TickFor(100ms);
+    // One post in flight, 10,000 waiting, the 49 newest dropped: one line for the burst.
+    std::vector<std::string> warnings;
+    for (const std::string& text : Texts("log"))
+        if (text.starts_with("Dropped")) warnings.push_back(text);
+    EXPECT_THAT(warnings, ElementsAre("Dropped 49 posts: 10000 posts were already waiting"));
+    UnloadPlugin();
+    EXPECT_EQ(Texts("log").back(), "Dropped 10001 waiting posts at unload");
+}
+
+TEST_F(OutboxTest, ReportWithoutUrlIsPassedThroughOnceWithoutPacingOrRetries) {
+    AddReportedCreatures(3);
+    WriteConfigJson({{"DestroyDinosOverLevel", 10}});
+    LoadPlugin();
+    TickFor(1500ms);
+    EXPECT_EQ(Events("post").size(), 3u);
+    EXPECT_FALSE(host.commands.HasUpdateCallback(PumpId));
+}
+
+}  // namespace
