@@ -9,9 +9,25 @@ namespace {
 class LiveEffects : public AuditEffects {
 public:
     void LogDestroyed(const std::string& line) override { PluginLogger()->warn(line); }
-    void Post(const Report& report) override { TheOutbox().Send(report); }
-    void Destroy(APrimalDinoCharacter* dino, AuditRule) override { Game::Destroy(dino); }
+    void Post(const Report& report) override {
+        TheOutbox().Send(report);
+        ++counts.reported;
+    }
+    void Destroy(APrimalDinoCharacter* dino, AuditRule) override {
+        Game::Destroy(dino);
+        ++counts.destroyed;
+    }
+    void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId, const FString& eosId) override {
+        Game::AddPlayerId(gameMode, playerId, eosId);
+    }
+
+    EffectCounts counts;
 };
+
+LiveEffects& Live() {
+    static LiveEffects live;
+    return live;
+}
 
 AuditEffects*& Replacement() {
     static AuditEffects* replacement = nullptr;
@@ -21,8 +37,9 @@ AuditEffects*& Replacement() {
 }  // namespace
 
 AuditEffects& ServerEffects() {
-    static LiveEffects live;
-    return Replacement() != nullptr ? *Replacement() : live;
+    return Replacement() != nullptr ? *Replacement() : static_cast<AuditEffects&>(Live());
 }
 
 void ReplaceServerEffects(AuditEffects* effects) { Replacement() = effects; }
+
+EffectCounts LiveEffectCounts() { return Live().counts; }

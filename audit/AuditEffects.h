@@ -1,8 +1,9 @@
 // Everything a check does to the world goes through this one seam: the over-level log line, the
-// posts and the destructions. The live server carries them out; a preview or a dry run records
-// the same calls and changes nothing. The rules never ask which.
+// posts, the destructions and the ids it teaches the game mode. The live server carries them out;
+// a preview or a dry run records the same calls and changes nothing. The rules never ask which.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -27,10 +28,20 @@ public:
     virtual void LogDestroyed(const std::string& line) = 0;
     virtual void Post(const Report& report) = 0;
     virtual void Destroy(APrimalDinoCharacter* dino, AuditRule rule) = 0;
+    // Hands the game mode an EOS id it did not know, found among the online players.
+    virtual void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId,
+                             const FString& eosId) = 0;
 };
 
 // The effects of the checks this process runs: the live ones, unless a dry run put a recorder
 // in their place.
 AuditEffects& ServerEffects();
+
+// What the live effects did since the library was loaded.
+struct EffectCounts {
+    uint64_t destroyed = 0;
+    uint64_t reported = 0;
+};
+EffectCounts LiveEffectCounts();
 // A dry run's recorder takes the live effects' place; null puts the live ones back.
 void ReplaceServerEffects(AuditEffects* effects);

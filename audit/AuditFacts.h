@@ -1,23 +1,38 @@
-// What one check gathers about its creature once, for every rule that may report it.
+// What one check knows about its creature. The level is read at once, since every rule compares
+// it; the texts that only reports use are made when a rule first needs them, at most once.
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "audit/AuditEffects.h"
+#include "audit/CreatureTexts.h"
 #include "host/EngineTypes.h"
 
-struct AuditFacts {
-    FString mapName;
-    int32_t level = 0;
-    FString memberBlock;      // the member lines between fences, for posts
-    FString plainMemberList;  // the member lines alone, for the log line
-};
+class AuditFacts {
+public:
+    AuditFacts(APrimalDinoCharacter* dino, int32_t level, AuditEffects& effects)
+        : dino(dino), level(level), effects(effects) {}
 
-// The texts read from the creature whenever a message is built.
-struct CreatureTexts {
-    std::string name;  // ASCII
-    int32_t team = 0;
-    std::string location;  // ASCII
-};
+    int32_t Level() const { return level; }
+    // The map name, ASCII.
+    const std::string& MapText();
+    // The member lines between fences, for posts, UTF-8.
+    const std::string& MemberBlockText();
+    // The member lines alone, for the log line, UTF-8.
+    const std::string& MemberListText();
+    // The creature's name, team and location.
+    const CreatureTexts& Creature();
 
-CreatureTexts DescribeCreature(APrimalDinoCharacter* dino);
+private:
+    void MakeMemberTexts();
+
+    APrimalDinoCharacter* dino;
+    int32_t level;
+    AuditEffects& effects;
+    std::optional<std::string> mapText;
+    std::optional<std::string> memberBlockText;
+    std::optional<std::string> memberListText;
+    std::optional<CreatureTexts> creature;
+};

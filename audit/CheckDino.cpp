@@ -6,14 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "audit/AuditEffects.h"
-#include "audit/AuditFacts.h"
-#include "audit/LocationText.h"
-#include "audit/MemberLines.h"
+#include "audit/AuditCheck.h"
+#include "audit/Coherence.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
 #include "audit/StatLimits.h"
-#include "audit/TextConversion.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
 #include "plugin/Config.h"
@@ -38,97 +35,77 @@ bool IsExempt(APrimalDinoCharacter* dino, const std::vector<std::string>& whitel
     return false;
 }
 
-FString FencedBlock(const FString& lines) {
-    FString block(Messages::MemberFence);
-    block += lines;
-    block += FString(Messages::MemberFence);
-    return block;
-}
-
-AuditFacts GatherFacts(APrimalDinoCharacter* dino, UPrimalCharacterStatusComponent* status) {
-    AuditFacts facts;
-    if (AShooterGameMode* gameMode = AsaApi::GetApiUtils().CurrentGameMode())
-        facts.mapName = Game::MapName(gameMode);
-    facts.level = Game::CharacterLevel(status);
-    const int32_t team = Game::TargetingTeam(dino);
-    facts.memberBlock = FencedBlock(JoinLines(TribeMemberLines(team)));
-    facts.plainMemberList = JoinLines(TribeMemberLines(team));
-    return facts;
-}
-
-bool CheckOverLevel(AuditEffects& effects, APrimalDinoCharacter* dino, const AuditFacts& facts) {
-    const int32_t threshold = ReadConfigKey(ConfigKeys::DestroyDinosOverLevel);
-    if (threshold == -1 || facts.level < threshold) return false;
-    const CreatureTexts creature = DescribeCreature(dino);
+bool CheckOverLevel(AuditCheck& check) {
+    const int32_t threshold = check.config.destroyDinosOverLevel.Read();
+    AuditFacts& facts = check.facts;
+    if (threshold == -1 || facts.Level() < threshold) return false;
+    const CreatureTexts& creature = facts.Creature();
     // The report is made ready before the log line, so a URL that cannot be read stops the check
     // before anything claims the creature was destroyed.
-    const std::string message =
-        fmt::format(Messages::OverLevelPost, creature.name, facts.level, creature.team,
-                    creature.location, ToUtf8Text(facts.memberBlock));
-    std::vector<std::string> bodies = ReportBodies(message);
-    Report report{AuditRule::OverLevel, WebhookUrl(), message, std::move(bodies)};
-    effects.LogDestroyed(fmt::format(Messages::OverLevelLog, creature.name, facts.level,
-                                     creature.team, creature.location,
-                                     ToUtf8Text(facts.plainMemberList)));
-    effects.Post(report);
-    effects.Destroy(dino, AuditRule::OverLevel);
+    const Report report =
+        MakeReport(check, AuditRule::OverLevel,
+                   fmt::format(Messages::OverLevelPost, creature.name, facts.Level(), creature.team,
+                               creature.location, facts.MemberBlockText()));
+    check.effects.LogDestroyed(fmt::format(Messages::OverLevelLog, creature.name, facts.Level(),
+                                           creature.team, creature.location,
+                                           facts.MemberListText()));
+    check.effects.Post(report);
+    check.effects.Destroy(check.dino, AuditRule::OverLevel);
     return true;
 }
 
-bool CheckLevelWarning(AuditEffects& effects, APrimalDinoCharacter* dino, const AuditFacts& facts) {
-    if (!ReadConfigKey(ConfigKeys::EnableLevelWarning)) return false;
-    if (facts.level < ReadConfigKey(ConfigKeys::LevelWarningThreshold)) return false;
-    const CreatureTexts creature = DescribeCreature(dino);
-    const std::string map = ToAsciiText(facts.mapName);
+bool CheckLevelWarning(AuditCheck& check) {
+    if (!check.config.enableLevelWarning.Read()) return false;
+    AuditFacts& facts = check.facts;
+    if (facts.Level() < check.config.levelWarningThreshold.Read()) return false;
+    const CreatureTexts& creature = facts.Creature();
     if (creature.team <= LastWildTeam)
-        PostToWebhook(
-            effects, AuditRule::LevelWarning,
-            fmt::format(Messages::WildWarning, map, creature.name, facts.level, creature.location));
+        PostToWebhook(check, AuditRule::LevelWarning,
+                      fmt::format(Messages::WildWarning, facts.MapText(), creature.name,
+                                  facts.Level(), creature.location));
     else
-        PostToWebhook(effects, AuditRule::LevelWarning,
-                      fmt::format(Messages::TribeWarning, map, creature.name, facts.level,
-                                  creature.team, creature.location, ToUtf8Text(facts.memberBlock)));
+        PostToWebhook(
+            check, AuditRule::LevelWarning,
+            fmt::format(Messages::TribeWarning, facts.MapText(), creature.name, facts.Level(),
+                        creature.team, creature.location, facts.MemberBlockText()));
     return true;
 }
 
-bool CheckMinimumLevel(AuditEffects& effects, APrimalDinoCharacter* dino, const AuditFacts& facts) {
-    if (facts.level > ReadConfigKey(ConfigKeys::MinDinoLevel)) return false;
-    const bool destroy = ReadConfigKey(ConfigKeys::AutoDestroyDinosBelowMinLevel);
-    const CreatureTexts creature = DescribeCreature(dino);
-    const std::string map = ToAsciiText(facts.mapName);
-    if (destroy) {
+bool CheckMinimumLevel(AuditCheck& check) {
+    AuditFacts& facts = check.facts;
+    if (facts.Level() > check.config.minDinoLevel.Read()) return false;
+    const bool destroy = check.config.autoDestroyDinosBelowMinLevel.Read();
+    const CreatureTexts& creature = facts.Creature();
+    if (destroy)
         DestroyThenPost(
-            effects, dino, AuditRule::MinimumLevel,
-            fmt::format(Messages::BelowMinimumDestroyed, map, creature.name, facts.level,
-                        creature.team, creature.location, ToUtf8Text(facts.memberBlock)));
-    } else {
-        PostToWebhook(effects, AuditRule::MinimumLevel,
-                      fmt::format(Messages::BelowMinimumKept, map, creature.name, facts.level,
-                                  creature.team, creature.location));
-    }
+            check, AuditRule::MinimumLevel,
+            fmt::format(Messages::BelowMinimumDestroyed, facts.MapText(), creature.name,
+                        facts.Level(), creature.team, creature.location, facts.MemberBlockText()));
+    else
+        PostToWebhook(check, AuditRule::MinimumLevel,
+                      fmt::format(Messages::BelowMinimumKept, facts.MapText(), creature.name,
+                                  facts.Level(), creature.team, creature.location));
     return true;
 }
 
 }  // namespace
 
-CreatureTexts DescribeCreature(APrimalDinoCharacter* dino) {
-    return {ToAsciiText(Game::DescriptiveName(dino)), Game::TargetingTeam(dino),
-            ToAsciiText(LocationText(dino))};
+void CheckDino(TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
+    AuditCreature(weakDino, CurrentConfig(), ServerEffects());
 }
 
 // Every key is read at the moment it is needed; a key of the wrong type stops the check at that
 // read, and what the check already did stands.
-void CheckDino(TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
-    const std::vector<std::string> whitelist = ReadConfigKey(ConfigKeys::WhitelistedDinos);
+void AuditCreature(TWeakObjectPtr<APrimalDinoCharacter> weakDino, const ConfigSnapshot& config,
+                   AuditEffects& effects) {
+    const std::vector<std::string>& whitelist = config.whitelistedDinos.Read();
     APrimalDinoCharacter* dino = weakDino.Get();
     if (dino == nullptr || IsExempt(dino, whitelist)) return;
     UPrimalCharacterStatusComponent* status = Game::StatusComponent(dino);
     if (status == nullptr) return;
-    const AuditFacts facts = GatherFacts(dino, status);
-    AuditEffects& effects = ServerEffects();
-    if (CheckOverLevel(effects, dino, facts) || CheckLevelWarning(effects, dino, facts) ||
-        CheckMinimumLevel(effects, dino, facts))
-        return;
-    if (CheckIncoherentDino(effects, dino, status, facts)) return;
-    CheckStatValueLimits(effects, dino, status, facts);
+    AuditFacts facts(dino, Game::CharacterLevel(status), effects);
+    AuditCheck check{dino, status, config, effects, facts};
+    if (CheckOverLevel(check) || CheckLevelWarning(check) || CheckMinimumLevel(check)) return;
+    if (CheckIncoherentDino(check)) return;
+    CheckStatValueLimits(check);
 }

@@ -53,7 +53,8 @@ private:
 
 void AddLine(TArray<FString>& lines, const std::string& line) { lines.Emplace(line.c_str()); }
 
-void AddTribeLines(TArray<FString>& lines, AShooterGameMode* gameMode, int32_t tribeId) {
+void AddTribeLines(TArray<FString>& lines, AShooterGameMode* gameMode, int32_t tribeId,
+                   AuditEffects& effects) {
     const int32_t size = TribeRecordSize();
     if (size <= 0 || gameMode == nullptr) return;
     TribeRecord record(size);
@@ -64,7 +65,7 @@ void AddTribeLines(TArray<FString>& lines, AShooterGameMode* gameMode, int32_t t
     const TArray<uint32_t>& ids = Game::MembersPlayerDataId(record.get());
     for (int32_t i = 0; i < names.Num(); ++i) {
         if (ids.IsValidIndex(i)) {
-            const FString eosId = EosIdForPlayer(static_cast<int32_t>(ids[i]));
+            const FString eosId = EosIdForPlayer(static_cast<int32_t>(ids[i]), effects);
             AddLine(lines, fmt::format(Messages::TribeMemberLine, ToAsciiText(names[i]),
                                        ToAsciiText(eosId)));
         } else {
@@ -73,8 +74,8 @@ void AddTribeLines(TArray<FString>& lines, AShooterGameMode* gameMode, int32_t t
     }
 }
 
-void AddOwnerLine(TArray<FString>& lines, int32_t playerId) {
-    const FString eosId = EosIdForPlayer(playerId);
+void AddOwnerLine(TArray<FString>& lines, int32_t playerId, AuditEffects& effects) {
+    const FString eosId = EosIdForPlayer(playerId, effects);
     AShooterPlayerController* player = AsaApi::GetApiUtils().FindPlayerByEosId(eosId);
     const FString characterName = player != nullptr ? Game::PlayerCharacterName(player) : FString();
     AddLine(lines, fmt::format(Messages::OwnerLine, ToUtf8Text(characterName), ToAsciiText(eosId)));
@@ -93,7 +94,7 @@ int32_t TribeRecordSize() {
     return size;
 }
 
-FString EosIdForPlayer(int32_t playerId) {
+FString EosIdForPlayer(int32_t playerId, AuditEffects& effects) {
     if (playerId == 0) return FString();
     AShooterGameMode* gameMode = AsaApi::GetApiUtils().CurrentGameMode();
     if (gameMode == nullptr) return FString();
@@ -109,16 +110,16 @@ FString EosIdForPlayer(int32_t playerId) {
         eosId = Game::UniqueNetIdAsString(controller);
         break;
     }
-    if (!eosId.IsEmpty()) Game::AddPlayerId(gameMode, playerId, eosId);
+    if (!eosId.IsEmpty()) effects.AddPlayerId(gameMode, playerId, eosId);
     return eosId;
 }
 
-TArray<FString> TribeMemberLines(int32_t team) {
+TArray<FString> TribeMemberLines(int32_t team, AuditEffects& effects) {
     TArray<FString> lines;
     if (team >= FirstTribeId)
-        AddTribeLines(lines, AsaApi::GetApiUtils().CurrentGameMode(), team);
+        AddTribeLines(lines, AsaApi::GetApiUtils().CurrentGameMode(), team, effects);
     else
-        AddOwnerLine(lines, team);
+        AddOwnerLine(lines, team, effects);
     return lines;
 }
 

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "audit/AuditEffects.h"
 #include "host/EngineTypes.h"
 
 // Team ids above this are tribes; any other team id is the data id of a single player.
@@ -12,11 +13,11 @@ inline constexpr int32_t FirstTribeId = 1000050001;
 int32_t TribeRecordSize();
 
 // The EOS id of a player: from the game mode, else from an online controller (which is then
-// handed to the game mode); empty when neither knows it or the id is 0.
-FString EosIdForPlayer(int32_t playerId);
+// handed to the game mode through `effects`); empty when neither knows it or the id is 0.
+FString EosIdForPlayer(int32_t playerId, AuditEffects& effects);
 
 // The owner lines of a team, in tribe order.
-TArray<FString> TribeMemberLines(int32_t team);
+TArray<FString> TribeMemberLines(int32_t team, AuditEffects& effects);
 
 // The lines joined with one line feed between consecutive lines.
 FString JoinLines(const TArray<FString>& lines);

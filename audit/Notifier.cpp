@@ -3,7 +3,6 @@
 #include <nlohmann/json.hpp>
 
 #include "audit/MessageParts.h"
-#include "plugin/Config.h"
 
 std::string WebhookBody(const std::string& message) {
     nlohmann::json body;
@@ -19,16 +18,17 @@ std::vector<std::string> ReportBodies(const std::string& message) {
     return bodies;
 }
 
-std::string WebhookUrl() { return ReadConfigKey(ConfigKeys::LevelWarningWebhook); }
-
-void PostToWebhook(AuditEffects& effects, AuditRule rule, const std::string& message) {
+Report MakeReport(const AuditCheck& check, AuditRule rule, const std::string& message) {
     std::vector<std::string> bodies = ReportBodies(message);
-    effects.Post({rule, WebhookUrl(), message, std::move(bodies)});
+    return {rule, check.config.levelWarningWebhook.Read(), message, std::move(bodies)};
 }
 
-void DestroyThenPost(AuditEffects& effects, APrimalDinoCharacter* dino, AuditRule rule,
-                     const std::string& message) {
+void PostToWebhook(AuditCheck& check, AuditRule rule, const std::string& message) {
+    check.effects.Post(MakeReport(check, rule, message));
+}
+
+void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& message) {
     std::vector<std::string> bodies = ReportBodies(message);
-    effects.Destroy(dino, rule);
-    effects.Post({rule, WebhookUrl(), message, std::move(bodies)});
+    check.effects.Destroy(check.dino, rule);
+    check.effects.Post({rule, check.config.levelWarningWebhook.Read(), message, std::move(bodies)});
 }

@@ -5,8 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "audit/AuditEffects.h"
-#include "host/EngineTypes.h"
+#include "audit/AuditCheck.h"
 
 // The request body: {"content": message}, compact. Text that is not UTF-8 raises the library's
 // error.
@@ -16,15 +15,14 @@ std::string WebhookBody(const std::string& message);
 // else one per part (SplitMessage). Raises WebhookBody's error for text that is not UTF-8.
 std::vector<std::string> ReportBodies(const std::string& message);
 
-// The URL every post goes to, read from the configuration now; a wrong type raises the library's
-// error.
-std::string WebhookUrl();
+// A report of `rule`, ready to go: bodies first, then the URL read from the check's
+// configuration (a wrong type raises the library's error there).
+Report MakeReport(const AuditCheck& check, AuditRule rule, const std::string& message);
 
-// Posts a report: bodies, URL, then the post.
-void PostToWebhook(AuditEffects& effects, AuditRule rule, const std::string& message);
+// Posts a report.
+void PostToWebhook(AuditCheck& check, AuditRule rule, const std::string& message);
 
 // The report of a destroying rule: its bodies are made while the creature still exists, the
 // creature is destroyed, then the URL is read and the report posted. A failure to post leaves the
 // creature gone, and nothing claims otherwise.
-void DestroyThenPost(AuditEffects& effects, APrimalDinoCharacter* dino, AuditRule rule,
-                     const std::string& message);
+void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& message);

@@ -34,9 +34,10 @@ std::u16string ReplaceUnpairedSurrogates(std::u16string_view text) {
 }  // namespace
 
 std::string ToAsciiText(const FString& text) {
-    std::string ascii;
-    ascii.reserve(static_cast<size_t>(text.Len()));
-    for (const char16_t unit : text.View()) ascii += unit <= 0x7F ? static_cast<char>(unit) : '?';
+    const std::u16string_view units = text.View();
+    std::string ascii(units.size(), '?');
+    for (size_t at = 0; at < units.size(); ++at)
+        if (units[at] <= 0x7F) ascii[at] = static_cast<char>(units[at]);
     return ascii;
 }
 

@@ -17,9 +17,11 @@ namespace {
 
 std::atomic<size_t> live{0};
 std::atomic<size_t> peak{0};
+std::atomic<size_t> allocations{0};
 
 void* Counted(void* block) {
     if (block == nullptr) return block;
+    allocations.fetch_add(1);
     const size_t now = live.fetch_add(malloc_usable_size(block)) + malloc_usable_size(block);
     size_t highest = peak.load();
     while (now > highest && !peak.compare_exchange_weak(highest, now)) {
@@ -66,5 +68,6 @@ namespace AllocationCounter {
 size_t LiveBytes() { return live.load(); }
 size_t PeakBytes() { return peak.load(); }
 void ResetPeak() { peak.store(live.load()); }
+size_t Allocations() { return allocations.load(); }
 
 }  // namespace AllocationCounter

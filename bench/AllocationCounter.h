@@ -11,5 +11,7 @@ size_t LiveBytes();
 // The highest LiveBytes since the last ResetPeak.
 size_t PeakBytes();
 void ResetPeak();
+// Blocks handed out so far, each growth counted as one.
+size_t Allocations();
 
 }  // namespace AllocationCounter

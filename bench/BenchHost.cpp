@@ -31,11 +31,11 @@ standin::World& InstallGeneratedWorld(size_t creatureCount) {
 void PrepareInProcessPlugin() {
     PluginName = "TameWarden";
     InitLogger(PluginLogger());
-    Config = nlohmann::json::object();
+    SetConfig(nlohmann::json::object());
     standin::Host::Get().sendRequests = false;
 }
 
-void UseConfig(const nlohmann::json& document) { Config = document; }
+void UseConfig(const nlohmann::json& document) { SetConfig(document); }
 
 void ForgetHostEvents() { standin::Host::Get().events.Clear(); }
 

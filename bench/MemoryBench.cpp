@@ -1,5 +1,6 @@
-// Heap the audit holds: bytes per creature check waiting in the deferred queue, and the peak of a
-// 100,000-creature start-up sweep above the world it sweeps.
+// Heap the audit holds: bytes per creature check waiting in the deferred queue, the peak of a
+// 100,000-creature start-up sweep above the world it sweeps, and the allocations of a check of a
+// creature that no rule touches (none).
 #include <benchmark/benchmark.h>
 
 #include "audit/CheckDino.h"
@@ -50,6 +51,26 @@ void SweepPeakBytes(benchmark::State& state) {
     state.counters["retained_after_sweep"] = retained;
 }
 BENCHMARK(SweepPeakBytes)->Arg(100000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+template <TWeakObjectPtr<APrimalDinoCharacter> (*Pick)()>
+void AllocationsOfUntouchedCheck(benchmark::State& state) {
+    PrepareInProcessPlugin();
+    InstallGeneratedWorld(1000);
+    const TWeakObjectPtr<APrimalDinoCharacter> creature = Pick();
+    CheckDino(creature);  // anything made once per process is made here
+    const size_t before = AllocationCounter::Allocations();
+    int64_t checks = 0;
+    for (auto _ : state) {
+        CheckDino(creature);
+        ++checks;
+    }
+    state.counters["allocations_per_check"] =
+        static_cast<double>(AllocationCounter::Allocations() - before) /
+        static_cast<double>(checks);
+}
+BENCHMARK_TEMPLATE(AllocationsOfUntouchedCheck, FirstWildCreature)->Name("AllocationsWildCheck");
+BENCHMARK_TEMPLATE(AllocationsOfUntouchedCheck, FirstCreatureOfLargestTribe)
+    ->Name("AllocationsTenMemberTribeCheck");
 
 }  // namespace
 

@@ -73,13 +73,15 @@ BENCHMARK(CreatePostRequestWhilePeerDelays)->Iterations(200)->Unit(benchmark::kM
 // handed to the outbox (the first one starts at once, the others wait behind it).
 void PostToWebhookWhilePeerDelays(benchmark::State& state) {
     SlowListener listener;
-    Config = {{"LevelWarningWebhook", listener.Url()}};
+    SetConfig({{"LevelWarningWebhook", listener.Url()}});
     const std::string message =
         "# Destroyed dino(Rex) level 1200 from tribe 1000050001 at X=1520.000 Y=-33.250 "
         "Z=0.125\nMembers: ```Ann - EOS id: 0002a1b2c3d4e5f60718293a4b5c6d7e```";
-    for (auto _ : state) PostToWebhook(ServerEffects(), AuditRule::OverLevel, message);
+    for (auto _ : state)
+        ServerEffects().Post({AuditRule::OverLevel, CurrentConfig().levelWarningWebhook.Read(),
+                              message, ReportBodies(message)});
     standin::StopRequests();
-    Config = nullptr;
+    SetConfig(nullptr);
 }
 BENCHMARK(PostToWebhookWhilePeerDelays)->Iterations(200)->Unit(benchmark::kMicrosecond);
 

@@ -96,6 +96,8 @@ public:
     void Destroy(APrimalDinoCharacter* dino, AuditRule) override {
         Record({{"type", "destroyed"}, {"creature", reinterpret_cast<AActor*>(dino)->Key}});
     }
+    // The game mode learns nothing from a dry run.
+    void AddPlayerId(AShooterGameMode*, int32_t, const FString&) override {}
 
 private:
     static void Record(nlohmann::json event) {

@@ -16,6 +16,7 @@
 #include <optional>
 #include <string>
 
+#include "audit/AuditEffects.h"
 #include "audit/CheckDino.h"
 #include "host/Game.h"
 #include "plugin/Config.h"
@@ -99,6 +100,20 @@ void BuildWorld(standin::Host& host) {
     world.AddDino({.key = "ghost", .level = 5000, .statusComponent = false});
 }
 
+// The checks' effects as the live server has them, but each report recorded instead of going to
+// the outbox, which would keep them across inputs. The log line goes to the plugin's logger.
+class FuzzEffects : public AuditEffects {
+public:
+    void LogDestroyed(const std::string& line) override { PluginLogger()->warn(line); }
+    void Post(const Report& report) override {
+        standin::Host::Get().events.Record({{"type", "report"}, {"message", report.message}});
+    }
+    void Destroy(APrimalDinoCharacter* dino, AuditRule) override { Game::Destroy(dino); }
+    void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId, const FString& eosId) override {
+        Game::AddPlayerId(gameMode, playerId, eosId);
+    }
+};
+
 // The limit a level key must read as, worked out apart from the plugin: the number cut toward
 // zero, then held within the 32-bit range; a boolean is 1 or 0. None when the key is absent or
 // of another type.
@@ -135,14 +150,14 @@ void CheckLevelRules(const standin::Host& host) {
     const auto warning = ExpectedLimit(Config, ConfigKeys::LevelWarningThreshold.name);
     const auto minimum = ExpectedLimit(Config, ConfigKeys::MinDinoLevel.name);
     if (overLevel)
-        Require(ReadConfigKey(ConfigKeys::DestroyDinosOverLevel) == *overLevel,
+        Require(CurrentConfig().destroyDinosOverLevel.Read() == *overLevel,
                 "limit read other than saturated", "DestroyDinosOverLevel");
     if (warning)
-        Require(ReadConfigKey(ConfigKeys::LevelWarningThreshold) == *warning,
+        Require(CurrentConfig().levelWarningThreshold.Read() == *warning,
                 "limit read other than saturated", "LevelWarningThreshold");
     if (minimum)
-        Require(ReadConfigKey(ConfigKeys::MinDinoLevel) == *minimum,
-                "limit read other than saturated", "MinDinoLevel");
+        Require(CurrentConfig().minDinoLevel.Read() == *minimum, "limit read other than saturated",
+                "MinDinoLevel");
     const int32_t overLevelLimit = overLevel.value_or(ConfigKeys::DestroyDinosOverLevel.fallback);
     const int32_t warningLimit = warning.value_or(ConfigKeys::LevelWarningThreshold.fallback);
     const int32_t minimumLimit = minimum.value_or(ConfigKeys::MinDinoLevel.fallback);
@@ -152,9 +167,8 @@ void CheckLevelRules(const standin::Host& host) {
         Require(overLevelLimit != -1 && LevelIn(text) >= overLevelLimit,
                 "over-level rule acted beyond its limit", text);
     }
-    for (const auto& post : host.events.OfType("post")) {
-        const std::string content =
-            nlohmann::json::parse(post.at("body").get<std::string>()).at("content");
+    for (const auto& report : host.events.OfType("report")) {
+        const std::string content = report.at("message");
         const bool members = content.find("\nMembers: ") != std::string::npos;
         if (content.find("Detected **wild** dino(") != std::string::npos ||
             (content.find("] Detected dino(") != std::string::npos && members))
@@ -171,6 +185,8 @@ void CheckLevelRules(const standin::Host& host) {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     standin::Host& host = standin::Host::Get();
     host.sendRequests = false;  // posts are recorded, never sent
+    static FuzzEffects effects;
+    ReplaceServerEffects(&effects);
     host.logSinks = {std::make_shared<standin::RecordingSink>()};
     std::filesystem::create_directories(ConfigPath().parent_path());
     host.currentDir = ConfigPath().parent_path().parent_path().parent_path().parent_path();
@@ -186,7 +202,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     BuildWorld(host);
     // Each input starts from the default document, so a failed parse does not inherit the
     // previous input's configuration.
-    Config = nlohmann::json::object();
+    SetConfig(nlohmann::json::object());
     ReloadConsoleCommand(reinterpret_cast<APlayerController*>(host.world->AdminPlayer()), nullptr,
                          false);
     for (const std::string& key : host.world->DinoKeys()) {

@@ -16,6 +16,16 @@ nlohmann::json Config;
 
 namespace {
 
+ConfigSnapshot& SnapshotInForce() {
+    static ConfigSnapshot snapshot{nlohmann::json()};
+    return snapshot;
+}
+
+ConfigHistory& History() {
+    static ConfigHistory history;
+    return history;
+}
+
 const FLinearColor SuccessColor{0, 1, 0, 1};
 const FLinearColor FailureColor{1, 0, 0, 1};
 
@@ -23,6 +33,7 @@ constexpr const char* ReloadedText = ": Reloaded config";
 constexpr const char* FailedText = ": Failed to reload config";
 
 void LogReloadFailure(const char* reason) {
+    History().lastReloadFailure = reason;
     PluginLogger()->critical("Failed to reload config! \n {}", reason);
 }
 
@@ -47,6 +58,8 @@ void Reload(Reply reply) {
     try {
         try {
             ReadConfig();
+            History().reloaded = true;
+            History().lastReloadFailure.reset();
             reply(true);
             return;
         } catch (const std::exception& error) {
@@ -54,6 +67,7 @@ void Reload(Reply reply) {
         } catch (...) {
             LogReloadFailure("unknown error");
         }
+        History().reloaded = true;
         reply(false);
     } catch (const std::exception& error) {
         PluginLogger()->critical("Failed to reply to a reload! \n {}", error.what());
@@ -64,15 +78,32 @@ void Reload(Reply reply) {
 
 }  // namespace
 
-void ReadConfig() {
-    const std::string path =
-        AsaApi::Tools::GetCurrentDir() + fmt::format("/ArkApi/Plugins/{}/config.json", PluginName);
+const ConfigSnapshot& CurrentConfig() { return SnapshotInForce(); }
+
+// The settings are made before anything is replaced, so a reload is all or nothing.
+void SetConfig(nlohmann::json document) {
+    ConfigSnapshot snapshot(document);
+    Config = std::move(document);
+    SnapshotInForce() = std::move(snapshot);
+    History().readAt = std::chrono::system_clock::now();
+}
+
+std::filesystem::path ConfigFilePath() {
+    return AsaApi::Tools::GetCurrentDir() +
+           fmt::format("/ArkApi/Plugins/{}/config.json", PluginName);
+}
+
+nlohmann::json ReadConfigDocument(const std::filesystem::path& path) {
     std::ifstream file(path);
-    if (!file.is_open()) throw std::runtime_error("Can't open config.json");
+    if (!file.is_open()) throw std::runtime_error("Can't open " + path.filename().string());
     nlohmann::json document;
     file >> document;
-    Config = std::move(document);
+    return document;
 }
+
+void ReadConfig() { SetConfig(ReadConfigDocument(ConfigFilePath())); }
+
+const ConfigHistory& ConfigReadHistory() { return History(); }
 
 void ReloadConsoleCommand(APlayerController* player, FString*, bool) {
     Reload([player](bool reloaded) {

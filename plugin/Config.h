@@ -1,23 +1,44 @@
 // The configuration document, its reader and the "tmwd.reload" handlers.
 #pragma once
 
+#include <chrono>
+#include <filesystem>
 #include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
 
 #include "host/EngineTypes.h"
 #include "plugin/ConfigKeys.h"
+#include "plugin/ConfigSnapshot.h"
 
 // Null until the first successful read; read and replaced on the game thread only.
 extern nlohmann::json Config;
+
+// The configuration the checks read: Config as typed settings, replaced with it.
+const ConfigSnapshot& CurrentConfig();
+
+// Makes `document` the configuration in force, Config and its settings together.
+void SetConfig(nlohmann::json document);
+
+// The plugin's config.json: the plugin folder under the server's working directory.
+std::filesystem::path ConfigFilePath();
+
+// Reads a configuration file as ReadConfig does, without putting it in force. Throws
+// std::runtime_error("Can't open <file name>") or the JSON library's parse error.
+nlohmann::json ReadConfigDocument(const std::filesystem::path& path);
 
 // Reads the plugin's config.json into Config. Throws std::runtime_error("Can't open config.json")
 // or the JSON library's parse error; on failure Config keeps the previous document.
 void ReadConfig();
 
-// The key's current value, or its default when absent; a wrong type raises the library's error.
-template <typename T>
-T ReadConfigKey(const ConfigKeys::Key<T>& key) {
-    return ConfigKeys::ReadKey(Config, key);
-}
+// When the configuration in force was read, and how the last reload ended: none before the
+// first reload, else empty for a reload that succeeded and the error's text for one that failed.
+struct ConfigHistory {
+    std::chrono::system_clock::time_point readAt;
+    std::optional<std::string> lastReloadFailure;
+    bool reloaded = false;
+};
+const ConfigHistory& ConfigReadHistory();
 
 void ReloadConsoleCommand(APlayerController* player, FString* command, bool writeToLog);
 void ReloadRconCommand(RCONClientConnection* connection, RCONPacket* packet, UWorld* world);

@@ -1,5 +1,7 @@
 #include "plugin/ConfigKeys.h"
 
+#include <algorithm>
+#include <cctype>
 #include <limits>
 
 namespace ConfigKeys {
@@ -32,6 +34,18 @@ int32_t ReadInt32(const nlohmann::json& value) {
         return static_cast<int32_t>(number);
     }
     return value.get<int32_t>();
+}
+
+std::optional<int> StatIndexFromName(std::string_view name) {
+    const auto same = [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    };
+    for (size_t stat = 0; stat < StatNames.size(); ++stat)
+        if (std::equal(name.begin(), name.end(), StatNames[stat].begin(), StatNames[stat].end(),
+                       same))
+            return static_cast<int>(stat);
+    return std::nullopt;
 }
 
 const std::vector<KeyDescription>& AllKeys() {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <type_traits>
@@ -63,6 +64,10 @@ struct KeyDescription {
 
 // Every key, in the order of the table above.
 const std::vector<KeyDescription>& AllKeys();
+
+// The stat a "StatValueLimits" member names, with ASCII case ignored; none for a name that is no
+// stat (its limit then limits nothing).
+std::optional<int> StatIndexFromName(std::string_view name);
 
 // The members "StatValueLimits" may name, in the engine's stat order (index = stat).
 inline constexpr std::array<std::string_view, 12> StatNames{"Health",

@@ -37,6 +37,17 @@ std::string EncodeUtf8(std::u16string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t at = 0; at < text.size(); ++at) {
+        // Most text is ASCII: copy a run of it at once.
+        size_t run = at;
+        while (run < text.size() && text[run] < 0x80) ++run;
+        if (run > at) {
+            const size_t start = out.size();
+            out.resize(start + (run - at));
+            for (size_t unit = at; unit < run; ++unit)
+                out[start + unit - at] = static_cast<char>(text[unit]);
+            at = run;
+            if (at == text.size()) break;
+        }
         char32_t unit = text[at];
         if (IsHighSurrogate(unit) && at + 1 < text.size() && IsLowSurrogate(text[at + 1])) {
             unit = 0x10000 + ((unit - 0xD800) << 10) + (text[at + 1] - 0xDC00);

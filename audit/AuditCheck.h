@@ -1,0 +1,16 @@
+// One check of one creature: the creature, the configuration it is checked against, where its
+// effects go, and what it knows so far. Every rule works on this.
+#pragma once
+
+#include "audit/AuditEffects.h"
+#include "audit/AuditFacts.h"
+#include "host/EngineTypes.h"
+#include "plugin/ConfigSnapshot.h"
+
+struct AuditCheck {
+    APrimalDinoCharacter* dino;
+    UPrimalCharacterStatusComponent* status;
+    const ConfigSnapshot& config;
+    AuditEffects& effects;
+    AuditFacts& facts;
+};

@@ -1,0 +1,72 @@
+#include "plugin/ConfigSnapshot.h"
+
+namespace {
+
+thread_local const char* lastFailedKey = "";
+
+std::optional<std::string> ErrorOf(const std::exception_ptr& failure) {
+    if (!failure) return std::nullopt;
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        return error.what();
+    }
+}
+
+}  // namespace
+
+const char* LastFailedConfigKey() { return lastFailedKey; }
+
+template <typename T>
+std::optional<std::string> Setting<T>::Error() const {
+    return ErrorOf(failure);
+}
+
+template <typename T>
+void Setting<T>::Fail() const {
+    lastFailedKey = name;
+    std::rethrow_exception(failure);
+}
+
+template class Setting<std::vector<std::string>>;
+template class Setting<int32_t>;
+template class Setting<bool>;
+template class Setting<std::string>;
+
+// The same reads in the same order as the walk over the document: the member's name first, then
+// its value as a float.
+StatLimitsSetting::StatLimitsSetting(const nlohmann::json& document) {
+    try {
+        const nlohmann::json members = ConfigKeys::ReadKey(document, ConfigKeys::StatValueLimits);
+        for (auto entry = members.begin(); entry != members.end(); ++entry) {
+            const std::optional<int> stat = ConfigKeys::StatIndexFromName(entry.key());
+            limits.push_back({stat, entry.value().get<float>()});
+        }
+    } catch (const nlohmann::json::exception&) {
+        failure = std::current_exception();
+    }
+}
+
+bool StatLimitsSetting::AnyReached(const float* current) const {
+    for (const Limit& entry : limits)
+        if (entry.stat && entry.limit > 0 && current[*entry.stat] >= entry.limit) return true;
+    if (failure) {
+        lastFailedKey = ConfigKeys::StatValueLimits.name;
+        std::rethrow_exception(failure);
+    }
+    return false;
+}
+
+std::optional<std::string> StatLimitsSetting::Error() const { return ErrorOf(failure); }
+
+ConfigSnapshot::ConfigSnapshot(const nlohmann::json& document)
+    : whitelistedDinos(document, ConfigKeys::WhitelistedDinos),
+      destroyDinosOverLevel(document, ConfigKeys::DestroyDinosOverLevel),
+      enableLevelWarning(document, ConfigKeys::EnableLevelWarning),
+      levelWarningThreshold(document, ConfigKeys::LevelWarningThreshold),
+      minDinoLevel(document, ConfigKeys::MinDinoLevel),
+      autoDestroyDinosBelowMinLevel(document, ConfigKeys::AutoDestroyDinosBelowMinLevel),
+      destroyIncoherentDinos(document, ConfigKeys::DestroyIncoherentDinos),
+      destroyDinosOverStatValue(document, ConfigKeys::DestroyDinosOverStatValue),
+      statValueLimits(document),
+      levelWarningWebhook(document, ConfigKeys::LevelWarningWebhook) {}

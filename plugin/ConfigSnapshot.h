@@ -1,0 +1,88 @@
+// The configuration as the checks read it, made once from the document at each read or reload,
+// so that every key read in a check is a field access. A key of the wrong type keeps the
+// library's own error and raises it when a check reaches that key, never before, exactly as a
+// read of the document would.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "plugin/ConfigKeys.h"
+
+// The key whose read failed last on this thread, so whoever catches the library's error can
+// name the key (its text does not).
+const char* LastFailedConfigKey();
+
+template <typename T>
+class Setting {
+public:
+    Setting() = default;
+    Setting(const nlohmann::json& document, const ConfigKeys::Key<T>& key) : name(key.name) {
+        try {
+            value = ConfigKeys::ReadKey(document, key);
+        } catch (const nlohmann::json::exception&) {
+            failure = std::current_exception();
+        }
+    }
+
+    // The value a check reads; raises the library's error for a key of the wrong type.
+    const T& Read() const {
+        if (failure) Fail();
+        return value;
+    }
+    // The library's error text when a read fails.
+    std::optional<std::string> Error() const;
+    const char* Name() const { return name; }
+
+private:
+    [[noreturn]] void Fail() const;
+
+    const char* name = "";
+    T value{};
+    std::exception_ptr failure;
+};
+
+// "StatValueLimits" as the stat walk reads it: each member's stat (none for a name that is no
+// stat) and limit, in the document's member order, up to the member the walk fails at, if any.
+class StatLimitsSetting {
+public:
+    StatLimitsSetting() = default;
+    explicit StatLimitsSetting(const nlohmann::json& document);
+
+    // Walks the limits against the creature's current stat values: true at the first one
+    // reached. Raises the library's error where the walk over the document would.
+    bool AnyReached(const float* current) const;
+
+    struct Limit {
+        std::optional<int> stat;
+        float limit;
+    };
+    // The limits before the first member that cannot be read, and that member's error.
+    const std::vector<Limit>& Limits() const { return limits; }
+    std::optional<std::string> Error() const;
+
+private:
+    std::vector<Limit> limits;
+    std::exception_ptr failure;  // raised after `limits`, when the walk gets that far
+};
+
+// Every key the checks read, each as its typed read of the document gives it.
+struct ConfigSnapshot {
+    ConfigSnapshot() = default;
+    explicit ConfigSnapshot(const nlohmann::json& document);
+
+    Setting<std::vector<std::string>> whitelistedDinos;
+    Setting<int32_t> destroyDinosOverLevel;
+    Setting<bool> enableLevelWarning;
+    Setting<int32_t> levelWarningThreshold;
+    Setting<int32_t> minDinoLevel;
+    Setting<bool> autoDestroyDinosBelowMinLevel;
+    Setting<bool> destroyIncoherentDinos;
+    Setting<bool> destroyDinosOverStatValue;
+    StatLimitsSetting statValueLimits;
+    Setting<std::string> levelWarningWebhook;
+};
