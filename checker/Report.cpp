@@ -33,9 +33,9 @@ std::string ProblemsText(const std::vector<Problem>& problems) {
 std::string DryRunText(const std::string& world, const DryRunResult& run) {
     std::string text = fmt::format("\nDry run on {} (nothing sent):\n", world);
     // Rules in the order a check applies them.
-    const std::vector<std::string> rules = {
-        "DestroyDinosOverLevel",  "EnableLevelWarning",        "MinDinoLevel",
-        "DestroyIncoherentDinos", "DestroyDinosOverStatValue"};
+    const std::vector<std::string> rules = {"DestroyDinosOverLevel", "EnableLevelWarning",
+                                            "MinDinoLevel", "DestroyIncoherentDinos",
+                                            "DestroyDinosOverStatValue"};
     for (const std::string& rule : rules) {
         std::string section;
         for (const Finding& finding : run.findings) {

@@ -62,8 +62,7 @@ UObject* ResolveWeak(const FWeakObjectPtr* weak, bool) {
     host.ThrowIfFaulty("FWeakObjectPtr.Get()");
     UObject* object = host.objects.Resolve(*weak);
     if (host.recordResolutions && object != nullptr && object->ClassPrivate == &host.classes.dino)
-        host.events.Record(
-            {{"type", "resolved"}, {"creature", static_cast<AActor*>(object)->Key}});
+        host.events.Record({{"type", "resolved"}, {"creature", static_cast<AActor*>(object)->Key}});
     return object;
 }
 
