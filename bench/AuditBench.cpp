@@ -3,7 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include "audit/CheckDino.h"
+#include "audit/Preview.h"
 #include "bench/BenchHost.h"
+#include "plugin/Config.h"
 #include "plugin/Plugin.h"
 
 namespace {
@@ -26,6 +28,23 @@ BENCHMARK(StartupSweepOfLargeWorld)
     ->Arg(100000)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(5);
+
+// A preview looks at the same world the same way, with a recorder for the effects: it must cost
+// the game thread no more than the sweep.
+void PreviewOfLargeWorld(benchmark::State& state) {
+    const auto creatures = static_cast<size_t>(state.range(0));
+    PrepareInProcessPlugin();
+    for (auto _ : state) {
+        state.PauseTiming();
+        InstallGeneratedWorld(creatures);
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(PreviewWorld(CurrentConfig()));
+    }
+    state.counters["per_creature"] = benchmark::Counter(
+        static_cast<double>(creatures),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(PreviewOfLargeWorld)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 template <TWeakObjectPtr<APrimalDinoCharacter> (*Pick)()>
 void CheckOfUntouchedCreature(benchmark::State& state) {

@@ -3,13 +3,15 @@
 #include <exception>
 
 #include "audit/CheckDino.h"
+#include "plugin/CheckCounts.h"
 #include "plugin/Logger.h"
 
 Game::BeginPlayFunction* UnhookedBeginPlay = nullptr;
 
-Tools::Timer& TheTimer() {
-    static Tools::Timer timer;
-    return timer;
+// The check of a creature that began play, counted once it ran to its end.
+void CheckBegunDino(TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
+    CheckDino(weakDino);
+    ++TheCheckCounts().afterBeginPlay;
 }
 
 // The game called this instead of its BeginPlay: nothing may leave it. A Timer that cannot be
@@ -17,7 +19,7 @@ Tools::Timer& TheTimer() {
 void BeginPlayHook(APrimalDinoCharacter* dino) {
     UnhookedBeginPlay(dino);
     try {
-        TheTimer().Enqueue(&CheckDino, Game::MakeWeak(dino));
+        TheTimer().Enqueue(&CheckBegunDino, Game::MakeWeak(dino));
     } catch (const std::exception& error) {
         PluginLogger()->critical("Failed to queue a creature check! \n {}", error.what());
     } catch (...) {

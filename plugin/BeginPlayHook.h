@@ -8,6 +8,3 @@
 extern Game::BeginPlayFunction* UnhookedBeginPlay;
 
 void BeginPlayHook(APrimalDinoCharacter* dino);
-
-// The one Timer, created at the first call and destroyed when the library unloads.
-Tools::Timer& TheTimer();

@@ -7,10 +7,9 @@
 #include <string>
 
 #include "host/AsaApi.h"
-#include "host/Game.h"
-#include "host/ModulePath.h"
 #include "plugin/Logger.h"
 #include "plugin/Plugin.h"
+#include "plugin/Replies.h"
 
 nlohmann::json Config;
 
@@ -35,19 +34,6 @@ constexpr const char* FailedText = ": Failed to reload config";
 void LogReloadFailure(const char* reason) {
     History().lastReloadFailure = reason;
     PluginLogger()->critical("Failed to reload config! \n {}", reason);
-}
-
-void SendConsoleReply(APlayerController* player, const char* outcome, const FLinearColor& color) {
-    const auto messenger = AsaApi::GetApiUtils().MessengerFor(OwnModulePath());
-    if (player != nullptr)
-        messenger->SendColoredMessage(player, color.R, color.G, color.B, color.A,
-                                      FString((PluginName + outcome).c_str()));
-}
-
-void SendRconReply(RCONClientConnection* connection, const RCONPacket* packet,
-                   const char* outcome) {
-    FString text((PluginName + outcome).c_str());
-    Game::SendRconMessage(connection, packet->Id, text);
 }
 
 // The whole of a reload is the caught region: a failure while sending the success reply counts as
@@ -107,13 +93,13 @@ const ConfigHistory& ConfigReadHistory() { return History(); }
 
 void ReloadConsoleCommand(APlayerController* player, FString*, bool) {
     Reload([player](bool reloaded) {
-        SendConsoleReply(player, reloaded ? ReloadedText : FailedText,
+        SendConsoleReply(player, PluginName + (reloaded ? ReloadedText : FailedText),
                          reloaded ? SuccessColor : FailureColor);
     });
 }
 
 void ReloadRconCommand(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
     Reload([connection, packet](bool reloaded) {
-        SendRconReply(connection, packet, reloaded ? ReloadedText : FailedText);
+        SendRconReply(connection, packet, PluginName + (reloaded ? ReloadedText : FailedText));
     });
 }

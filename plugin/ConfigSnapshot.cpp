@@ -16,6 +16,7 @@ std::optional<std::string> ErrorOf(const std::exception_ptr& failure) {
 }  // namespace
 
 const char* LastFailedConfigKey() { return lastFailedKey; }
+void ForgetFailedConfigKey() { lastFailedKey = ""; }
 
 template <typename T>
 std::optional<std::string> Setting<T>::Error() const {

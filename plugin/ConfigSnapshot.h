@@ -14,8 +14,9 @@
 #include "plugin/ConfigKeys.h"
 
 // The key whose read failed last on this thread, so whoever catches the library's error can
-// name the key (its text does not).
+// name the key (its text does not); empty after ForgetFailedConfigKey until a read fails.
 const char* LastFailedConfigKey();
+void ForgetFailedConfigKey();
 
 template <typename T>
 class Setting {

@@ -3,12 +3,16 @@
 #include <exception>
 
 #include "audit/CheckDino.h"
+#include "audit/WorldCreatures.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
 #include "host/LibraryEntry.h"
 #include "plugin/BeginPlayHook.h"
+#include "plugin/CheckCounts.h"
 #include "plugin/Config.h"
 #include "plugin/Logger.h"
+#include "plugin/PreviewCommand.h"
+#include "plugin/StatusCommand.h"
 
 // Constructed before Config (this file is linked first), destroyed after it.
 std::string PluginName;
@@ -16,6 +20,8 @@ std::string PluginName;
 namespace {
 
 constexpr const char* ReloadCommand = "tmwd.reload";
+constexpr const char* StatusCommand = "tmwd.status";
+constexpr const char* PreviewCommand = "tmwd.preview";
 
 // Nothing may leave the entry into the host: a failure is logged and ends the step it happened in.
 template <typename Step>
@@ -48,6 +54,10 @@ void PluginLoad() {
     StartupSweep();
     AsaApi::GetCommands().RegisterConsoleCommand(FString(ReloadCommand), &ReloadConsoleCommand);
     AsaApi::GetCommands().RegisterRconCommand(FString(ReloadCommand), &ReloadRconCommand);
+    AsaApi::GetCommands().RegisterConsoleCommand(FString(StatusCommand), &StatusConsoleCommand);
+    AsaApi::GetCommands().RegisterRconCommand(FString(StatusCommand), &StatusRconCommand);
+    AsaApi::GetCommands().RegisterConsoleCommand(FString(PreviewCommand), &PreviewConsoleCommand);
+    AsaApi::GetCommands().RegisterRconCommand(FString(PreviewCommand), &PreviewRconCommand);
 }
 
 // Each step is tried even when one before it failed: whatever stayed registered would lead the
@@ -60,17 +70,24 @@ void PluginUnload() {
               [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReloadCommand)); });
     Contained("unload",
               [] { AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand)); });
+    Contained("unload",
+              [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(StatusCommand)); });
+    Contained("unload",
+              [] { AsaApi::GetCommands().UnregisterRconCommand(FString(StatusCommand)); });
+    Contained("unload",
+              [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(PreviewCommand)); });
+    Contained("unload",
+              [] { AsaApi::GetCommands().UnregisterRconCommand(FString(PreviewCommand)); });
 }
 
 void StartupSweep() {
-    if (AsaApi::GetApiUtils().CurrentWorld() == nullptr) return;
-    UClass* dinoClass = Game::DinoClass();
-    TArray<AActor*> actors;
-    Game::AllActorsOfClass(AsaApi::GetApiUtils().CurrentWorld(), dinoClass, actors);
-    for (AActor* actor : actors) {
-        if (actor == nullptr) continue;
-        if (!Game::IsChildOf(Game::ClassOf(Game::AsObject(actor)), Game::DinoClass())) continue;
-        CheckDino(Game::MakeWeak(reinterpret_cast<APrimalDinoCharacter*>(actor)));
-    }
-    // TArray's destructor releases the storage with the engine allocator.
+    ForEachCreatureInWorld([](TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
+        CheckDino(weakDino);
+        ++TheCheckCounts().atLoad;
+    });
+}
+
+CheckCounts& TheCheckCounts() {
+    static CheckCounts counts;
+    return counts;
 }

@@ -47,6 +47,11 @@ size_t Timer::WaitingCount() {
     return tasks.size();
 }
 
+std::string Timer::HeadFailure() {
+    std::lock_guard lock(mutex);
+    return tasks.empty() ? std::string() : lastReportedFailure;
+}
+
 void Timer::Update(float) {
     const int64_t now = Now();
     for (;;) {
@@ -84,3 +89,15 @@ void Timer::ReportFailure(const std::string& text) {
 }
 
 }  // namespace Tools
+
+namespace {
+Tools::Timer* existingTimer = nullptr;
+}
+
+Tools::Timer& TheTimer() {
+    static Tools::Timer timer;
+    existingTimer = &timer;
+    return timer;
+}
+
+Tools::Timer* ExistingTimer() { return existingTimer; }

@@ -38,6 +38,8 @@ public:
     void Update(float);
 
     size_t WaitingCount();
+    // The error of the check at the head of the queue while it keeps failing; empty otherwise.
+    std::string HeadFailure();
     static int64_t Now();
 
 private:
@@ -51,3 +53,8 @@ private:
 };
 
 }  // namespace Tools
+
+// The one Timer, created at the first call and destroyed when the library unloads.
+Tools::Timer& TheTimer();
+// The Timer if a creature ever began play, else null; never creates it.
+Tools::Timer* ExistingTimer();

@@ -97,6 +97,8 @@ TEST_F(DeferredCheckTest, UnloadDropsWaitingChecksAndUnregistersTheCallbackLast)
     host.events.Clear();
     UnloadPlugin();
     EXPECT_THAT(EventTypes(), ElementsAre("hookRemoved", "consoleCommandUnregistered",
+                                          "rconCommandUnregistered", "consoleCommandUnregistered",
+                                          "rconCommandUnregistered", "consoleCommandUnregistered",
                                           "rconCommandUnregistered", "updateCallbackUnregistered"));
     EXPECT_EQ(host.commands.UpdateCallbackCount(), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));

@@ -22,13 +22,15 @@ std::vector<std::string> Registrations(const std::vector<nlohmann::json>& events
 
 class LifecycleTest : public PluginFixture {};
 
-TEST_F(LifecycleTest, LoadWithoutWorldInstallsHookAndBothCommands) {
+TEST_F(LifecycleTest, LoadWithoutWorldInstallsHookAndEachCommandOnConsoleAndRcon) {
     WriteConfig("{}");
     LoadPlugin();
     EXPECT_THAT(
         Registrations(host.events.All()),
         ElementsAre("hookInstalled APrimalDinoCharacter.BeginPlay()",
-                    "consoleCommandRegistered tmwd.reload", "rconCommandRegistered tmwd.reload"));
+                    "consoleCommandRegistered tmwd.reload", "rconCommandRegistered tmwd.reload",
+                    "consoleCommandRegistered tmwd.status", "rconCommandRegistered tmwd.status",
+                    "consoleCommandRegistered tmwd.preview", "rconCommandRegistered tmwd.preview"));
     EXPECT_THAT(Events("log"), IsEmpty());
     EXPECT_FALSE(host.commands.HasUpdateCallback("TWD.HelperTimer.Update"));
 }
@@ -38,13 +40,20 @@ TEST_F(LifecycleTest, UnloadRemovesHookAndCommandsMirroringLoad) {
     LoadPlugin();
     host.events.Clear();
     UnloadPlugin();
-    EXPECT_THAT(Registrations(host.events.All()),
-                ElementsAre("hookRemoved APrimalDinoCharacter.BeginPlay()",
-                            "consoleCommandUnregistered tmwd.reload",
-                            "rconCommandUnregistered tmwd.reload"));
+    EXPECT_THAT(
+        Registrations(host.events.All()),
+        ElementsAre("hookRemoved APrimalDinoCharacter.BeginPlay()",
+                    "consoleCommandUnregistered tmwd.reload", "rconCommandUnregistered tmwd.reload",
+                    "consoleCommandUnregistered tmwd.status", "rconCommandUnregistered tmwd.status",
+                    "consoleCommandUnregistered tmwd.preview",
+                    "rconCommandUnregistered tmwd.preview"));
     EXPECT_FALSE(BeginPlayHooked());
     EXPECT_FALSE(ConsoleCommandRegistered());
     EXPECT_FALSE(RconCommandRegistered());
+    for (const char* command : {"tmwd.status", "tmwd.preview"}) {
+        EXPECT_FALSE(host.commands.HasConsoleCommand(command));
+        EXPECT_FALSE(host.commands.HasRconCommand(command));
+    }
 }
 
 TEST_F(LifecycleTest, MissingConfigStopsLoadAfterLoggerWithOneCriticalLine) {

@@ -1,0 +1,48 @@
+// What the rules would do to every creature in the world now, with no effect at all: the
+// audit's own checks, with a recorder in the place of their effects. Nothing is destroyed,
+// posted, queued or logged, and the game learns nothing.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "audit/AuditEffects.h"
+#include "plugin/ConfigSnapshot.h"
+
+inline constexpr size_t RuleCount = 5;
+inline constexpr size_t ListedCreatures = 10;
+
+struct RuleTally {
+    uint64_t destroyed = 0;
+    uint64_t reported = 0;
+    uint64_t actedOn = 0;  // creatures destroyed or reported by the rule
+};
+
+struct PreviewedCreature {
+    std::string description;  // name, level, team and location
+    AuditRule rule;
+    bool destroyed;
+};
+
+struct PreviewResult {
+    uint64_t checked = 0;                      // creatures whose check ran to its end
+    std::array<RuleTally, RuleCount> tallies;  // by AuditRule
+    uint64_t actedOn = 0;                      // creatures any rule acted on
+    std::vector<PreviewedCreature> listed;     // the first of them, at most ListedCreatures
+    // When a check failed: the creature, the key it stopped at (empty when no key read failed)
+    // and the error's text. The creatures after it were not looked at.
+    std::optional<std::string> stoppedAt;
+    std::string failingKey;
+    std::string failure;
+};
+
+PreviewResult PreviewWorld(const ConfigSnapshot& config);
+
+// "over-level", "level warning", "minimum level", "incoherent", "stat limits".
+const char* RuleName(AuditRule rule);
+
+// "Rex level 1200 team 1000050001 at X=1.000 Y=2.000 Z=3.000".
+std::string DescribeForOperator(APrimalDinoCharacter* dino);

@@ -1,0 +1,80 @@
+#include "plugin/PreviewCommand.h"
+
+#include <fmt/format.h>
+
+#include "audit/Preview.h"
+#include "plugin/Config.h"
+#include "plugin/Plugin.h"
+#include "plugin/Replies.h"
+
+namespace {
+
+constexpr size_t LongestLine = 300;
+constexpr size_t LongestReply = 3999;
+const FLinearColor PreviewColor{1, 1, 1, 1};
+
+std::string Clipped(std::string line) {
+    if (line.size() > LongestLine) line = line.substr(0, LongestLine - 3) + "...";
+    return line;
+}
+
+// Only a plain file name: the preview reads nothing outside the plugin's folder.
+bool IsPlainFileName(const std::string& name) {
+    return name.find_first_of("/\\") == std::string::npos && name.find("..") == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+std::string ResultText(const std::string& source, const PreviewResult& result) {
+    std::string text = fmt::format("{} preview of {}, nothing changed: {} creature(s) checked",
+                                   PluginName, source, result.checked);
+    for (size_t rule = 0; rule < RuleCount; ++rule) {
+        const RuleTally& tally = result.tallies[rule];
+        text += fmt::format("\n{}: would destroy {}, report {}, leave {}",
+                            RuleName(static_cast<AuditRule>(rule)), tally.destroyed, tally.reported,
+                            result.checked - tally.actedOn);
+    }
+    for (const PreviewedCreature& creature : result.listed)
+        text += Clipped(fmt::format("\nwould {} {} ({})", creature.destroyed ? "destroy" : "report",
+                                    creature.description, RuleName(creature.rule)));
+    if (result.actedOn > result.listed.size())
+        text += fmt::format("\nand {} more", result.actedOn - result.listed.size());
+    if (result.stoppedAt) {
+        const std::string key =
+            result.failingKey.empty() ? "" : fmt::format("key \"{}\": ", result.failingKey);
+        text += Clipped(fmt::format("\nstopped at {}, as a check would: {}{}", *result.stoppedAt,
+                                    key, result.failure));
+    }
+    if (text.size() > LongestReply) text = text.substr(0, LongestReply - 3) + "...";
+    return text;
+}
+
+}  // namespace
+
+std::string PreviewText(const std::string& file) {
+    if (file.empty()) return ResultText("the config in force", PreviewWorld(CurrentConfig()));
+    if (!IsPlainFileName(file))
+        return fmt::format(
+            "{}: preview refused: \"{}\" is not a file name in the plugin's folder "
+            "(no path separators, no \"..\")",
+            PluginName, file);
+    const std::filesystem::path path = ConfigFilePath().parent_path() / file;
+    nlohmann::json document;
+    try {
+        document = ReadConfigDocument(path);
+    } catch (const std::exception& error) {
+        return fmt::format("{}: preview of {} failed: {}", PluginName, file, error.what());
+    }
+    return ResultText(file, PreviewWorld(ConfigSnapshot(document)));
+}
+
+void PreviewConsoleCommand(APlayerController* player, FString* command, bool) {
+    AnswerContained(
+        "tmwd.preview", [command] { return PreviewText(CommandArgument(command)); },
+        [player](const std::string& text) { SendConsoleReply(player, text, PreviewColor); });
+}
+
+void PreviewRconCommand(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
+    AnswerContained(
+        "tmwd.preview", [packet] { return PreviewText(CommandArgument(&packet->Body)); },
+        [connection, packet](const std::string& text) { SendRconReply(connection, packet, text); });
+}

@@ -1,0 +1,36 @@
+#include "plugin/Replies.h"
+
+#include "host/AsaApi.h"
+#include "host/Game.h"
+#include "host/ModulePath.h"
+#include "plugin/Logger.h"
+
+void SendConsoleReply(APlayerController* player, const std::string& text,
+                      const FLinearColor& color) {
+    const auto messenger = AsaApi::GetApiUtils().MessengerFor(OwnModulePath());
+    if (player != nullptr)
+        messenger->SendColoredMessage(player, color.R, color.G, color.B, color.A,
+                                      FString(text.c_str()));
+}
+
+void SendRconReply(RCONClientConnection* connection, const RCONPacket* packet,
+                   const std::string& text) {
+    FString reply(text.c_str());
+    Game::SendRconMessage(connection, packet->Id, reply);
+}
+
+void LogFailedAnswer(const char* command, const char* reason) {
+    if (PluginLogger()) PluginLogger()->critical("Failed to answer {}! \n {}", command, reason);
+}
+
+std::string CommandArgument(const FString* command) {
+    if (command == nullptr) return {};
+    const std::string text = AsaApi::Tools::Utf8Encode(command->View());
+    const auto name = text.find_first_not_of(" \t");
+    if (name == std::string::npos) return {};
+    const auto afterName = text.find_first_of(" \t", name);
+    if (afterName == std::string::npos) return {};
+    const auto start = text.find_first_not_of(" \t", afterName);
+    if (start == std::string::npos) return {};
+    return text.substr(start, text.find_last_not_of(" \t\r\n") - start + 1);
+}

@@ -1,0 +1,152 @@
+#include "plugin/StatusCommand.h"
+
+#include <fmt/chrono.h>
+#include <fmt/format.h>
+
+#include <ctime>
+#include <string_view>
+
+#include "audit/AuditEffects.h"
+#include "audit/Outbox.h"
+#include "plugin/CheckCounts.h"
+#include "plugin/Config.h"
+#include "plugin/Plugin.h"
+#include "plugin/PluginVersion.h"
+#include "plugin/Replies.h"
+#include "plugin/Timer.h"
+
+namespace {
+
+constexpr size_t LongestLine = 160;
+constexpr size_t LongestReply = 999;
+const FLinearColor StatusColor{1, 1, 1, 1};
+
+std::string Clipped(std::string line, size_t longest) {
+    if (line.size() > longest) line = line.substr(0, longest - 3) + "...";
+    return line;
+}
+
+std::string Stops(const std::string& error) { return "stops checks: " + error; }
+
+std::string WhitelistLine(const ConfigSnapshot& config) {
+    if (const auto error = config.whitelistedDinos.Error()) return "whitelist: " + Stops(*error);
+    const size_t names = config.whitelistedDinos.Read().size();
+    return names == 0 ? "whitelist: none" : fmt::format("whitelist: {} name(s)", names);
+}
+
+std::string OverLevelLine(const ConfigSnapshot& config) {
+    if (const auto error = config.destroyDinosOverLevel.Error())
+        return "over-level: " + Stops(*error);
+    const int32_t level = config.destroyDinosOverLevel.Read();
+    return level == -1 ? "over-level: off"
+                       : fmt::format("over-level: destroy at level >= {}", level);
+}
+
+std::string WarningLine(const ConfigSnapshot& config) {
+    if (const auto error = config.enableLevelWarning.Error())
+        return "level warning: " + Stops(*error);
+    if (!config.enableLevelWarning.Read()) return "level warning: off";
+    if (const auto error = config.levelWarningThreshold.Error())
+        return "level warning: on, " + Stops(*error);
+    return fmt::format("level warning: report at level >= {}", config.levelWarningThreshold.Read());
+}
+
+// No creature has a negative level, so a negative minimum never acts.
+std::string MinimumLine(const ConfigSnapshot& config) {
+    if (const auto error = config.minDinoLevel.Error()) return "minimum level: " + Stops(*error);
+    const int32_t level = config.minDinoLevel.Read();
+    if (level < 0) return "minimum level: off";
+    if (const auto error = config.autoDestroyDinosBelowMinLevel.Error())
+        return fmt::format("minimum level: at level <= {}, {}", level, Stops(*error));
+    return fmt::format("minimum level: {} at level <= {}",
+                       config.autoDestroyDinosBelowMinLevel.Read() ? "destroy" : "report", level);
+}
+
+std::string IncoherentLine(const ConfigSnapshot& config) {
+    if (const auto error = config.destroyIncoherentDinos.Error())
+        return "incoherent: " + Stops(*error);
+    return config.destroyIncoherentDinos.Read() ? "incoherent: destroy" : "incoherent: report";
+}
+
+std::string StatLimitsLine(const ConfigSnapshot& config) {
+    if (const auto error = config.destroyDinosOverStatValue.Error())
+        return "stat limits: " + Stops(*error);
+    if (!config.destroyDinosOverStatValue.Read()) return "stat limits: off";
+    std::string limits;
+    for (const StatLimitsSetting::Limit& entry : config.statValueLimits.Limits()) {
+        if (!entry.stat || entry.limit <= 0) continue;
+        limits += fmt::format("{}{} >= {}", limits.empty() ? "" : ", ",
+                              ConfigKeys::StatNames[static_cast<size_t>(*entry.stat)], entry.limit);
+    }
+    std::string line =
+        limits.empty() ? "stat limits: on, no limit set" : "stat limits: destroy at " + limits;
+    if (const auto error = config.statValueLimits.Error()) line += ", then " + Stops(*error);
+    return line;
+}
+
+std::string WebhookLine(const ConfigSnapshot& config) {
+    if (const auto error = config.levelWarningWebhook.Error())
+        return "reports: stop at every report: " + *error;
+    const std::string& url = config.levelWarningWebhook.Read();
+    return url.empty() ? "reports: no URL, nothing reaches the chat" : "reports to " + url;
+}
+
+std::string ReadLine() {
+    const ConfigHistory& history = ConfigReadHistory();
+    const std::string readAt =
+        fmt::format("{:%Y-%m-%d %H:%M:%S}",
+                    fmt::localtime(std::chrono::system_clock::to_time_t(history.readAt)));
+    if (!history.reloaded) return "config read " + readAt + "; no reload since load";
+    if (!history.lastReloadFailure) return "config read " + readAt + "; last reload: reloaded";
+    return "config read " + readAt +
+           "; last reload failed, this config stays: " + *history.lastReloadFailure;
+}
+
+std::string QueueLine() {
+    Tools::Timer* timer = ExistingTimer();
+    const size_t waiting = timer != nullptr ? timer->WaitingCount() : 0;
+    const std::string failure = timer != nullptr ? timer->HeadFailure() : std::string();
+    if (failure.empty()) return fmt::format("queue: {} waiting", waiting);
+    return fmt::format("queue: {} waiting, stalled at the first: {}", waiting, failure);
+}
+
+}  // namespace
+
+std::string StatusText() {
+    const ConfigSnapshot& config = CurrentConfig();
+    const CheckCounts& checks = TheCheckCounts();
+    const EffectCounts effects = LiveEffectCounts();
+    const Outbox::Counts reports = TheOutbox().Statistics();
+    const std::string lines[] = {
+        fmt::format("{} {}, config {}", PluginName, PluginVersion, ConfigFilePath().string()),
+        ReadLine(),
+        WhitelistLine(config),
+        OverLevelLine(config),
+        WarningLine(config),
+        MinimumLine(config),
+        IncoherentLine(config),
+        StatLimitsLine(config),
+        WebhookLine(config),
+        fmt::format("checked {} at load, {} after BeginPlay; destroyed {}, reported {}",
+                    checks.atLoad, checks.afterBeginPlay, effects.destroyed, effects.reported),
+        QueueLine(),
+        fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent, reports.waiting,
+                    reports.dropped),
+    };
+    std::string text;
+    for (const std::string& line : lines)
+        text += (text.empty() ? "" : "\n") + Clipped(line, LongestLine);
+    return Clipped(text, LongestReply);
+}
+
+void StatusConsoleCommand(APlayerController* player, FString*, bool) {
+    AnswerContained("tmwd.status", &StatusText, [player](const std::string& text) {
+        SendConsoleReply(player, text, StatusColor);
+    });
+}
+
+void StatusRconCommand(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
+    AnswerContained("tmwd.status", &StatusText, [connection, packet](const std::string& text) {
+        SendRconReply(connection, packet, text);
+    });
+}

@@ -1,0 +1,74 @@
+// A preview through the loaded plugin changes nothing at all: no destruction, post, queued
+// check or log line, and the game mode learns no id; yet it sees what the checks would do.
+#include <gmock/gmock.h>
+
+#include <fstream>
+
+#include "tests/PluginFixture.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+
+namespace {
+
+constexpr int32_t Tribe = 1000050001;
+
+class PreviewTest : public PluginFixture {
+protected:
+    void SetUp() override {
+        PluginFixture::SetUp();
+        standin::World& world = MakeWorld();
+        world.AddPlayer({.id = 31, .eosId = u"eos-31", .online = true});
+        world.AddTribe({.id = Tribe, .memberNames = {u"Ann"}, .memberIds = {31}});
+        world.AddDino({.key = "rex", .name = u"Rex", .team = Tribe, .level = 900});
+        world.AddDino({.key = "dodo", .name = u"Dodo", .level = 1});
+    }
+    void WriteCandidate(const std::string& name, const nlohmann::json& document) {
+        std::ofstream(ConfigPath().parent_path() / name) << document.dump();
+    }
+    std::string Preview(const std::string& line) {
+        host.events.Clear();
+        host.commands.ExecuteConsole(line, host.world->AdminPlayer());
+        const auto replies = Texts("reply");
+        return replies.empty() ? "" : replies.back();
+    }
+};
+
+TEST_F(PreviewTest, PreviewOfARuleThatDestroysChangesNothing) {
+    WriteConfigJson({{"DestroyDinosOverLevel", -1}, {"DestroyIncoherentDinos", false}});
+    LoadPlugin();
+    WriteCandidate("next.json", {{"DestroyDinosOverLevel", 500},
+                                 {"MinDinoLevel", 1},
+                                 {"AutoDestroyDinosBelowMinLevel", true},
+                                 {"LevelWarningWebhook", "http://127.0.0.1:9/hook"}});
+    host.world->GameMode()->EosIdsByPlayerId.clear();  // what the load's report taught it
+    const std::string reply = Preview("tmwd.preview next.json");
+    EXPECT_THAT(reply, HasSubstr("\nover-level: would destroy 1, report 1, leave 1\n"));
+    EXPECT_THAT(reply, HasSubstr("\nminimum level: would destroy 1, report 1, leave 1\n"));
+    // Only the reply: no destruction, post, log line or queued check.
+    std::vector<std::string> types;
+    for (const auto& event : host.events.All()) types.push_back(event.at("type"));
+    EXPECT_THAT(types, ElementsAre("reply"));
+    EXPECT_FALSE(host.commands.HasUpdateCallback("TWD.HelperTimer.Update"));
+    EXPECT_FALSE(host.commands.HasUpdateCallback("TWD.Outbox.Update"));
+    EXPECT_THAT(host.world->DinoKeys(), ElementsAre("rex", "dodo"));
+    // Rex's report names its tribe's member, found online; the game mode is not told.
+    EXPECT_FALSE(host.world->GameMode()->EosIdsByPlayerId.contains(31));
+}
+
+TEST_F(PreviewTest, StatLimitThatCannotBeReadStopsThePreviewNamingTheKey) {
+    WriteConfigJson({{"DestroyDinosOverLevel", -1}, {"DestroyIncoherentDinos", false}});
+    host.world->AddDino({.key = "coherent", .name = u"Para", .level = 1});
+    LoadPlugin();
+    WriteCandidate("limits.json", {{"DestroyDinosOverLevel", -1},
+                                   {"DestroyIncoherentDinos", false},
+                                   {"DestroyDinosOverStatValue", true},
+                                   {"StatValueLimits", {{"Health", "lots"}}}});
+    const std::string reply = Preview("tmwd.preview limits.json");
+    EXPECT_THAT(reply, HasSubstr("as a check would: key \"StatValueLimits\": "
+                                 "[json.exception.type_error.302] type must be number, but is "
+                                 "string"));
+}
+
+}  // namespace
