@@ -4,8 +4,8 @@
 
 #include "audit/AuditEffects.h"
 #include "audit/AuditFacts.h"
+#include "base/ConfigSnapshot.h"
 #include "host/EngineTypes.h"
-#include "plugin/ConfigSnapshot.h"
 
 struct AuditCheck {
     APrimalDinoCharacter* dino;

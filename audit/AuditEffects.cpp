@@ -1,8 +1,8 @@
 #include "audit/AuditEffects.h"
 
 #include "audit/Outbox.h"
+#include "base/Logger.h"
 #include "host/Game.h"
-#include "plugin/Logger.h"
 
 namespace {
 

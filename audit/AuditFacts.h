@@ -12,8 +12,8 @@
 
 class AuditFacts {
 public:
-    AuditFacts(APrimalDinoCharacter* dino, int32_t level, AuditEffects& effects)
-        : dino(dino), level(level), effects(effects) {}
+    AuditFacts(APrimalDinoCharacter* checked, int32_t checkedLevel, AuditEffects& checkEffects)
+        : dino(checked), level(checkedLevel), effects(checkEffects) {}
 
     int32_t Level() const { return level; }
     // The map name, ASCII.

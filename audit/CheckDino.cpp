@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
@@ -11,20 +12,21 @@
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
 #include "audit/StatLimits.h"
+#include "base/Config.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
-#include "plugin/Config.h"
 
 namespace {
 
 constexpr std::array<const TCHAR*, 6> ExemptNameFragments{u"Exo",  u"Skiff", u"raft",
                                                           u"boat", u"bee",   u"titan"};
-constexpr int32_t LastWildTeam = 50000;
 
 bool IsExempt(APrimalDinoCharacter* dino, const std::vector<std::string>& whitelist) {
     if (Game::IsMissionDino(dino) || Game::IsBossDino(dino)) return true;
     const int32_t team = Game::TargetingTeam(dino);
-    if (team == 6 || team == 10) return true;
+    if (std::find(Game::ExemptTeams.begin(), Game::ExemptTeams.end(), team) !=
+        Game::ExemptTeams.end())
+        return true;
     const FString& name = Game::DescriptiveName(dino);
     for (const TCHAR* fragment : ExemptNameFragments)
         if (name.Find(fragment, ESearchCase::IgnoreCase, ESearchDir::FromStart) != -1) return true;
@@ -59,7 +61,7 @@ bool CheckLevelWarning(AuditCheck& check) {
     AuditFacts& facts = check.facts;
     if (facts.Level() < check.config.levelWarningThreshold.Read()) return false;
     const CreatureTexts& creature = facts.Creature();
-    if (creature.team <= LastWildTeam)
+    if (creature.team <= Game::LastWildTeam)
         PostToWebhook(check, AuditRule::LevelWarning,
                       fmt::format(Messages::WildWarning, facts.MapText(), creature.name,
                                   facts.Level(), creature.location));

@@ -2,8 +2,8 @@
 #pragma once
 
 #include "audit/AuditEffects.h"
+#include "base/ConfigSnapshot.h"
 #include "host/EngineTypes.h"
-#include "plugin/ConfigSnapshot.h"
 
 // Checks the creature against the configuration in force, with the server's effects.
 void CheckDino(TWeakObjectPtr<APrimalDinoCharacter> weakDino);

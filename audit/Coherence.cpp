@@ -2,23 +2,11 @@
 
 #include <fmt/format.h>
 
-#include <algorithm>
-#include <array>
-
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
 #include "host/Game.h"
 
 namespace {
-
-// Stats whose points do not count towards a creature's level: Torpidity, Water, Temperature,
-// TemperatureFortitude.
-constexpr std::array<int, 4> CoherenceExcludedStats{2, 5, 6, 10};
-
-bool IsCounted(int stat) {
-    return std::find(CoherenceExcludedStats.begin(), CoherenceExcludedStats.end(), stat) ==
-           CoherenceExcludedStats.end();
-}
 
 bool IsLevelCoherent(UPrimalCharacterStatusComponent* status) {
     const int32_t level = Game::CharacterLevel(status);
@@ -27,7 +15,8 @@ bool IsLevelCoherent(UPrimalCharacterStatusComponent* status) {
     const uint8_t* mutations = Game::MutationsAppliedTamed(status);
     int32_t sum = 0;
     for (int stat = 0; stat < Game::StatCount; ++stat)
-        if (IsCounted(stat)) sum += points[stat] + tamedPoints[stat] + mutations[stat];
+        if (Game::Stats[static_cast<size_t>(stat)].countsTowardLevel)
+            sum += points[stat] + tamedPoints[stat] + mutations[stat];
     // Widened, so the lowest level cannot overflow.
     return sum == static_cast<int64_t>(level) - 1;
 }

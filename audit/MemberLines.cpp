@@ -19,8 +19,9 @@ UObject* const AnyPackage = reinterpret_cast<UObject*>(static_cast<intptr_t>(-1)
 // knows are released; the block itself goes back to the engine allocator.
 class TribeRecord {
 public:
-    explicit TribeRecord(int32_t size) : size(size), block(EngineMalloc(size)) {
-        std::memset(block, 0, static_cast<size_t>(size));
+    explicit TribeRecord(int32_t blockSize)
+        : size(blockSize), block(EngineMalloc(static_cast<uint64_t>(blockSize))) {
+        std::memset(block, 0, static_cast<size_t>(blockSize));
     }
     ~TribeRecord() {
         if (HoldsFields()) {
@@ -50,6 +51,40 @@ private:
     int32_t size;
     void* block;
 };
+
+// The size of the game's tribe record, found once per process; 0 when the game has no such type.
+int32_t TribeRecordSize() {
+    static const int32_t size = [] {
+        UObject* scriptStruct = Game::StaticFindObject(nullptr, AnyPackage, u"ScriptStruct", true);
+        if (scriptStruct == nullptr) return 0;
+        UObject* tribeData = Game::StaticFindObject(reinterpret_cast<UClass*>(scriptStruct),
+                                                    AnyPackage, u"TribeData", true);
+        return tribeData != nullptr ? Game::PropertiesSize(tribeData) : 0;
+    }();
+    return size;
+}
+
+// The EOS id of a player: from the game mode, else from an online controller (then handed to the
+// game mode); empty when neither knows it or the id is 0.
+FString EosIdForPlayer(int32_t playerId, AuditEffects& effects) {
+    if (playerId == 0) return FString();
+    AShooterGameMode* gameMode = AsaApi::GetApiUtils().CurrentGameMode();
+    if (gameMode == nullptr) return FString();
+    FString eosId = Game::SteamIdStringForPlayerId(gameMode, playerId);
+    if (!eosId.IsEmpty()) return eosId;
+    // Only the walk of the online players needs a world.
+    UWorld* world = AsaApi::GetApiUtils().CurrentWorld();
+    if (world == nullptr) return FString();
+    const auto wanted = static_cast<uint64_t>(static_cast<int64_t>(playerId));
+    for (const auto& weakController : Game::PlayerControllerList(world)) {
+        APlayerController* controller = weakController.Get();
+        if (controller == nullptr || Game::LinkedPlayerId(controller) != wanted) continue;
+        eosId = Game::UniqueNetIdAsString(controller);
+        break;
+    }
+    if (!eosId.IsEmpty()) effects.AddPlayerId(gameMode, playerId, eosId);
+    return eosId;
+}
 
 void AddLine(TArray<FString>& lines, const std::string& line) { lines.Emplace(line.c_str()); }
 
@@ -83,40 +118,9 @@ void AddOwnerLine(TArray<FString>& lines, int32_t playerId, AuditEffects& effect
 
 }  // namespace
 
-int32_t TribeRecordSize() {
-    static const int32_t size = [] {
-        UObject* scriptStruct = Game::StaticFindObject(nullptr, AnyPackage, u"ScriptStruct", true);
-        if (scriptStruct == nullptr) return 0;
-        UObject* tribeData = Game::StaticFindObject(reinterpret_cast<UClass*>(scriptStruct),
-                                                    AnyPackage, u"TribeData", true);
-        return tribeData != nullptr ? Game::PropertiesSize(tribeData) : 0;
-    }();
-    return size;
-}
-
-FString EosIdForPlayer(int32_t playerId, AuditEffects& effects) {
-    if (playerId == 0) return FString();
-    AShooterGameMode* gameMode = AsaApi::GetApiUtils().CurrentGameMode();
-    if (gameMode == nullptr) return FString();
-    FString eosId = Game::SteamIdStringForPlayerId(gameMode, playerId);
-    if (!eosId.IsEmpty()) return eosId;
-    // Only the walk of the online players needs a world.
-    UWorld* world = AsaApi::GetApiUtils().CurrentWorld();
-    if (world == nullptr) return FString();
-    const auto wanted = static_cast<uint64_t>(static_cast<int64_t>(playerId));
-    for (const auto& weakController : Game::PlayerControllerList(world)) {
-        APlayerController* controller = weakController.Get();
-        if (controller == nullptr || Game::LinkedPlayerId(controller) != wanted) continue;
-        eosId = Game::UniqueNetIdAsString(controller);
-        break;
-    }
-    if (!eosId.IsEmpty()) effects.AddPlayerId(gameMode, playerId, eosId);
-    return eosId;
-}
-
 TArray<FString> TribeMemberLines(int32_t team, AuditEffects& effects) {
     TArray<FString> lines;
-    if (team >= FirstTribeId)
+    if (team >= Game::FirstTribeId)
         AddTribeLines(lines, AsaApi::GetApiUtils().CurrentGameMode(), team, effects);
     else
         AddOwnerLine(lines, team, effects);

@@ -32,7 +32,7 @@ size_t CutLength(std::string_view text, size_t characters) {
 
 class PartBuilder {
 public:
-    explicit PartBuilder(size_t limit) : limit(limit) {}
+    explicit PartBuilder(size_t partLimit) : limit(partLimit) {}
 
     // Adds one line (or piece of a line) to the part being built, starting a new part when it
     // does not fit.
@@ -92,7 +92,8 @@ private:
 
 size_t CharacterCount(std::string_view utf8) {
     size_t count = 0;
-    for (const char byte : utf8) count += IsContinuationByte(byte) ? 0 : 1;
+    for (const char byte : utf8)
+        if (!IsContinuationByte(byte)) ++count;
     return count;
 }
 

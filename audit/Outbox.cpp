@@ -8,10 +8,10 @@
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
+#include "base/Logger.h"
+#include "base/PluginVersion.h"
 #include "host/AsaApi.h"
 #include "host/Requests.h"
-#include "plugin/Logger.h"
-#include "plugin/PluginVersion.h"
 
 namespace {
 

@@ -13,7 +13,7 @@ namespace {
 // acted on. It never destroys, so each creature is still there to be described.
 class PreviewEffects : public AuditEffects {
 public:
-    explicit PreviewEffects(PreviewResult& result) : result(result) {}
+    explicit PreviewEffects(PreviewResult& tally) : result(tally) {}
 
     void Begin(TWeakObjectPtr<APrimalDinoCharacter> dino) {
         current = dino;

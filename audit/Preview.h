@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "audit/AuditEffects.h"
-#include "plugin/ConfigSnapshot.h"
+#include "base/ConfigSnapshot.h"
 
 inline constexpr size_t RuleCount = 5;
 inline constexpr size_t ListedCreatures = 10;

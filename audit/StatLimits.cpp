@@ -6,8 +6,6 @@
 #include "audit/Notifier.h"
 #include "host/Game.h"
 
-static_assert(ConfigKeys::StatNames.size() == Game::StatCount);
-
 bool CheckStatValueLimits(AuditCheck& check) {
     if (!check.config.destroyDinosOverStatValue.Read()) return false;
     if (!check.config.statValueLimits.AnyReached(Game::CurrentStatusValues(check.status)))

@@ -4,8 +4,8 @@
 
 #include "audit/CheckDino.h"
 #include "audit/Preview.h"
+#include "base/Config.h"
 #include "bench/BenchHost.h"
-#include "plugin/Config.h"
 #include "plugin/Plugin.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
+#include "base/Config.h"
+#include "base/Logger.h"
 #include "host/Game.h"
-#include "plugin/Config.h"
-#include "plugin/Logger.h"
 #include "plugin/Plugin.h"
 #include "standin/Host.h"
 #include "standin/WorldGenerator.h"
@@ -24,7 +24,7 @@ TWeakObjectPtr<APrimalDinoCharacter> FirstCreatureOfTeam(bool (*wanted)(int32_t 
 standin::World& InstallGeneratedWorld(size_t creatureCount) {
     standin::Host& host = standin::Host::Get();
     host.world.reset();  // the old world's objects leave the table before the new one's enter
-    host.world = standin::BuildGeneratedWorld(standin::GenerateWorld(creatureCount));
+    host.world = standin::BuildWorld(standin::GenerateWorld(creatureCount));
     return *host.world;
 }
 
@@ -40,10 +40,10 @@ void UseConfig(const nlohmann::json& document) { SetConfig(document); }
 void ForgetHostEvents() { standin::Host::Get().events.Clear(); }
 
 TWeakObjectPtr<APrimalDinoCharacter> FirstWildCreature() {
-    return FirstCreatureOfTeam([](int32_t team) { return team <= standin::GeneratedLastWildTeam; });
+    return FirstCreatureOfTeam([](int32_t team) { return team <= Game::LastWildTeam; });
 }
 
 TWeakObjectPtr<APrimalDinoCharacter> FirstCreatureOfLargestTribe() {
     // The generator gives its first tribe the most members.
-    return FirstCreatureOfTeam([](int32_t team) { return team == standin::GeneratedFirstTribeId; });
+    return FirstCreatureOfTeam([](int32_t team) { return team == Game::FirstTribeId; });
 }

@@ -6,8 +6,8 @@
 #include <array>
 #include <nlohmann/json.hpp>
 
-#include "plugin/ConfigKeys.h"
-#include "plugin/ConfigSnapshot.h"
+#include "base/ConfigKeys.h"
+#include "base/ConfigSnapshot.h"
 
 namespace {
 

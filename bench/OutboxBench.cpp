@@ -3,8 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "audit/Outbox.h"
-#include "plugin/Logger.h"
-#include "plugin/Plugin.h"
+#include "base/Logger.h"
+#include "base/PluginName.h"
 #include "standin/Host.h"
 
 namespace {

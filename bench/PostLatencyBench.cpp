@@ -11,8 +11,8 @@
 #include <thread>
 
 #include "audit/Notifier.h"
+#include "base/Config.h"
 #include "host/Requests.h"
-#include "plugin/Config.h"
 #include "standin/HttpRequests.h"
 
 namespace {

@@ -9,8 +9,9 @@
 #include <map>
 #include <optional>
 
+#include "base/ConfigKeys.h"
 #include "checker/NearestName.h"
-#include "plugin/ConfigKeys.h"
+#include "host/GameFacts.h"
 
 namespace checker {
 namespace {
@@ -90,12 +91,14 @@ std::vector<std::string_view> KnownKeyNames() {
 }
 
 std::vector<std::string_view> StatNameList() {
-    return {ConfigKeys::StatNames.begin(), ConfigKeys::StatNames.end()};
+    std::vector<std::string_view> names;
+    for (const Game::Stat& stat : Game::Stats) names.push_back(stat.name);
+    return names;
 }
 
 class Checks {
 public:
-    explicit Checks(const json& document) : document(document) {}
+    explicit Checks(const json& config) : document(config) {}
 
     std::vector<Problem> Run(const ConfigFile& config) {
         if (config.trailingText) TrailingText(config);
@@ -262,19 +265,14 @@ private:
 
     void StatLimit(const std::string& stat, const json& limit, const std::string& onlyWhenOn) {
         const std::string key = ConfigKeys::StatValueLimits.name + std::string(".") + stat;
-        const auto exact =
-            std::find(ConfigKeys::StatNames.begin(), ConfigKeys::StatNames.end(), stat);
-        if (exact == ConfigKeys::StatNames.end()) {
-            const auto sameIgnoringCase = std::find_if(
-                ConfigKeys::StatNames.begin(), ConfigKeys::StatNames.end(),
-                [&](std::string_view known) {
-                    return EditDistance(known, stat) == 0 && known.size() == stat.size();
-                });
-            if (sameIgnoringCase != ConfigKeys::StatNames.end()) {
-                Add(key, fmt::format("\"{}\"", stat), fmt::format("\"{}\"", *sameIgnoringCase),
+        const std::optional<size_t> index = ConfigKeys::StatIndexFromName(stat);
+        const std::string_view known = index ? Game::Stats[*index].name : std::string_view();
+        if (known != stat) {
+            if (index) {
+                Add(key, fmt::format("\"{}\"", stat), fmt::format("\"{}\"", known),
                     fmt::format("works: the plugin matches stat names with case ignored, so this "
                                 "limits {}; write it as \"{}\"",
-                                *sameIgnoringCase, *sameIgnoringCase));
+                                known, known));
             } else {
                 const std::optional<std::string> nearest = NearestName(stat, StatNameList());
                 Add(key, fmt::format("\"{}\"", stat),

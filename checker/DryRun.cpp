@@ -12,7 +12,7 @@
 #include "plugin/Timer.h"
 #include "standin/Host.h"
 #include "standin/RecordingSink.h"
-#include "standin/server/WorldFile.h"
+#include "standin/WorldFile.h"
 
 namespace fs = std::filesystem;
 
@@ -161,7 +161,7 @@ bool DryRunResult::failed() const {
 }
 
 DryRunResult RunDry(const fs::path& configPath, const fs::path& worldPath) {
-    const standin::WorldFile world = standin::LoadWorldFile(worldPath);
+    const standin::WorldDescription world = standin::LoadWorldFile(worldPath);
     TemporaryServer server(configPath);
     HostSession session(server.folder);
     standin::Host& host = standin::Host::Get();

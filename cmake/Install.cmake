@@ -24,5 +24,5 @@ endif()
 
 # The checker and the stand-in server, and the stand-in host library that they and the plugin link
 # against.
-install(TARGETS tamewarden-check standin-server RUNTIME DESTINATION bin)
-install(TARGETS standin LIBRARY DESTINATION lib)
+install(TARGETS tamewarden-check standin-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS standin LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})

@@ -18,16 +18,17 @@
 
 #include "audit/AuditEffects.h"
 #include "audit/CheckDino.h"
+#include "base/Config.h"
+#include "base/Logger.h"
+#include "base/PluginName.h"
 #include "host/Game.h"
-#include "plugin/Config.h"
-#include "plugin/Logger.h"
-#include "plugin/Plugin.h"
+#include "plugin/ReloadCommand.h"
 #include "standin/Host.h"
 #include "standin/RecordingSink.h"
 
 namespace {
 
-constexpr int32_t Tribe = 1000050001;
+constexpr int32_t Tribe = Game::FirstTribeId;
 constexpr int32_t Owner = 123456789;
 
 std::filesystem::path ConfigPath() {
@@ -40,7 +41,8 @@ std::filesystem::path ConfigPath() {
 std::array<uint8_t, 12> CoherentPoints(int32_t level) {
     std::array<uint8_t, 12> points{};
     int32_t left = level - 1;
-    for (int stat : {0, 1, 3, 4, 7, 8, 9, 11}) {
+    for (size_t stat = 0; stat < Game::Stats.size(); ++stat) {
+        if (!Game::Stats[stat].countsTowardLevel) continue;
         points[stat] = static_cast<uint8_t>(std::clamp(left, 0, 255));
         left -= points[stat];
     }

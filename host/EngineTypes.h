@@ -113,7 +113,6 @@ struct FString {
         AppendChars(*other, other.Len());
         return *this;
     }
-    static FString ConcatFF(const FString& left, const FString& right);
 
     // Position of the first occurrence of `sub` at or after `start` (-1 for the beginning), or
     // -1 when it does not occur.

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "host/EngineTypes.h"
+#include "host/GameFacts.h"
 #include "host/GetAddress.h"
 
 struct FVector {
@@ -12,8 +13,6 @@ struct FVector {
 };
 
 namespace Game {
-
-inline constexpr int32_t StatCount = 12;
 
 template <typename T>
 UObject* AsObject(T* object) {

@@ -3,8 +3,8 @@
 #include <exception>
 
 #include "audit/CheckDino.h"
+#include "base/Logger.h"
 #include "plugin/CheckCounts.h"
-#include "plugin/Logger.h"
 
 Game::BeginPlayFunction* UnhookedBeginPlay = nullptr;
 

@@ -4,18 +4,16 @@
 
 #include "audit/CheckDino.h"
 #include "audit/WorldCreatures.h"
+#include "base/Config.h"
+#include "base/Logger.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
 #include "host/LibraryEntry.h"
 #include "plugin/BeginPlayHook.h"
 #include "plugin/CheckCounts.h"
-#include "plugin/Config.h"
-#include "plugin/Logger.h"
 #include "plugin/PreviewCommand.h"
+#include "plugin/ReloadCommand.h"
 #include "plugin/StatusCommand.h"
-
-// Constructed before Config (this file is linked first), destroyed after it.
-std::string PluginName;
 
 namespace {
 

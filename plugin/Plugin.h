@@ -1,10 +1,7 @@
 // The plugin's lifecycle: load, the start-up sweep and unload.
 #pragma once
 
-#include <string>
-
-// "TameWarden" from the first step of PluginLoad: logger name, config folder, reply prefix.
-extern std::string PluginName;
+#include "base/PluginName.h"
 
 void PluginLoad();
 // Never throws: a step that fails is logged and the next one is tried.

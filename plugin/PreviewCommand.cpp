@@ -3,8 +3,8 @@
 #include <fmt/format.h>
 
 #include "audit/Preview.h"
-#include "plugin/Config.h"
-#include "plugin/Plugin.h"
+#include "base/Config.h"
+#include "base/PluginName.h"
 #include "plugin/Replies.h"
 
 namespace {

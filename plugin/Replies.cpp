@@ -1,9 +1,9 @@
 #include "plugin/Replies.h"
 
+#include "base/Logger.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
 #include "host/ModulePath.h"
-#include "plugin/Logger.h"
 
 void SendConsoleReply(APlayerController* player, const std::string& text,
                       const FLinearColor& color) {

@@ -8,10 +8,11 @@
 
 #include "audit/AuditEffects.h"
 #include "audit/Outbox.h"
+#include "base/Config.h"
+#include "base/PluginName.h"
+#include "base/PluginVersion.h"
+#include "host/GameFacts.h"
 #include "plugin/CheckCounts.h"
-#include "plugin/Config.h"
-#include "plugin/Plugin.h"
-#include "plugin/PluginVersion.h"
 #include "plugin/Replies.h"
 #include "plugin/Timer.h"
 
@@ -76,7 +77,7 @@ std::string StatLimitsLine(const ConfigSnapshot& config) {
     for (const StatLimitsSetting::Limit& entry : config.statValueLimits.Limits()) {
         if (!entry.stat || entry.limit <= 0) continue;
         limits += fmt::format("{}{} >= {}", limits.empty() ? "" : ", ",
-                              ConfigKeys::StatNames[static_cast<size_t>(*entry.stat)], entry.limit);
+                              Game::Stats[*entry.stat].name, entry.limit);
     }
     std::string line =
         limits.empty() ? "stat limits: on, no limit set" : "stat limits: destroy at " + limits;

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <exception>
 
+#include "base/Logger.h"
 #include "host/AsaApi.h"
-#include "plugin/Logger.h"
 
 namespace Tools {
 

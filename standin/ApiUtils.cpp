@@ -10,7 +10,7 @@ namespace {
 
 class Messenger : public AsaApi::IMessenger {
 public:
-    explicit Messenger(std::string modulePath) : modulePath(std::move(modulePath)) {}
+    explicit Messenger(std::string path) : modulePath(std::move(path)) {}
 
     void SendColoredMessage(APlayerController* player, float red, float green, float blue,
                             float alpha, const FString& text) override {

@@ -145,12 +145,6 @@ void FString::AppendChars(const TCHAR* chars, int32_t count) {
     Data.Add(u'\0');
 }
 
-FString FString::ConcatFF(const FString& left, const FString& right) {
-    FString result = left;
-    result.AppendChars(*right, right.Len());
-    return result;
-}
-
 int32_t FGenericPlatformStricmp::Strnicmp(const TCHAR* left, const TCHAR* right, uint64_t count) {
     const auto fold = [](TCHAR unit) -> int32_t {
         return unit >= u'A' && unit <= u'Z' ? unit + (u'a' - u'A') : unit;

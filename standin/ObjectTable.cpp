@@ -11,7 +11,7 @@ void ObjectTable::Add(UObject* object) {
         index = freeSlots.back();
         freeSlots.pop_back();
     }
-    Slot& slot = slots[index];
+    Slot& slot = slots[static_cast<size_t>(index)];
     slot.object = object;
     ++slot.serial;  // serials start at 1, so a zeroed reference never resolves
     object->InternalIndex = index;
@@ -19,9 +19,10 @@ void ObjectTable::Add(UObject* object) {
 
 void ObjectTable::Remove(UObject* object) {
     const int32_t index = object->InternalIndex;
-    if (index < 0 || index >= static_cast<int32_t>(slots.size()) || slots[index].object != object)
+    if (index < 0 || index >= static_cast<int32_t>(slots.size()) ||
+        slots[static_cast<size_t>(index)].object != object)
         return;
-    slots[index].object = nullptr;
+    slots[static_cast<size_t>(index)].object = nullptr;
     freeSlots.push_back(index);
     object->InternalIndex = -1;
 }
@@ -32,13 +33,13 @@ void ObjectTable::SetWeak(FWeakObjectPtr& weak, UObject* object) const {
         return;
     }
     weak.ObjectIndex = object->InternalIndex;
-    weak.ObjectSerialNumber = slots[object->InternalIndex].serial;
+    weak.ObjectSerialNumber = slots[static_cast<size_t>(object->InternalIndex)].serial;
 }
 
 UObject* ObjectTable::Resolve(const FWeakObjectPtr& weak) const {
     if (weak.ObjectIndex < 0 || weak.ObjectIndex >= static_cast<int32_t>(slots.size()))
         return nullptr;
-    const Slot& slot = slots[weak.ObjectIndex];
+    const Slot& slot = slots[static_cast<size_t>(weak.ObjectIndex)];
     return slot.serial == weak.ObjectSerialNumber ? slot.object : nullptr;
 }
 

@@ -15,7 +15,6 @@ public:
     void Remove(UObject* object);
     void SetWeak(FWeakObjectPtr& weak, UObject* object) const;
     UObject* Resolve(const FWeakObjectPtr& weak) const;
-    size_t LiveCount() const { return slots.size() - freeSlots.size(); }
 
 private:
     struct Slot {

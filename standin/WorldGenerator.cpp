@@ -11,9 +11,14 @@
 namespace standin {
 namespace {
 
-// Stats whose points count towards the level; the others get a few points that must not count.
-constexpr std::array<int, 8> CountedStats{0, 1, 3, 4, 7, 8, 9, 11};
-constexpr std::array<int, 4> UncountedStats{2, 5, 6, 10};
+// The stats whose points count towards the level, or do not; the latter get a few points that
+// must not count.
+std::vector<size_t> StatsThatCount(bool count) {
+    std::vector<size_t> stats;
+    for (size_t stat = 0; stat < Game::Stats.size(); ++stat)
+        if (Game::Stats[stat].countsTowardLevel == count) stats.push_back(stat);
+    return stats;
+}
 
 // None contains an exempt fragment (Exo, Skiff, raft, boat, bee, titan), so every creature is
 // audited in full.
@@ -47,7 +52,8 @@ std::u16string HexId(Draw& draw) {
 // Puts `total` points on counted stats, at most 255 on each.
 void Spread(int32_t total, std::array<uint8_t, Game::StatCount>& points, Draw& draw) {
     while (total > 0) {
-        const int stat = CountedStats[draw.Below(CountedStats.size())];
+        static const std::vector<size_t> counted = StatsThatCount(true);
+        const size_t stat = counted[draw.Below(static_cast<uint32_t>(counted.size()))];
         const int32_t room = 255 - points[stat];
         const int32_t add = std::min({total, room, draw.Between(1, 25)});
         points[stat] = static_cast<uint8_t>(points[stat] + add);
@@ -72,16 +78,10 @@ DinoSpec MakeCreature(size_t index, int32_t team, bool tamed, Draw& draw) {
         left -= tamedPoints;
     }
     Spread(left, creature.levelUpPoints, draw);
-    for (int stat : UncountedStats)
+    for (size_t stat : StatsThatCount(false))
         creature.levelUpPoints[stat] = static_cast<uint8_t>(draw.Below(8));
     for (float& value : creature.currentStatus) value = static_cast<float>(draw.Between(1, 20000));
     return creature;
-}
-
-nlohmann::json StatArray(const auto& values) {
-    nlohmann::json array = nlohmann::json::array();
-    for (const auto value : values) array.push_back(value);
-    return array;
 }
 
 }  // namespace
@@ -93,7 +93,7 @@ WorldDescription GenerateWorld(size_t creatureCount, uint32_t seed) {
     const size_t tribeCount = std::max<size_t>(1, tribedCreatures / 30);
     for (size_t tribeIndex = 0; tribeIndex < tribeCount; ++tribeIndex) {
         TribeSpec tribe;
-        tribe.id = GeneratedFirstTribeId + static_cast<int32_t>(tribeIndex) * 13;
+        tribe.id = Game::FirstTribeId + static_cast<int32_t>(tribeIndex) * 13;
         const int32_t members =
             tribeIndex == 0 ? GeneratedLargestTribe : draw.Between(1, GeneratedLargestTribe);
         for (int32_t member = 0; member < members; ++member) {
@@ -125,61 +125,10 @@ WorldDescription GenerateWorld(size_t creatureCount, uint32_t seed) {
     for (size_t index = 0; index < creatureCount; ++index) {
         const bool tamed = (index * 3 / 10) != ((index + 1) * 3 / 10);
         const int32_t team = tamed ? world.tribes[draw.Below(static_cast<uint32_t>(tribeCount))].id
-                                   : draw.Between(11, GeneratedLastWildTeam);
-        world.creatures.push_back(MakeCreature(index, team, tamed, draw));
+                                   : draw.Between(11, Game::LastWildTeam);
+        world.creatures.push_back({MakeCreature(index, team, tamed, draw), {}, {}});
     }
     return world;
-}
-
-std::unique_ptr<World> BuildGeneratedWorld(const WorldDescription& description) {
-    auto world = std::make_unique<World>(description.mapName);
-    for (const PlayerSpec& player : description.players) world->AddPlayer(player);
-    for (const TribeSpec& tribe : description.tribes) world->AddTribe(tribe);
-    for (const DinoSpec& creature : description.creatures) world->AddDino(creature);
-    return world;
-}
-
-nlohmann::json WorldFileDocument(const WorldDescription& description) {
-    nlohmann::json players = nlohmann::json::array();
-    for (const PlayerSpec& player : description.players)
-        players.push_back({{"id", player.id},
-                           {"eosId", ToUtf8(player.eosId)},
-                           {"characterName", ToUtf8(player.characterName)},
-                           {"online", player.online},
-                           {"knownToGameMode", player.knownToGameMode}});
-    nlohmann::json tribes = nlohmann::json::array();
-    for (const TribeSpec& tribe : description.tribes) {
-        nlohmann::json names = nlohmann::json::array();
-        for (const std::u16string& name : tribe.memberNames) names.push_back(ToUtf8(name));
-        tribes.push_back(
-            {{"id", tribe.id}, {"memberNames", names}, {"memberIds", tribe.memberIds}});
-    }
-    nlohmann::json creatures = nlohmann::json::array();
-    for (const DinoSpec& creature : description.creatures)
-        creatures.push_back(
-            {{"key", creature.key},
-             {"name", ToUtf8(creature.name)},
-             {"team", creature.team},
-             {"level", creature.level},
-             {"boss", creature.boss},
-             {"mission", creature.mission},
-             {"location", {creature.location.X, creature.location.Y, creature.location.Z}},
-             {"statusComponent", creature.statusComponent},
-             {"levelUpPoints", StatArray(creature.levelUpPoints)},
-             {"levelUpPointsTamed", StatArray(creature.levelUpPointsTamed)},
-             {"mutationsTamed", StatArray(creature.mutationsTamed)},
-             {"currentStatus", StatArray(creature.currentStatus)}});
-    return {{"map", ToUtf8(description.mapName)},
-            {"players", players},
-            {"tribes", tribes},
-            {"creatures", creatures}};
-}
-
-void WriteWorldFile(const WorldDescription& description, const std::filesystem::path& path) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file) throw std::runtime_error("cannot write world file " + path.string());
-    file << WorldFileDocument(description).dump() << '\n';
-    if (!file.flush()) throw std::runtime_error("cannot write world file " + path.string());
 }
 
 }  // namespace standin

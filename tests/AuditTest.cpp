@@ -2,6 +2,7 @@
 // messages, log records, and which creatures remain.
 #include <gmock/gmock.h>
 
+#include "host/GameFacts.h"
 #include "tests/PluginFixture.h"
 
 using ::testing::ElementsAre;
@@ -9,7 +10,7 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr int32_t Tribe = 1000050001;
+constexpr int32_t Tribe = Game::FirstTribeId;
 
 class AuditTest : public PluginFixture {
 protected:
@@ -19,17 +20,7 @@ protected:
         LoadPlugin();
     }
     std::vector<std::string> Remaining() const { return host.world->DinoKeys(); }
-    // The order of the host-visible effects: log, post and destroyed events.
-    std::vector<std::string> Effects() const {
-        std::vector<std::string> effects;
-        for (const auto& event : host.events.All()) {
-            const std::string type = event.at("type");
-            if (type == "log" || type == "post") effects.push_back(type);
-            if (type == "destroyed")
-                effects.push_back("destroyed " + event.at("creature").get<std::string>());
-        }
-        return effects;
-    }
+    std::vector<std::string> Effects() const { return Sequence({"log", "post", "destroyed"}); }
 };
 
 TEST_F(AuditTest, OverLevelDestroysAtThresholdWithLogThenPostThenDestruction) {

@@ -102,9 +102,9 @@ std::vector<Case> AllCases() {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachIntegerKey, ConfigRangeTest, ::testing::ValuesIn(AllCases()),
-                         [](const auto& info) {
+                         [](const auto& test) {
                              std::string name =
-                                 std::string(info.param.key) + "_" + info.param.boundary.text;
+                                 std::string(test.param.key) + "_" + test.param.boundary.text;
                              for (char& c : name)
                                  if (c == '-') c = 'm';
                              return name;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <thread>
 
+#include "host/GameFacts.h"
 #include "tests/PluginFixture.h"
 
 using ::testing::ElementsAre;
@@ -13,7 +14,7 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr int32_t Tribe = 1000050001;
+constexpr int32_t Tribe = Game::FirstTribeId;
 
 class ConfigSnapshotTest : public PluginFixture {
 protected:

@@ -78,6 +78,19 @@ std::vector<std::string> PluginFixture::DestroyedKeys() const {
     return keys;
 }
 
+std::vector<std::string> PluginFixture::Sequence(const std::set<std::string>& types) const {
+    std::vector<std::string> sequence;
+    for (const auto& event : host.events.All()) {
+        const std::string type = event.at("type");
+        if (!types.contains(type)) continue;
+        std::string about;
+        for (const char* field : {"creature", "name", "function"})
+            if (event.contains(field)) about = event.at(field);
+        sequence.push_back(about.empty() ? type : type + " " + about);
+    }
+    return sequence;
+}
+
 bool PluginFixture::ConsoleCommandRegistered() const {
     return host.commands.HasConsoleCommand("tmwd.reload");
 }
@@ -91,8 +104,9 @@ bool PluginFixture::BeginPlayHooked() const { return host.hooks.IsHooked(Game::B
 std::array<uint8_t, 12> CoherentPoints(int32_t level) {
     std::array<uint8_t, 12> points{};
     int32_t left = level - 1;
-    for (int stat : {0, 1, 3, 4, 7, 8, 9, 11}) {
-        points[stat] = static_cast<uint8_t>(std::min(left, 255));
+    for (size_t stat = 0; stat < Game::Stats.size(); ++stat) {
+        if (!Game::Stats[stat].countsTowardLevel) continue;
+        points[stat] = static_cast<uint8_t>(std::clamp(left, 0, 255));
         left -= points[stat];
     }
     return points;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,10 @@ protected:
     // The "content" of every post, in order.
     std::vector<std::string> PostedMessages() const;
     std::vector<std::string> DestroyedKeys() const;
+    // The recorded events of these types, in order, each as its type followed by the creature,
+    // name or function it is about, if any: "destroyed rex", "consoleCommandRegistered
+    // tmwd.reload", "post". The order of effects is part of the plugin's contract.
+    std::vector<std::string> Sequence(const std::set<std::string>& types) const;
     bool ConsoleCommandRegistered() const;
     bool RconCommandRegistered() const;
     bool BeginPlayHooked() const;

@@ -1,5 +1,5 @@
-// PluginInfo.json as the host reads it beside the library: the shipped file, every way a file is
-// refused (named with its path and the reason), and standin-server refusing to load on it.
+// PluginInfo.json as the host reads it beside the library: the shipped file, and every way a file
+// is refused, named with its path and the reason.
 #include <gmock/gmock.h>
 
 #include <filesystem>
@@ -7,8 +7,6 @@
 #include <nlohmann/json.hpp>
 
 #include "standin/PluginInfo.h"
-#include "tests/e2e/ServerFolder.h"
-#include "tests/e2e/ServerProcess.h"
 
 namespace fs = std::filesystem;
 using ::testing::ElementsAre;
@@ -114,29 +112,6 @@ TEST_F(PluginInfoTest, ParseErrorIsTheLibrarysTextAndAMissingFileIsRefused) {
     } catch (const std::runtime_error& error) {
         EXPECT_EQ(std::string(error.what()), file.string() + ": cannot be opened");
     }
-}
-
-TEST(PluginInfoServerTest, ServerRefusesToLoadBesideAMalformedPluginInfo) {
-    ServerFolder server;
-    server.WriteConfig({{"LevelWarningWebhook", "http://127.0.0.1:9/x"}});
-    const fs::path info = server.ConfigPath().parent_path() / "PluginInfo.json";
-    std::ofstream(info) << R"({"FullName": "TameWarden", "Version": 1})";
-    {
-        ServerProcess process({"--server-dir", server.Dir().string(), "--events",
-                               server.EventsPath().string(), "--seconds", "0.2"});
-        process.CloseInput();
-        ASSERT_EQ(process.WaitForExit(std::chrono::seconds(30)), 1) << process.Output();
-        EXPECT_THAT(process.Output(),
-                    HasSubstr("standin-server: " + info.string() + ": missing \"Description\""));
-        EXPECT_THAT(server.Events("loaded"), IsEmpty());
-    }
-    fs::copy_file(fs::path(TAMEWARDEN_SOURCE_DIR) / "plugin" / "PluginInfo.json", info,
-                  fs::copy_options::overwrite_existing);
-    ServerProcess process({"--server-dir", server.Dir().string(), "--events",
-                           server.EventsPath().string(), "--seconds", "0.2"});
-    process.CloseInput();
-    ASSERT_EQ(process.WaitForExit(std::chrono::seconds(30)), 0) << process.Output();
-    EXPECT_EQ(server.Events("loaded").size(), 1u);
 }
 
 }  // namespace

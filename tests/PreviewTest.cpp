@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "host/GameFacts.h"
 #include "tests/PluginFixture.h"
 
 using ::testing::ElementsAre;
@@ -12,7 +13,7 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr int32_t Tribe = 1000050001;
+constexpr int32_t Tribe = Game::FirstTribeId;
 
 class PreviewTest : public PluginFixture {
 protected:

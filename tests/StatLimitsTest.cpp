@@ -8,8 +8,8 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr int Health = 0, Stamina = 1, Torpidity = 2, Water = 5, Temperature = 6, Weight = 7,
-              Fortitude = 10;
+constexpr size_t Health = 0, Stamina = 1, Torpidity = 2, Water = 5, Temperature = 6, Weight = 7,
+                 Fortitude = 10;
 
 class StatLimitsTest : public PluginFixture {
 protected:
@@ -25,15 +25,7 @@ protected:
         WriteConfigJson(config);
         LoadPlugin();
     }
-    std::vector<std::string> Effects() const {
-        std::vector<std::string> effects;
-        for (const auto& event : host.events.All()) {
-            const std::string type = event.at("type");
-            if (type == "log" || type == "post") effects.push_back(type);
-            if (type == "destroyed") effects.push_back("destroyed " + event.value("creature", ""));
-        }
-        return effects;
-    }
+    std::vector<std::string> Effects() const { return Sequence({"log", "post", "destroyed"}); }
     nlohmann::json WithLimits(nlohmann::json limits) {
         return {{"DestroyDinosOverStatValue", true}, {"StatValueLimits", std::move(limits)}};
     }
@@ -46,7 +38,7 @@ TEST_F(StatLimitsTest, CoherenceCountsOnlyTheCountedStatsOfAllThreeArrays) {
     levelTen.levelUpPoints[Health] = 4;
     levelTen.levelUpPointsTamed[Weight] = 3;
     levelTen.mutationsTamed[Stamina] = 2;
-    for (int excluded : {Torpidity, Water, Temperature, Fortitude}) {
+    for (size_t excluded : {Torpidity, Water, Temperature, Fortitude}) {
         levelTen.levelUpPoints[excluded] = 50;
         levelTen.mutationsTamed[excluded] = 7;
     }

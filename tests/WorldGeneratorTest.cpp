@@ -6,8 +6,8 @@
 #include <fstream>
 #include <set>
 
+#include "standin/WorldFile.h"
 #include "standin/WorldGenerator.h"
-#include "standin/server/WorldFile.h"
 #include "tests/PluginFixture.h"
 
 using ::testing::IsEmpty;
@@ -15,13 +15,12 @@ using ::testing::IsEmpty;
 namespace {
 
 constexpr size_t Creatures = 2000;
-constexpr std::array<int, 8> CountedStats{0, 1, 3, 4, 7, 8, 9, 11};
-
 int32_t CountedPoints(const standin::DinoSpec& creature) {
     int32_t sum = 0;
-    for (int stat : CountedStats)
-        sum += creature.levelUpPoints[stat] + creature.levelUpPointsTamed[stat] +
-               creature.mutationsTamed[stat];
+    for (size_t stat = 0; stat < Game::Stats.size(); ++stat)
+        if (Game::Stats[stat].countsTowardLevel)
+            sum += creature.levelUpPoints[stat] + creature.levelUpPointsTamed[stat] +
+                   creature.mutationsTamed[stat];
     return sum;
 }
 
@@ -38,7 +37,7 @@ TEST(WorldGeneratorTest, SeventyPercentWildAndThirtyPercentOwnedByTribesOfOneToT
     }
     EXPECT_EQ(world.tribes.front().memberNames.size(), 10u);
     size_t wild = 0, owned = 0;
-    for (const auto& creature : world.creatures) {
+    for (const auto& [creature, beginPlayAt, destroyAt] : world.creatures) {
         if (creature.team <= 50000) {
             ++wild;
             EXPECT_GT(creature.team, 10) << creature.key;  // 6 and 10 would be exempt
@@ -64,7 +63,9 @@ TEST(WorldGeneratorTest, SeventyPlayersOnlineHalfOfThemKnownToTheGameMode) {
 }
 
 TEST(WorldGeneratorTest, EveryCreatureIsCoherentBelowLevelOneThousandAndNotExempt) {
-    for (const auto& creature : standin::GenerateWorld(Creatures).creatures) {
+    for (const auto& [creature, beginPlayAt, destroyAt] :
+         standin::GenerateWorld(Creatures).creatures) {
+        EXPECT_FALSE(beginPlayAt || destroyAt);  // every creature is there at load
         EXPECT_GE(creature.level, 1);
         EXPECT_LT(creature.level, 1000);
         EXPECT_EQ(CountedPoints(creature), creature.level - 1) << creature.key;
@@ -83,7 +84,7 @@ protected:
     void SetUp() override {
         PluginFixture::SetUp();
         description = standin::GenerateWorld(Creatures);
-        host.world = standin::BuildGeneratedWorld(description);
+        host.world = standin::BuildWorld(description);
     }
     standin::WorldDescription description;
 };
@@ -100,7 +101,7 @@ TEST_F(GeneratedWorldAuditTest, SweepWithTheDefaultConfigurationActsOnNoCreature
 TEST_F(GeneratedWorldAuditTest, SweepWithALowerLevelLimitDestroysExactlyTheCreaturesAtOrAboveIt) {
     std::vector<std::string> expected;
     for (const auto& creature : description.creatures)
-        if (creature.level >= 300) expected.push_back(creature.key);
+        if (creature.details.level >= 300) expected.push_back(creature.details.key);
     ASSERT_FALSE(expected.empty());
     WriteConfigJson({{"DestroyDinosOverLevel", 300}});
     LoadPlugin();
@@ -113,14 +114,14 @@ TEST(WorldGeneratorFileTest, WrittenFileLoadsInTheServerWithEveryCreaturePlayerA
                       ("tamewarden-worldgen-" + std::to_string(::getpid()) + ".json");
     const standin::WorldDescription world = standin::GenerateWorld(Creatures);
     standin::WriteWorldFile(world, path);
-    const standin::WorldFile loaded = standin::LoadWorldFile(path);
+    const standin::WorldDescription loaded = standin::LoadWorldFile(path);
     std::filesystem::remove(path);
     EXPECT_EQ(loaded.mapName, world.mapName);
     ASSERT_EQ(loaded.creatures.size(), world.creatures.size());
     ASSERT_EQ(loaded.players.size(), world.players.size());
     ASSERT_EQ(loaded.tribes.size(), world.tribes.size());
     for (size_t i = 0; i < world.creatures.size(); ++i) {
-        const auto& want = world.creatures[i];
+        const auto& want = world.creatures[i].details;
         const auto& got = loaded.creatures[i].details;
         EXPECT_EQ(got.key, want.key);
         EXPECT_EQ(got.name, want.name);

@@ -7,8 +7,8 @@
 
 namespace standin {
 
-GameLoop::GameLoop(double tickRate, Clock clock)
-    : tickSeconds(1.0 / tickRate), clock(std::move(clock)) {}
+GameLoop::GameLoop(double tickRate, Clock secondsSinceLoad)
+    : tickSeconds(1.0 / tickRate), clock(std::move(secondsSinceLoad)) {}
 
 void GameLoop::Post(std::function<void()> task) {
     std::lock_guard lock(mutex);

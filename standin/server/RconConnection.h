@@ -20,8 +20,8 @@ class RconConnection : public RCONClientConnection {
 public:
     using Clock = std::chrono::steady_clock;
 
-    RconConnection(int socket, int number, int wakeWrite)
-        : socket(socket), number(number), wakeWrite(wakeWrite) {}
+    RconConnection(int clientSocket, int connectionNumber, int wakeDescriptor)
+        : socket(clientSocket), number(connectionNumber), wakeWrite(wakeDescriptor) {}
 
     // While a command runs, what is sent for its request is gathered into its one answer;
     // anything else goes out as it is.

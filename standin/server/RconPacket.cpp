@@ -12,7 +12,7 @@ void AppendInt(std::string& out, int32_t value) {
 
 int32_t ReadInt(const std::string& in, size_t at) {
     uint32_t bits = 0;
-    for (int i = 3; i >= 0; --i) bits = (bits << 8) | static_cast<unsigned char>(in[at + i]);
+    for (size_t i = 4; i-- > 0;) bits = (bits << 8) | static_cast<unsigned char>(in[at + i]);
     return static_cast<int32_t>(bits);
 }
 

@@ -14,13 +14,13 @@
 #include "standin/PluginInfo.h"
 #include "standin/PluginLibrary.h"
 #include "standin/RecordingSink.h"
+#include "standin/WorldFile.h"
 #include "standin/server/ChatListener.h"
 #include "standin/server/ConsoleInput.h"
 #include "standin/server/EventLog.h"
 #include "standin/server/GameLoop.h"
 #include "standin/server/RconServer.h"
 #include "standin/server/Summary.h"
-#include "standin/server/WorldFile.h"
 #include "standin/server/WorldSchedule.h"
 
 namespace fs = std::filesystem;
@@ -71,7 +71,8 @@ int RunServer(const ServerOptions& options) {
     const fs::path serverDir = fs::absolute(options.serverDir);
     const fs::path pluginPath = serverDir / "ArkApi" / "Plugins" / "TameWarden" / "TameWarden.so";
     // Everything that can refuse the start is checked before the plugin is loaded.
-    const WorldFile worldFile = options.worldFile ? LoadWorldFile(*options.worldFile) : WorldFile{};
+    const WorldDescription worldFile =
+        options.worldFile ? LoadWorldFile(*options.worldFile) : WorldDescription{};
     if (!fs::is_regular_file(pluginPath))
         throw std::runtime_error("no plugin library at " + pluginPath.string());
     // The host reads the description beside the library first and refuses a malformed one.

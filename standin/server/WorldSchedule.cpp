@@ -6,7 +6,7 @@
 
 namespace standin {
 
-WorldSchedule::WorldSchedule(const WorldFile& file) {
+WorldSchedule::WorldSchedule(const WorldDescription& file) {
     for (const ScheduledDino& creature : file.creatures) {
         if (creature.beginPlayAt)
             actions.push_back({*creature.beginPlayAt, true, creature.details});

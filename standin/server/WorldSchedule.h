@@ -5,13 +5,13 @@
 #include <functional>
 #include <vector>
 
-#include "standin/server/WorldFile.h"
+#include "standin/WorldFile.h"
 
 namespace standin {
 
 class WorldSchedule {
 public:
-    explicit WorldSchedule(const WorldFile& file);
+    explicit WorldSchedule(const WorldDescription& file);
 
     // Carries out, on the game thread, every action due at `secondsSinceLoad`, in time order;
     // at equal times a creature begins play before it is removed.

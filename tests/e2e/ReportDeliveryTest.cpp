@@ -2,6 +2,7 @@
 // burst of reports at load, some too long for one post, all arrive in the order of the checks.
 #include <gmock/gmock.h>
 
+#include "host/GameFacts.h"
 #include "tests/e2e/ServerFolder.h"
 #include "tests/e2e/ServerProcess.h"
 
@@ -10,7 +11,7 @@ using ::testing::StartsWith;
 
 namespace {
 
-constexpr int32_t Tribe = 1000050001;
+constexpr int32_t Tribe = Game::FirstTribeId;
 constexpr int TribeMembers = 60;
 constexpr int TribeCreatures = 10;
 constexpr int WildCreatures = 30;

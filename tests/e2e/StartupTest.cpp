@@ -4,11 +4,13 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 
 #include "tests/e2e/ServerFolder.h"
 #include "tests/e2e/ServerProcess.h"
 
 using ::testing::HasSubstr;
+using ::testing::IsEmpty;
 
 namespace {
 
@@ -77,6 +79,30 @@ TEST_F(StartupTest, HelpListsEveryOption) {
         EXPECT_THAT(server.Output(), HasSubstr(option));
 }
 
+TEST_F(StartupTest, ServerRefusesToLoadBesideAMalformedPluginInfo) {
+    ServerFolder& server = folder;
+    server.WriteConfig({{"LevelWarningWebhook", "http://127.0.0.1:9/x"}});
+    const std::filesystem::path info = server.ConfigPath().parent_path() / "PluginInfo.json";
+    std::ofstream(info) << R"({"FullName": "TameWarden", "Version": 1})";
+    {
+        ServerProcess process({"--server-dir", server.Dir().string(), "--events",
+                               server.EventsPath().string(), "--seconds", "0.2"});
+        process.CloseInput();
+        ASSERT_EQ(process.WaitForExit(std::chrono::seconds(30)), 1) << process.Output();
+        EXPECT_THAT(process.Output(),
+                    HasSubstr("standin-server: " + info.string() + ": missing \"Description\""));
+        EXPECT_THAT(server.Events("loaded"), IsEmpty());
+    }
+    std::filesystem::copy_file(
+        std::filesystem::path(TAMEWARDEN_SOURCE_DIR) / "plugin" / "PluginInfo.json", info,
+        std::filesystem::copy_options::overwrite_existing);
+    ServerProcess process({"--server-dir", server.Dir().string(), "--events",
+                           server.EventsPath().string(), "--seconds", "0.2"});
+    process.CloseInput();
+    ASSERT_EQ(process.WaitForExit(std::chrono::seconds(30)), 0) << process.Output();
+    EXPECT_EQ(server.Events("loaded").size(), 1u);
+}
+
 class ShutdownTest : public ::testing::TestWithParam<std::string> {};
 
 // Each way to stop unloads the plugin, writes the last events and prints the summary.
@@ -103,8 +129,8 @@ TEST_P(ShutdownTest, StopsCleanlyWithThePluginUnloaded) {
 
 INSTANTIATE_TEST_SUITE_P(EachWayToStop, ShutdownTest,
                          ::testing::Values("SIGTERM", "SIGINT", "quit", "end of input"),
-                         [](const auto& info) {
-                             std::string name = info.param;
+                         [](const auto& test) {
+                             std::string name = test.param;
                              std::erase(name, ' ');
                              return name;
                          });

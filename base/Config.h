@@ -1,4 +1,4 @@
-// The configuration document, its reader and the "tmwd.reload" handlers.
+// The configuration document, its typed settings and its reader.
 #pragma once
 
 #include <chrono>
@@ -7,9 +7,8 @@
 #include <optional>
 #include <string>
 
-#include "host/EngineTypes.h"
-#include "plugin/ConfigKeys.h"
-#include "plugin/ConfigSnapshot.h"
+#include "base/ConfigKeys.h"
+#include "base/ConfigSnapshot.h"
 
 // Null until the first successful read; read and replaced on the game thread only.
 extern nlohmann::json Config;
@@ -39,6 +38,5 @@ struct ConfigHistory {
     bool reloaded = false;
 };
 const ConfigHistory& ConfigReadHistory();
-
-void ReloadConsoleCommand(APlayerController* player, FString* command, bool writeToLog);
-void ReloadRconCommand(RCONClientConnection* connection, RCONPacket* packet, UWorld* world);
+// Records how a reload ended: no failure, or the error's text.
+void NoteReload(std::optional<std::string> failure);

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "plugin/ConfigKeys.h"
+#include "base/ConfigKeys.h"
 
 // The key whose read failed last on this thread, so whoever catches the library's error can
 // name the key (its text does not); empty after ForgetFailedConfigKey until a read fails.
@@ -59,7 +59,7 @@ public:
     bool AnyReached(const float* current) const;
 
     struct Limit {
-        std::optional<int> stat;
+        std::optional<size_t> stat;
         float limit;
     };
     // The limits before the first member that cannot be read, and that member's error.

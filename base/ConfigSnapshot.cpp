@@ -1,4 +1,4 @@
-#include "plugin/ConfigSnapshot.h"
+#include "base/ConfigSnapshot.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ StatLimitsSetting::StatLimitsSetting(const nlohmann::json& document) {
     try {
         const nlohmann::json members = ConfigKeys::ReadKey(document, ConfigKeys::StatValueLimits);
         for (auto entry = members.begin(); entry != members.end(); ++entry) {
-            const std::optional<int> stat = ConfigKeys::StatIndexFromName(entry.key());
+            const std::optional<size_t> stat = ConfigKeys::StatIndexFromName(entry.key());
             limits.push_back({stat, entry.value().get<float>()});
         }
     } catch (const nlohmann::json::exception&) {

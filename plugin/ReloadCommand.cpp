@@ -1,29 +1,14 @@
-#include "plugin/Config.h"
+#include "plugin/ReloadCommand.h"
 
-#include <fmt/format.h>
-
-#include <fstream>
-#include <stdexcept>
+#include <exception>
 #include <string>
 
-#include "host/AsaApi.h"
-#include "plugin/Logger.h"
-#include "plugin/Plugin.h"
+#include "base/Config.h"
+#include "base/Logger.h"
+#include "base/PluginName.h"
 #include "plugin/Replies.h"
 
-nlohmann::json Config;
-
 namespace {
-
-ConfigSnapshot& SnapshotInForce() {
-    static ConfigSnapshot snapshot{nlohmann::json()};
-    return snapshot;
-}
-
-ConfigHistory& History() {
-    static ConfigHistory history;
-    return history;
-}
 
 const FLinearColor SuccessColor{0, 1, 0, 1};
 const FLinearColor FailureColor{1, 0, 0, 1};
@@ -32,7 +17,7 @@ constexpr const char* ReloadedText = ": Reloaded config";
 constexpr const char* FailedText = ": Failed to reload config";
 
 void LogReloadFailure(const char* reason) {
-    History().lastReloadFailure = reason;
+    NoteReload(reason);
     PluginLogger()->critical("Failed to reload config! \n {}", reason);
 }
 
@@ -44,8 +29,7 @@ void Reload(Reply reply) {
     try {
         try {
             ReadConfig();
-            History().reloaded = true;
-            History().lastReloadFailure.reset();
+            NoteReload(std::nullopt);
             reply(true);
             return;
         } catch (const std::exception& error) {
@@ -53,7 +37,6 @@ void Reload(Reply reply) {
         } catch (...) {
             LogReloadFailure("unknown error");
         }
-        History().reloaded = true;
         reply(false);
     } catch (const std::exception& error) {
         PluginLogger()->critical("Failed to reply to a reload! \n {}", error.what());
@@ -63,33 +46,6 @@ void Reload(Reply reply) {
 }
 
 }  // namespace
-
-const ConfigSnapshot& CurrentConfig() { return SnapshotInForce(); }
-
-// The settings are made before anything is replaced, so a reload is all or nothing.
-void SetConfig(nlohmann::json document) {
-    ConfigSnapshot snapshot(document);
-    Config = std::move(document);
-    SnapshotInForce() = std::move(snapshot);
-    History().readAt = std::chrono::system_clock::now();
-}
-
-std::filesystem::path ConfigFilePath() {
-    return AsaApi::Tools::GetCurrentDir() +
-           fmt::format("/ArkApi/Plugins/{}/config.json", PluginName);
-}
-
-nlohmann::json ReadConfigDocument(const std::filesystem::path& path) {
-    std::ifstream file(path);
-    if (!file.is_open()) throw std::runtime_error("Can't open " + path.filename().string());
-    nlohmann::json document;
-    file >> document;
-    return document;
-}
-
-void ReadConfig() { SetConfig(ReadConfigDocument(ConfigFilePath())); }
-
-const ConfigHistory& ConfigReadHistory() { return History(); }
 
 void ReloadConsoleCommand(APlayerController* player, FString*, bool) {
     Reload([player](bool reloaded) {

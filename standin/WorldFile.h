@@ -1,9 +1,10 @@
-// World files: the JSON description of a world the stand-in server plays, its parsing with
-// precise error messages, and the building of a standin::World from it.
+// World files: the JSON description of a world the stand-in server plays, read with precise error
+// messages and written back, and the building of a standin::World from a description.
 #pragma once
 
 #include <filesystem>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -21,7 +22,8 @@ struct ScheduledDino {
     std::optional<double> destroyAt;
 };
 
-struct WorldFile {
+// What a world holds: what a world file describes and what the generator makes.
+struct WorldDescription {
     std::u16string mapName = u"TheIsland_WP";
     std::vector<PlayerSpec> players;
     std::vector<TribeSpec> tribes;
@@ -35,11 +37,17 @@ public:
 };
 
 // Parses a world file's text; `sourceName` names it in error messages. Throws WorldFileError.
-WorldFile ParseWorldFile(const std::string& text, const std::string& sourceName);
+WorldDescription ParseWorldFile(const std::string& text, const std::string& sourceName);
 // Reads and parses the file. Throws WorldFileError, also when the file cannot be read.
-WorldFile LoadWorldFile(const std::filesystem::path& path);
+WorldDescription LoadWorldFile(const std::filesystem::path& path);
 
-// A world holding the file's players, tribes and the creatures present at load, in file order.
-std::unique_ptr<World> BuildWorld(const WorldFile& file);
+// The description as a world file document, which ParseWorldFile reads back as it was.
+nlohmann::json WorldFileDocument(const WorldDescription& description);
+// Writes WorldFileDocument to `path`; throws std::runtime_error when the file cannot be written.
+void WriteWorldFile(const WorldDescription& description, const std::filesystem::path& path);
+
+// A world holding the description's players, tribes and the creatures present at load, in
+// order. The host's world is not touched; the caller decides where the World goes.
+std::unique_ptr<World> BuildWorld(const WorldDescription& description);
 
 }  // namespace standin

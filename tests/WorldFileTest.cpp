@@ -4,7 +4,7 @@
 
 #include "standin/Host.h"
 #include "standin/Text.h"
-#include "standin/server/WorldFile.h"
+#include "standin/WorldFile.h"
 
 using standin::ParseWorldFile;
 using standin::WorldFileError;

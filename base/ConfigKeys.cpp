@@ -1,8 +1,10 @@
-#include "plugin/ConfigKeys.h"
+#include "base/ConfigKeys.h"
 
 #include <algorithm>
 #include <cctype>
 #include <limits>
+
+#include "host/GameFacts.h"
 
 namespace ConfigKeys {
 namespace {
@@ -36,15 +38,15 @@ int32_t ReadInt32(const nlohmann::json& value) {
     return value.get<int32_t>();
 }
 
-std::optional<int> StatIndexFromName(std::string_view name) {
+std::optional<size_t> StatIndexFromName(std::string_view name) {
     const auto same = [](char a, char b) {
         return std::tolower(static_cast<unsigned char>(a)) ==
                std::tolower(static_cast<unsigned char>(b));
     };
-    for (size_t stat = 0; stat < StatNames.size(); ++stat)
-        if (std::equal(name.begin(), name.end(), StatNames[stat].begin(), StatNames[stat].end(),
-                       same))
-            return static_cast<int>(stat);
+    for (size_t stat = 0; stat < Game::Stats.size(); ++stat)
+        if (std::equal(name.begin(), name.end(), Game::Stats[stat].name.begin(),
+                       Game::Stats[stat].name.end(), same))
+            return stat;
     return std::nullopt;
 }
 

@@ -1,4 +1,4 @@
-#include "standin/server/WorldFile.h"
+#include "standin/WorldFile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -222,7 +222,7 @@ std::string LineAndColumn(const std::string& text, size_t offset) {
 
 }  // namespace
 
-WorldFile ParseWorldFile(const std::string& text, const std::string& sourceName) {
+WorldDescription ParseWorldFile(const std::string& text, const std::string& sourceName) {
     json document;
     try {
         document = json::parse(text);
@@ -238,7 +238,7 @@ WorldFile ParseWorldFile(const std::string& text, const std::string& sourceName)
 
     const Place top{sourceName, ""};
     RequireObject(document, top, {"map", "players", "tribes", "creatures"});
-    WorldFile world;
+    WorldDescription world;
     if (document.contains("map")) world.mapName = ReadText(document["map"], top.Member("map"));
     if (document.contains("players")) {
         const Place players = top.Member("players");
@@ -267,7 +267,7 @@ WorldFile ParseWorldFile(const std::string& text, const std::string& sourceName)
     return world;
 }
 
-WorldFile LoadWorldFile(const std::filesystem::path& path) {
+WorldDescription LoadWorldFile(const std::filesystem::path& path) {
     std::ifstream file(path, std::ios::binary);
     if (!file) throw WorldFileError("world file " + path.string() + ": cannot be opened");
     std::ostringstream text;
@@ -276,11 +276,72 @@ WorldFile LoadWorldFile(const std::filesystem::path& path) {
     return ParseWorldFile(text.str(), path.string());
 }
 
-std::unique_ptr<World> BuildWorld(const WorldFile& file) {
-    auto world = std::make_unique<World>(file.mapName);
-    for (const PlayerSpec& player : file.players) world->AddPlayer(player);
-    for (const TribeSpec& tribe : file.tribes) world->AddTribe(tribe);
-    for (const ScheduledDino& creature : file.creatures)
+namespace {
+
+nlohmann::json StatArray(const auto& values) {
+    nlohmann::json array = nlohmann::json::array();
+    for (const auto value : values) array.push_back(value);
+    return array;
+}
+
+nlohmann::json CreatureDocument(const ScheduledDino& creature) {
+    const DinoSpec& details = creature.details;
+    nlohmann::json document = {
+        {"key", details.key},
+        {"name", ToUtf8(details.name)},
+        {"team", details.team},
+        {"level", details.level},
+        {"boss", details.boss},
+        {"mission", details.mission},
+        {"location", {details.location.X, details.location.Y, details.location.Z}},
+        {"statusComponent", details.statusComponent},
+        {"levelUpPoints", StatArray(details.levelUpPoints)},
+        {"levelUpPointsTamed", StatArray(details.levelUpPointsTamed)},
+        {"mutationsTamed", StatArray(details.mutationsTamed)},
+        {"currentStatus", StatArray(details.currentStatus)}};
+    if (creature.beginPlayAt) document["beginPlayAt"] = *creature.beginPlayAt;
+    if (creature.destroyAt) document["destroyAt"] = *creature.destroyAt;
+    return document;
+}
+
+}  // namespace
+
+nlohmann::json WorldFileDocument(const WorldDescription& description) {
+    nlohmann::json players = nlohmann::json::array();
+    for (const PlayerSpec& player : description.players)
+        players.push_back({{"id", player.id},
+                           {"eosId", ToUtf8(player.eosId)},
+                           {"characterName", ToUtf8(player.characterName)},
+                           {"online", player.online},
+                           {"knownToGameMode", player.knownToGameMode}});
+    nlohmann::json tribes = nlohmann::json::array();
+    for (const TribeSpec& tribe : description.tribes) {
+        nlohmann::json names = nlohmann::json::array();
+        for (const std::u16string& name : tribe.memberNames) names.push_back(ToUtf8(name));
+        tribes.push_back(
+            {{"id", tribe.id}, {"memberNames", names}, {"memberIds", tribe.memberIds}});
+    }
+    nlohmann::json creatures = nlohmann::json::array();
+    for (const ScheduledDino& creature : description.creatures)
+        creatures.push_back(CreatureDocument(creature));
+    return {{"map", ToUtf8(description.mapName)},
+            {"players", players},
+            {"tribes", tribes},
+            {"creatures", creatures}};
+}
+
+void WriteWorldFile(const WorldDescription& description, const std::filesystem::path& path) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file) throw std::runtime_error("cannot write world file " + path.string());
+    file << WorldFileDocument(description).dump() << '\n';
+    if (!file.flush()) throw std::runtime_error("cannot write world file " + path.string());
+}
+
+std::unique_ptr<World> BuildWorld(const WorldDescription& description) {
+    auto world = std::make_unique<World>(description.mapName);
+    for (const PlayerSpec& player : description.players) world->AddPlayer(player);
+    for (const TribeSpec& tribe : description.tribes) world->AddTribe(tribe);
+    for (const ScheduledDino& creature : description.creatures)
         if (!creature.beginPlayAt) world->AddDino(creature.details);
     return world;
 }

@@ -1,7 +1,7 @@
-#include "plugin/Logger.h"
+#include "base/Logger.h"
 
+#include "base/PluginName.h"
 #include "host/AsaApi.h"
-#include "plugin/Plugin.h"
 
 std::shared_ptr<spdlog::logger>& PluginLogger() {
     static std::shared_ptr<spdlog::logger> handle;

@@ -2,7 +2,6 @@
 // the configuration at the moment it needs it; the checker describes the same table to operators.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <functional>
 #include <nlohmann/json.hpp>
@@ -67,20 +66,6 @@ const std::vector<KeyDescription>& AllKeys();
 
 // The stat a "StatValueLimits" member names, with ASCII case ignored; none for a name that is no
 // stat (its limit then limits nothing).
-std::optional<int> StatIndexFromName(std::string_view name);
-
-// The members "StatValueLimits" may name, in the engine's stat order (index = stat).
-inline constexpr std::array<std::string_view, 12> StatNames{"Health",
-                                                            "Stamina",
-                                                            "Torpidity",
-                                                            "Oxygen",
-                                                            "Food",
-                                                            "Water",
-                                                            "Temperature",
-                                                            "Weight",
-                                                            "MeleeDamageMultiplier",
-                                                            "SpeedMultiplier",
-                                                            "TemperatureFortitude",
-                                                            "CraftingSpeedMultiplier"};
+std::optional<size_t> StatIndexFromName(std::string_view name);
 
 }  // namespace ConfigKeys

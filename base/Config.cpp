@@ -1,0 +1,58 @@
+#include "base/Config.h"
+
+#include <fmt/format.h>
+
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "base/PluginName.h"
+#include "host/AsaApi.h"
+
+nlohmann::json Config;
+
+namespace {
+
+ConfigSnapshot& SnapshotInForce() {
+    static ConfigSnapshot snapshot{nlohmann::json()};
+    return snapshot;
+}
+
+ConfigHistory& History() {
+    static ConfigHistory history;
+    return history;
+}
+
+}  // namespace
+
+const ConfigSnapshot& CurrentConfig() { return SnapshotInForce(); }
+
+// The settings are made before anything is replaced, so a reload is all or nothing.
+void SetConfig(nlohmann::json document) {
+    ConfigSnapshot snapshot(document);
+    Config = std::move(document);
+    SnapshotInForce() = std::move(snapshot);
+    History().readAt = std::chrono::system_clock::now();
+}
+
+std::filesystem::path ConfigFilePath() {
+    return AsaApi::Tools::GetCurrentDir() +
+           fmt::format("/ArkApi/Plugins/{}/config.json", PluginName);
+}
+
+nlohmann::json ReadConfigDocument(const std::filesystem::path& path) {
+    std::ifstream file(path);
+    if (!file.is_open()) throw std::runtime_error("Can't open " + path.filename().string());
+    nlohmann::json document;
+    file >> document;
+    return document;
+}
+
+void ReadConfig() { SetConfig(ReadConfigDocument(ConfigFilePath())); }
+
+const ConfigHistory& ConfigReadHistory() { return History(); }
+
+void NoteReload(std::optional<std::string> failure) {
+    History().reloaded = true;
+    History().lastReloadFailure = std::move(failure);
+}
