@@ -38,16 +38,7 @@ std::filesystem::path ConfigPath() {
     return path;
 }
 
-std::array<uint8_t, 12> CoherentPoints(int32_t level) {
-    std::array<uint8_t, 12> points{};
-    int32_t left = level - 1;
-    for (size_t stat = 0; stat < Game::Stats.size(); ++stat) {
-        if (!Game::Stats[stat].countsTowardLevel) continue;
-        points[stat] = static_cast<uint8_t>(std::clamp(left, 0, 255));
-        left -= points[stat];
-    }
-    return points;
-}
+using standin::CoherentPoints;
 
 // Every kind of creature the rules tell apart, with names that stress the text conversions.
 void BuildWorld(standin::Host& host) {

@@ -22,6 +22,17 @@ void DeleteActor(AActor* actor) {
 
 }  // namespace
 
+std::array<uint8_t, Game::StatCount> CoherentPoints(int32_t level) {
+    std::array<uint8_t, Game::StatCount> points{};
+    int32_t left = level - 1;
+    for (size_t stat = 0; stat < Game::Stats.size(); ++stat) {
+        if (!Game::Stats[stat].countsTowardLevel) continue;
+        points[stat] = static_cast<uint8_t>(std::clamp(left, 0, 255));
+        left -= points[stat];
+    }
+    return points;
+}
+
 World::World(std::u16string mapName) {
     Track(&engineWorld, &Host::Get().classes.object);
     Track(&gameMode, &Host::Get().classes.actor);

@@ -41,6 +41,10 @@ struct TribeSpec {
     std::vector<uint32_t> memberIds;  // may be shorter than the names
 };
 
+// Level-up points on the stats that count toward the level, at most 255 on each, that make a
+// creature of this level coherent.
+std::array<uint8_t, Game::StatCount> CoherentPoints(int32_t level);
+
 class World {
 public:
     explicit World(std::u16string mapName = u"TheIsland_WP");

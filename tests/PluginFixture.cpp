@@ -100,14 +100,3 @@ bool PluginFixture::RconCommandRegistered() const {
 }
 
 bool PluginFixture::BeginPlayHooked() const { return host.hooks.IsHooked(Game::BeginPlayName); }
-
-std::array<uint8_t, 12> CoherentPoints(int32_t level) {
-    std::array<uint8_t, 12> points{};
-    int32_t left = level - 1;
-    for (size_t stat = 0; stat < Game::Stats.size(); ++stat) {
-        if (!Game::Stats[stat].countsTowardLevel) continue;
-        points[stat] = static_cast<uint8_t>(std::clamp(left, 0, 255));
-        left -= points[stat];
-    }
-    return points;
-}

@@ -15,8 +15,7 @@
 #include "standin/Host.h"
 #include "standin/PluginLibrary.h"
 
-// Level-up points on the counted stats that make a creature of this level coherent.
-std::array<uint8_t, 12> CoherentPoints(int32_t level);
+using standin::CoherentPoints;
 
 class PluginFixture : public ::testing::Test {
 protected:

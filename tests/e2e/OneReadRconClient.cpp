@@ -34,18 +34,7 @@ int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
 
 }  // namespace
 
-OneReadRconClient::OneReadRconClient(int port) {
-    socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<uint16_t>(port));
-    if (socket < 0 ||
-        ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        if (socket >= 0) ::close(socket);
-        throw std::runtime_error("cannot connect to 127.0.0.1:" + std::to_string(port));
-    }
-}
+OneReadRconClient::OneReadRconClient(int port) : socket(ConnectToLoopback(port)) {}
 
 OneReadRconClient::~OneReadRconClient() { ::close(socket); }
 

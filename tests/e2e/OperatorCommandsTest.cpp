@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "host/GameFacts.h"
+#include "standin/World.h"
 #include "tests/e2e/RconClient.h"
 #include "tests/e2e/ServerFolder.h"
 #include "tests/e2e/ServerProcess.h"
@@ -24,15 +25,7 @@ constexpr auto Wait = std::chrono::seconds(20);
 constexpr int32_t Tribe = Game::FirstTribeId;
 
 nlohmann::json Coherent(nlohmann::json creature) {
-    const int level = creature.at("level");
-    std::vector<int> points(12, 0);
-    int left = level - 1;
-    for (size_t stat = 0; stat < Game::Stats.size(); ++stat) {
-        if (!Game::Stats[stat].countsTowardLevel) continue;
-        points[stat] = std::min(left, 255);
-        left -= points[stat];
-    }
-    creature["levelUpPoints"] = points;
+    creature["levelUpPoints"] = standin::CoherentPoints(creature.at("level"));
     return creature;
 }
 
@@ -70,11 +63,8 @@ protected:
                std::vector<std::string> extra = {}) {
         folder.WriteConfig(config);
         folder.WriteWorld(world);
-        std::vector<std::string> arguments = folder.Arguments();
-        arguments.insert(arguments.end(), {"--rcon-port", "0", "--rcon-password", "pw"});
-        arguments.insert(arguments.end(), extra.begin(), extra.end());
-        server = std::make_unique<ServerProcess>(arguments);
-        const int port = server->ListeningPort("RCON", Wait);
+        int port = 0;
+        server = StartWithRcon(folder, "pw", port, extra);
         ASSERT_NE(port, 0) << server->Output();
         ASSERT_TRUE(folder.WaitForEvents(
             [](const auto& events) {

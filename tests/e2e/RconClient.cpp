@@ -27,18 +27,21 @@ int32_t GetInt(const std::string& in, size_t at) {
 
 }  // namespace
 
-RconClient::RconClient(int port) {
-    socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+int ConnectToLoopback(int port) {
+    const int connected = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     address.sin_port = htons(static_cast<uint16_t>(port));
-    if (socket < 0 ||
-        ::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        if (socket >= 0) ::close(socket);
+    if (connected < 0 ||
+        ::connect(connected, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (connected >= 0) ::close(connected);
         throw std::runtime_error("cannot connect to 127.0.0.1:" + std::to_string(port));
     }
+    return connected;
 }
+
+RconClient::RconClient(int port) : socket(ConnectToLoopback(port)) {}
 
 RconClient::~RconClient() { ::close(socket); }
 

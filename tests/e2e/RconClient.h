@@ -13,6 +13,9 @@ struct RconReply {
     std::string body;
 };
 
+// A TCP socket connected to 127.0.0.1:port; throws std::runtime_error if it cannot connect.
+int ConnectToLoopback(int port);
+
 class RconClient {
 public:
     using Duration = std::chrono::milliseconds;

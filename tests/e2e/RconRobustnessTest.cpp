@@ -25,10 +25,7 @@ protected:
     void SetUp() override {
         folder.WriteConfig(nlohmann::json::object());
         folder.WriteWorld(nlohmann::json::object());
-        std::vector<std::string> arguments = folder.Arguments();
-        arguments.insert(arguments.end(), {"--rcon-port", "0", "--rcon-password", Password});
-        server = std::make_unique<ServerProcess>(arguments);
-        port = server->ListeningPort("RCON", Wait);
+        server = StartWithRcon(folder, Password, port);
         ASSERT_NE(port, 0) << server->Output();
         steady = std::make_unique<RconClient>(port);
         ASSERT_EQ(steady->Authenticate(Password, 1), 1);

@@ -42,10 +42,7 @@ protected:
                             "scripts/install-deps.sh installs it)";
         folder.WriteConfig(nlohmann::json::object());
         folder.WriteWorld(nlohmann::json::object());
-        std::vector<std::string> arguments = folder.Arguments();
-        arguments.insert(arguments.end(), {"--rcon-port", "0", "--rcon-password", Password});
-        server = std::make_unique<ServerProcess>(arguments);
-        port = server->ListeningPort("RCON", Wait);
+        server = StartWithRcon(folder, Password, port);
         ASSERT_NE(port, 0) << server->Output();
         // A test may change the config, which only means something once the plugin has read it.
         ASSERT_TRUE(folder.WaitForEvents(

@@ -19,10 +19,7 @@ protected:
     void Start(const nlohmann::json& world = nlohmann::json::object()) {
         folder.WriteConfig({{"DestroyDinosOverLevel", 1000}});
         folder.WriteWorld(world);
-        std::vector<std::string> arguments = folder.Arguments();
-        arguments.insert(arguments.end(), {"--rcon-port", "0", "--rcon-password", "secret"});
-        server = std::make_unique<ServerProcess>(arguments);
-        rconPort = server->ListeningPort("RCON", Wait);
+        server = StartWithRcon(folder, "secret", rconPort);
         ASSERT_NE(rconPort, 0) << server->Output();
         ASSERT_TRUE(folder.WaitForEvents(
             [](const auto& events) {

@@ -1,7 +1,11 @@
 // standin-server as a child process, and the ports it prints when its listeners are up.
 #pragma once
 
+#include <memory>
+
 #include "tests/e2e/ChildProcess.h"
+
+class ServerFolder;
 
 class ServerProcess : public ChildProcess {
 public:
@@ -11,3 +15,9 @@ public:
     // The port printed in a line "<what> listening on 127.0.0.1:PORT"; 0 if none within timeout.
     int ListeningPort(const std::string& what, Duration timeout);
 };
+
+// standin-server on the folder's files with RCON on a free port behind `password`, and `extra`
+// arguments; `port` gets the RCON port, 0 when it did not come up within the time limit.
+std::unique_ptr<ServerProcess> StartWithRcon(const ServerFolder& folder,
+                                             const std::string& password, int& port,
+                                             const std::vector<std::string>& extra = {});
