@@ -69,7 +69,7 @@ std::u16string DecodeUtf8(std::string_view text) {
                         : (lead >> 4) == 0xE  ? 3
                         : (lead >> 3) == 0x1E ? 4
                                               : 0;
-        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        char32_t code = length == 1 ? lead : static_cast<char32_t>(lead & (0x7F >> length));
         bool valid = length != 0 && at + length <= text.size();
         for (size_t i = 1; valid && i < length; ++i) {
             const auto next = static_cast<unsigned char>(text[at + i]);
