@@ -38,7 +38,8 @@ std::string Expected(const std::string& what, const json& value) {
 const json& RequireObject(const json& value, const Place& place,
                           std::initializer_list<const char*> allowedKeys) {
     if (!value.is_object()) place.Fail(Expected("an object", value));
-    for (const auto& [key, member] : value.items()) {
+    for (const auto& member : value.items()) {
+        const std::string& key = member.key();
         const bool known = std::any_of(allowedKeys.begin(), allowedKeys.end(),
                                        [&](const char* allowed) { return key == allowed; });
         if (!known) place.Member(key).Fail("unknown key");
