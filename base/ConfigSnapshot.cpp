@@ -34,8 +34,8 @@ template class Setting<int32_t>;
 template class Setting<bool>;
 template class Setting<std::string>;
 
-// The same reads in the same order as the walk over the document: the member's name first, then
-// its value as a float.
+// The same reads in the same order as the walk over the JSON document: the member's name first,
+// then its value as a float.
 StatLimitsSetting::StatLimitsSetting(const nlohmann::json& document) {
     try {
         const nlohmann::json members = ConfigKeys::ReadKey(document, ConfigKeys::StatValueLimits);

@@ -1,7 +1,7 @@
-// The configuration as the checks read it, made once from the document at each read or reload,
+// The configuration as the checks read it, made once from the JSON document at each read or reload,
 // so that every key read in a check is a field access. A key of the wrong type keeps the
 // library's own error and raises it when a check reaches that key, never before, exactly as a
-// read of the document would.
+// read of the JSON document would.
 #pragma once
 
 #include <cstdint>
@@ -48,14 +48,14 @@ private:
 };
 
 // "StatValueLimits" as the stat walk reads it: each member's stat (none for a name that is no
-// stat) and limit, in the document's member order, up to the member the walk fails at, if any.
+// stat) and limit, in the JSON document's member order, up to the member the walk fails at, if any.
 class StatLimitsSetting {
 public:
     StatLimitsSetting() = default;
     explicit StatLimitsSetting(const nlohmann::json& document);
 
     // Walks the limits against the creature's current stat values: true at the first one
-    // reached. Raises the library's error where the walk over the document would.
+    // reached. Raises the library's error where the walk over the JSON document would.
     bool AnyReached(const float* current) const;
 
     struct Limit {
@@ -71,7 +71,7 @@ private:
     std::exception_ptr failure;  // raised after `limits`, when the walk gets that far
 };
 
-// Every key the checks read, each as its typed read of the document gives it.
+// Every key the checks read, each as its typed read of the JSON document gives it.
 struct ConfigSnapshot {
     ConfigSnapshot() = default;
     explicit ConfigSnapshot(const nlohmann::json& document);

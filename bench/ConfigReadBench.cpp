@@ -28,7 +28,7 @@ const nlohmann::json& ExampleConfig() {
 
 constexpr std::array<float, 12> Current{5000, 300, 200, 150, 3000, 100, 0, 400, 1.5f, 1, 0, 1};
 
-// Each key looked up by name in the document and converted at every read, the limits copied
+// Each key looked up by name in the JSON document and converted at every read, the limits copied
 // and walked.
 void LiteralJsonLookupPerRead(benchmark::State& state) {
     const nlohmann::json& document = ExampleConfig();
