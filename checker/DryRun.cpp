@@ -48,7 +48,6 @@ public:
         standin::Host& host = standin::Host::Get();
         host.Reset();
         host.currentDir = serverFolder.string();
-        host.sendRequests = false;
         host.recordResolutions = true;
         host.logSinks = {std::make_shared<standin::RecordingSink>()};
     }
@@ -56,7 +55,6 @@ public:
         standin::Host& host = standin::Host::Get();
         host.world.reset();
         host.logSinks.clear();
-        host.sendRequests = true;
         host.Reset();
     }
     HostSession(const HostSession&) = delete;

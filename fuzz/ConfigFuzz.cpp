@@ -177,7 +177,6 @@ void CheckLevelRules(const standin::Host& host) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     standin::Host& host = standin::Host::Get();
-    host.sendRequests = false;  // posts are recorded, never sent
     static FuzzEffects effects;
     ReplaceServerEffects(&effects);
     host.logSinks = {std::make_shared<standin::RecordingSink>()};

@@ -13,11 +13,6 @@ constexpr size_t LongestLine = 300;
 constexpr size_t LongestReply = 3999;
 const FLinearColor PreviewColor{1, 1, 1, 1};
 
-std::string Clipped(std::string line) {
-    if (line.size() > LongestLine) line = line.substr(0, LongestLine - 3) + "...";
-    return line;
-}
-
 // Only a plain file name: the preview reads nothing outside the plugin's folder.
 bool IsPlainFileName(const std::string& name) {
     return name.find_first_of("/\\") == std::string::npos && name.find("..") == std::string::npos &&
@@ -35,17 +30,18 @@ std::string ResultText(const std::string& source, const PreviewResult& result) {
     }
     for (const PreviewedCreature& creature : result.listed)
         text += Clipped(fmt::format("\nwould {} {} ({})", creature.destroyed ? "destroy" : "report",
-                                    creature.description, RuleName(creature.rule)));
+                                    creature.description, RuleName(creature.rule)),
+                        LongestLine);
     if (result.actedOn > result.listed.size())
         text += fmt::format("\nand {} more", result.actedOn - result.listed.size());
     if (result.stoppedAt) {
         const std::string key =
             result.failingKey.empty() ? "" : fmt::format("key \"{}\": ", result.failingKey);
         text += Clipped(fmt::format("\nstopped at {}, as a check would: {}{}", *result.stoppedAt,
-                                    key, result.failure));
+                                    key, result.failure),
+                        LongestLine);
     }
-    if (text.size() > LongestReply) text = text.substr(0, LongestReply - 3) + "...";
-    return text;
+    return Clipped(text, LongestReply);
 }
 
 }  // namespace

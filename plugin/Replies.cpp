@@ -23,6 +23,11 @@ void LogFailedAnswer(const char* command, const char* reason) {
     if (PluginLogger()) PluginLogger()->critical("Failed to answer {}! \n {}", command, reason);
 }
 
+std::string Clipped(std::string text, size_t longest) {
+    if (text.size() > longest) text = text.substr(0, longest - 3) + "...";
+    return text;
+}
+
 std::string CommandArgument(const FString* command) {
     if (command == nullptr) return {};
     const std::string text = AsaApi::Tools::Utf8Encode(command->View());

@@ -31,5 +31,9 @@ void AnswerContained(const char* command, Make make, Send send) {
     }
 }
 
+// The text cut to at most `longest` bytes, ending in "..." when it was cut, so a reply stays
+// within what a console or an RCON client shows.
+std::string Clipped(std::string text, size_t longest);
+
 // The words after the command's name in its text, trimmed; empty when there are none.
 std::string CommandArgument(const FString* command);

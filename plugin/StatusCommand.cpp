@@ -22,11 +22,6 @@ constexpr size_t LongestLine = 160;
 constexpr size_t LongestReply = 999;
 const FLinearColor StatusColor{1, 1, 1, 1};
 
-std::string Clipped(std::string line, size_t longest) {
-    if (line.size() > longest) line = line.substr(0, longest - 3) + "...";
-    return line;
-}
-
 std::string Stops(const std::string& error) { return "stops checks: " + error; }
 
 std::string WhitelistLine(const ConfigSnapshot& config) {
