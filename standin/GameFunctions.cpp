@@ -77,14 +77,19 @@ FString SteamIdStringForPlayerId(AShooterGameMode* gameMode, int32_t playerId) {
 
 void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId, const FString& eosId, bool) {
     gameMode->EosIdsByPlayerId[playerId] = eosId;
+    Host::Get().events.Record(
+        {{"type", "playerIdLearned"}, {"playerId", playerId}, {"eosId", ToUtf8(eosId)}});
 }
 
 FTribeData* GetOrLoadTribeData(AShooterGameMode*, int32_t tribeId, FTribeData* record, int32_t) {
     const TribeSpec* tribe = CurrentWorld().FindTribe(tribeId);
     if (tribe == nullptr) return record;
     record->TribeID = tribe->id;
-    for (const auto& name : tribe->memberNames) record->MembersPlayerName.Add(FromUtf16(name));
-    for (uint32_t id : tribe->memberIds) record->MembersPlayerDataID.Add(id);
+    // Sized once: the audit asks at every check of a tribe's creature.
+    record->MembersPlayerName.Reserve(static_cast<int32_t>(tribe->memberNames.size()));
+    for (const auto& name : tribe->memberNames) record->MembersPlayerName.Emplace(FromUtf16(name));
+    record->MembersPlayerDataID.Append(tribe->memberIds.data(),
+                                       static_cast<int32_t>(tribe->memberIds.size()));
     return record;
 }
 

@@ -110,6 +110,21 @@ void World::AddPlayer(const PlayerSpec& details) {
     players.push_back(std::move(controller));
 }
 
+void World::LogOff(int32_t playerId) {
+    const auto linkedId = static_cast<uint64_t>(static_cast<int64_t>(playerId));
+    const auto found = std::find_if(players.begin(), players.end(), [&](const auto& player) {
+        return player.get() != admin && player->LinkedPlayerID == linkedId;
+    });
+    if (found == players.end()) return;
+    TArray<TWeakObjectPtr<APlayerController>> remaining;
+    for (const auto& weak : engineWorld.PlayerControllerList)
+        if (weak.Get() != found->get()) remaining.Add(weak);
+    engineWorld.PlayerControllerList = std::move(remaining);
+    Untrack(found->get());
+    players.erase(found);
+    Host::Get().events.Record({{"type", "loggedOff"}, {"playerId", playerId}});
+}
+
 void World::AddTribe(const TribeSpec& details) {
     tribeIndexById.emplace(details.id, tribes.size());
     tribes.push_back(details);

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -33,6 +34,8 @@ struct PlayerSpec {
     std::u16string characterName;
     bool online = false;
     bool knownToGameMode = false;
+    std::optional<double> offlineAt =
+        std::nullopt;  // world files: seconds after load when the player logs off
 };
 
 struct TribeSpec {
@@ -62,6 +65,9 @@ public:
     void AddTribe(const TribeSpec& details);
     // The player that runs console commands: online, known to the game mode.
     AShooterPlayerController* AdminPlayer();
+    // The player logs off: no longer in the player controller list, weak references resolve to
+    // null. What the game mode learned of the player stays.
+    void LogOff(int32_t playerId);
 
     // Removes the actor as the game does: weak references to it resolve to null afterwards.
     void Destroy(AActor* actor);

@@ -124,7 +124,8 @@ constexpr int64_t Int32Min = std::numeric_limits<int32_t>::min();
 constexpr int64_t Int32Max = std::numeric_limits<int32_t>::max();
 
 PlayerSpec ReadPlayer(const json& value, const Place& place) {
-    RequireObject(value, place, {"id", "eosId", "characterName", "online", "knownToGameMode"});
+    RequireObject(value, place,
+                  {"id", "eosId", "characterName", "online", "knownToGameMode", "offlineAt"});
     PlayerSpec player;
     if (!value.contains("id")) place.Member("id").Fail("missing");
     player.id =
@@ -136,6 +137,10 @@ PlayerSpec ReadPlayer(const json& value, const Place& place) {
     if (value.contains("knownToGameMode"))
         player.knownToGameMode =
             ReadFlag(value["knownToGameMode"], place.Member("knownToGameMode"));
+    if (value.contains("offlineAt")) {
+        if (!player.online) place.Member("offlineAt").Fail("needs a player who is online");
+        player.offlineAt = ReadSeconds(value["offlineAt"], place.Member("offlineAt"));
+    }
     return player;
 }
 
@@ -309,12 +314,14 @@ nlohmann::json CreatureDocument(const ScheduledDino& creature) {
 
 nlohmann::json WorldFileDocument(const WorldDescription& description) {
     nlohmann::json players = nlohmann::json::array();
-    for (const PlayerSpec& player : description.players)
+    for (const PlayerSpec& player : description.players) {
         players.push_back({{"id", player.id},
                            {"eosId", ToUtf8(player.eosId)},
                            {"characterName", ToUtf8(player.characterName)},
                            {"online", player.online},
                            {"knownToGameMode", player.knownToGameMode}});
+        if (player.offlineAt) players.back()["offlineAt"] = *player.offlineAt;
+    }
     nlohmann::json tribes = nlohmann::json::array();
     for (const TribeSpec& tribe : description.tribes) {
         nlohmann::json names = nlohmann::json::array();
