@@ -16,26 +16,28 @@ const FLinearColor FailureColor{1, 0, 0, 1};
 constexpr const char* ReloadedText = ": Reloaded config";
 constexpr const char* FailedText = ": Failed to reload config";
 
-void LogReloadFailure(const char* reason) {
-    NoteReload(reason);
-    PluginLogger()->critical("Failed to reload config! \n {}", reason);
-}
-
 // The whole of a reload is the caught region: a failure while sending the success reply counts as
 // a failed reload. `reply` answers true for reloaded, false for failed. The handler is called by
-// the host, so nothing may leave it, not even a failure of the failure reply.
+// the host, so nothing may leave it, not even a failure of the failure reply. The reload's own
+// outcome is what the status tells: a file that was read is in force, whatever the reply did.
 template <typename Reply>
 void Reload(Reply reply) {
+    bool read = false;
+    const auto failed = [&read](const char* reason) {
+        if (!read) NoteReload(reason);
+        PluginLogger()->critical("Failed to reload config! \n {}", reason);
+    };
     try {
         try {
             ReadConfig();
+            read = true;
             NoteReload(std::nullopt);
             reply(true);
             return;
         } catch (const std::exception& error) {
-            LogReloadFailure(error.what());
+            failed(error.what());
         } catch (...) {
-            LogReloadFailure("unknown error");
+            failed("unknown error");
         }
         reply(false);
     } catch (const std::exception& error) {

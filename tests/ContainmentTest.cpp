@@ -10,6 +10,7 @@
 #include "tests/PluginFixture.h"
 
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 
 namespace {
@@ -64,6 +65,11 @@ TEST_F(ContainmentTest, ReloadWhoseRepliesBothFailLogsAndLetsNothingOut) {
     EXPECT_THAT(Texts("log"), ElementsAre("Failed to reload config! \n unknown error",
                                           "Failed to reply to a reload! \n unknown error"));
     EXPECT_THAT(Events("uncaught"), IsEmpty());
+    // The file was read and is in force: the status tells the reload's own outcome.
+    host.throwUnknownFrom.clear();
+    host.commands.ExecuteRcon("tmwd.status", nullptr, 9);
+    ASSERT_EQ(Texts("reply").size(), 1u);
+    EXPECT_THAT(Texts("reply")[0], HasSubstr("; last reload: reloaded\n"));
 }
 
 TEST_F(ContainmentTest, HookThatCannotQueueLogsAnUnknownError) {
