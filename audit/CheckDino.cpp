@@ -9,6 +9,7 @@
 
 #include "audit/AuditCheck.h"
 #include "audit/Coherence.h"
+#include "audit/MemberLines.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
 #include "audit/StatLimits.h"
@@ -106,6 +107,9 @@ void AuditCreature(TWeakObjectPtr<APrimalDinoCharacter> weakDino, const ConfigSn
     UPrimalCharacterStatusComponent* status = Game::StatusComponent(dino);
     if (status == nullptr) return;
     AuditFacts facts(dino, Game::CharacterLevel(status), effects);
+    // The owner lookups teach the game mode ids whether or not a rule acts; the texts they would
+    // make wait until a report needs them.
+    LearnOwnerIds(Game::TargetingTeam(dino), effects);
     AuditCheck check{dino, status, config, effects, facts};
     if (CheckOverLevel(check) || CheckLevelWarning(check) || CheckMinimumLevel(check)) return;
     if (CheckIncoherentDino(check)) return;

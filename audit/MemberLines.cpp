@@ -6,6 +6,7 @@
 #include <string>
 
 #include "audit/Messages.h"
+#include "audit/OnlinePlayers.h"
 #include "audit/TextConversion.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
@@ -88,25 +89,39 @@ FString EosIdForPlayer(int32_t playerId, AuditEffects& effects) {
 
 void AddLine(TArray<FString>& lines, const std::string& line) { lines.Emplace(line.c_str()); }
 
-void AddTribeLines(TArray<FString>& lines, AShooterGameMode* gameMode, int32_t tribeId,
-                   AuditEffects& effects) {
+// Looks the tribe up in the game and, when the game filled the record for it, hands `visit` the
+// member names and the parallel (maybe shorter) player ids.
+template <typename Visit>
+void VisitTribe(int32_t tribeId, Visit visit) {
+    AShooterGameMode* gameMode = AsaApi::GetApiUtils().CurrentGameMode();
     const int32_t size = TribeRecordSize();
     if (size <= 0 || gameMode == nullptr) return;
     TribeRecord record(size);
     if (!record.HoldsFields()) return;
     Game::GetOrLoadTribeData(gameMode, tribeId, record.get());
     if (Game::TribeId(record.get()) != tribeId) return;
-    const TArray<FString>& names = Game::MembersPlayerName(record.get());
-    const TArray<uint32_t>& ids = Game::MembersPlayerDataId(record.get());
-    for (int32_t i = 0; i < names.Num(); ++i) {
-        if (ids.IsValidIndex(i)) {
-            const FString eosId = EosIdForPlayer(static_cast<int32_t>(ids[i]), effects);
-            AddLine(lines, fmt::format(Messages::TribeMemberLine, ToAsciiText(names[i]),
-                                       ToAsciiText(eosId)));
-        } else {
-            AddLine(lines, fmt::format(Messages::TribeMemberWithoutIdLine, ToAsciiText(names[i])));
+    visit(Game::MembersPlayerName(record.get()), Game::MembersPlayerDataId(record.get()));
+}
+
+void AddTribeLines(TArray<FString>& lines, int32_t tribeId, AuditEffects& effects) {
+    VisitTribe(tribeId, [&](const TArray<FString>& names, const TArray<uint32_t>& ids) {
+        for (int32_t i = 0; i < names.Num(); ++i) {
+            if (ids.IsValidIndex(i)) {
+                const FString eosId = EosIdForPlayer(static_cast<int32_t>(ids[i]), effects);
+                AddLine(lines, fmt::format(Messages::TribeMemberLine, ToAsciiText(names[i]),
+                                           ToAsciiText(eosId)));
+            } else {
+                AddLine(lines,
+                        fmt::format(Messages::TribeMemberWithoutIdLine, ToAsciiText(names[i])));
+            }
         }
-    }
+    });
+}
+
+// Only a player online now can teach the game mode an id it does not know; for anyone else the
+// lookup would ask and change nothing.
+void LearnIdOf(int32_t playerId, AuditEffects& effects) {
+    if (IsOnlinePlayerId(playerId)) EosIdForPlayer(playerId, effects);
 }
 
 void AddOwnerLine(TArray<FString>& lines, int32_t playerId, AuditEffects& effects) {
@@ -121,10 +136,21 @@ void AddOwnerLine(TArray<FString>& lines, int32_t playerId, AuditEffects& effect
 TArray<FString> TribeMemberLines(int32_t team, AuditEffects& effects) {
     TArray<FString> lines;
     if (team >= Game::FirstTribeId)
-        AddTribeLines(lines, AsaApi::GetApiUtils().CurrentGameMode(), team, effects);
+        AddTribeLines(lines, team, effects);
     else
         AddOwnerLine(lines, team, effects);
     return lines;
+}
+
+void LearnOwnerIds(int32_t team, AuditEffects& effects) {
+    if (team < Game::FirstTribeId) {
+        LearnIdOf(team, effects);
+        return;
+    }
+    VisitTribe(team, [&](const TArray<FString>& names, const TArray<uint32_t>& ids) {
+        for (int32_t i = 0; i < names.Num() && ids.IsValidIndex(i); ++i)
+            LearnIdOf(static_cast<int32_t>(ids[i]), effects);
+    });
 }
 
 FString JoinLines(const TArray<FString>& lines) {

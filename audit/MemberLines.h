@@ -10,5 +10,9 @@
 // else from an online controller, which is then handed to the game mode through `effects`.
 TArray<FString> TribeMemberLines(int32_t team, AuditEffects& effects);
 
+// What building the owner lines teaches the game mode, without the lines: the tribe lookup once
+// and the EOS id lookup of each member with a player id, or of the single owner.
+void LearnOwnerIds(int32_t team, AuditEffects& effects);
+
 // The lines joined with one line feed between consecutive lines.
 FString JoinLines(const TArray<FString>& lines);

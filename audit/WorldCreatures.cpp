@@ -1,11 +1,13 @@
 #include "audit/WorldCreatures.h"
 
+#include "audit/OnlinePlayers.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
 
 void ForEachCreatureInWorld(
     const std::function<void(TWeakObjectPtr<APrimalDinoCharacter>)>& visit) {
     if (AsaApi::GetApiUtils().CurrentWorld() == nullptr) return;
+    const OnlinePlayersCall oneCall;
     UClass* dinoClass = Game::DinoClass();
     TArray<AActor*> actors;
     Game::AllActorsOfClass(AsaApi::GetApiUtils().CurrentWorld(), dinoClass, actors);

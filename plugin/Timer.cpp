@@ -3,6 +3,7 @@
 #include <chrono>
 #include <exception>
 
+#include "audit/OnlinePlayers.h"
 #include "base/Logger.h"
 #include "host/AsaApi.h"
 
@@ -54,6 +55,7 @@ std::string Timer::HeadFailure() {
 
 void Timer::Update(float) {
     const int64_t now = Now();
+    const OnlinePlayersCall oneCall;
     for (;;) {
         std::shared_ptr<Task> task;
         {

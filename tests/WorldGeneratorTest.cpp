@@ -50,15 +50,15 @@ TEST(WorldGeneratorTest, SeventyPercentWildAndThirtyPercentOwnedByTribesOfOneToT
     EXPECT_EQ(owned, Creatures * 3 / 10);
 }
 
-TEST(WorldGeneratorTest, SeventyPlayersOnlineHalfOfThemKnownToTheGameMode) {
+TEST(WorldGeneratorTest, AHundredPlayersOnlineHalfOfThemKnownToTheGameMode) {
     const standin::WorldDescription world = standin::GenerateWorld(100000);
     const auto online = std::count_if(world.players.begin(), world.players.end(),
                                       [](const auto& player) { return player.online; });
     const auto onlineKnown =
         std::count_if(world.players.begin(), world.players.end(),
                       [](const auto& player) { return player.online && player.knownToGameMode; });
-    EXPECT_EQ(online, 70);
-    EXPECT_EQ(onlineKnown, 35);
+    EXPECT_EQ(online, 100);
+    EXPECT_EQ(onlineKnown, 50);
     EXPECT_GT(world.players.size(), 1000u);
 }
 

@@ -105,4 +105,32 @@ TEST(WorldPlayTest, CreaturesPresentAtLoadAreCheckedAtOnceInFileOrder) {
     EXPECT_THAT(server.Output(), ::testing::HasSubstr("Creatures in the world at load: 4"));
 }
 
+TEST(WorldPlayTest, IdLearnedFromAnOnlineMemberAtLoadIsInTheReportAfterTheMemberLoggedOff) {
+    constexpr int32_t Tribe = 1000050009;
+    ServerFolder folder;
+    folder.WriteConfig({{"DestroyDinosOverLevel", 500}});
+    folder.WriteWorld(
+        {{"players", {{{"id", 31}, {"eosId", "eos-mia"}, {"online", true}, {"offlineAt", 0.2}}}},
+         {"tribes", {{{"id", Tribe}, {"memberNames", {"Mia"}}, {"memberIds", {31}}}}},
+         {"creatures",
+          {{{"key", "calm"}, {"team", Tribe}, {"level", 1}},
+           {{"key", "rex"}, {"team", Tribe}, {"level", 900}, {"beginPlayAt", 0.4}}}}});
+    ServerProcess server(Arguments(folder, "4"));
+    ASSERT_EQ(server.WaitForExit(std::chrono::seconds(20)), 0) << server.Output();
+
+    std::vector<std::string> sequence;
+    for (const auto& event : folder.Events()) {
+        const std::string type = event.value("type", "");
+        if (type == "playerIdLearned")
+            sequence.push_back(type + " " + std::to_string(event.at("playerId").get<int>()) + " " +
+                               event.at("eosId").get<std::string>());
+        if (type == "loggedOff" || type == "destroyed") sequence.push_back(type);
+    }
+    EXPECT_THAT(sequence, ElementsAre("playerIdLearned 31 eos-mia", "loggedOff", "destroyed"));
+    const auto posts = folder.Events("post");
+    ASSERT_EQ(posts.size(), 1u);
+    EXPECT_THAT(posts[0].at("body").get<std::string>(),
+                ::testing::HasSubstr("Mia - EOS id: eos-mia"));
+}
+
 }  // namespace
