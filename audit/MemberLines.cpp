@@ -88,8 +88,8 @@ FString EosIdForPlayer(int32_t playerId, AuditEffects& effects) {
 
 void AddLine(TArray<FString>& lines, const std::string& line) { lines.Emplace(line.c_str()); }
 
-void AddTribeLines(TArray<FString>& lines, AShooterGameMode* gameMode, int32_t tribeId,
-                   AuditEffects& effects) {
+void AddTribeLines(TArray<FString>& lines, std::vector<Owner>& owners, AShooterGameMode* gameMode,
+                   int32_t tribeId, AuditEffects& effects) {
     const int32_t size = TribeRecordSize();
     if (size <= 0 || gameMode == nullptr) return;
     TribeRecord record(size);
@@ -100,30 +100,35 @@ void AddTribeLines(TArray<FString>& lines, AShooterGameMode* gameMode, int32_t t
     const TArray<uint32_t>& ids = Game::MembersPlayerDataId(record.get());
     for (int32_t i = 0; i < names.Num(); ++i) {
         if (ids.IsValidIndex(i)) {
-            const FString eosId = EosIdForPlayer(static_cast<int32_t>(ids[i]), effects);
+            const auto playerId = static_cast<int32_t>(ids[i]);
+            const FString eosId = EosIdForPlayer(playerId, effects);
             AddLine(lines, fmt::format(Messages::TribeMemberLine, ToAsciiText(names[i]),
                                        ToAsciiText(eosId)));
+            owners.push_back({ToUtf8Text(names[i]), playerId, ToUtf8Text(eosId)});
         } else {
             AddLine(lines, fmt::format(Messages::TribeMemberWithoutIdLine, ToAsciiText(names[i])));
+            owners.push_back({ToUtf8Text(names[i]), std::nullopt, std::string()});
         }
     }
 }
 
-void AddOwnerLine(TArray<FString>& lines, int32_t playerId, AuditEffects& effects) {
+void AddOwnerLine(TArray<FString>& lines, std::vector<Owner>& owners, int32_t playerId,
+                  AuditEffects& effects) {
     const FString eosId = EosIdForPlayer(playerId, effects);
     AShooterPlayerController* player = AsaApi::GetApiUtils().FindPlayerByEosId(eosId);
     const FString characterName = player != nullptr ? Game::PlayerCharacterName(player) : FString();
     AddLine(lines, fmt::format(Messages::OwnerLine, ToUtf8Text(characterName), ToAsciiText(eosId)));
+    owners.push_back({ToUtf8Text(characterName), playerId, ToUtf8Text(eosId)});
 }
 
 }  // namespace
 
-TArray<FString> TribeMemberLines(int32_t team, AuditEffects& effects) {
+TArray<FString> TribeMemberLines(int32_t team, AuditEffects& effects, std::vector<Owner>& owners) {
     TArray<FString> lines;
     if (team >= Game::FirstTribeId)
-        AddTribeLines(lines, AsaApi::GetApiUtils().CurrentGameMode(), team, effects);
+        AddTribeLines(lines, owners, AsaApi::GetApiUtils().CurrentGameMode(), team, effects);
     else
-        AddOwnerLine(lines, team, effects);
+        AddOwnerLine(lines, owners, team, effects);
     return lines;
 }
 

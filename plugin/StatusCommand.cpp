@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "audit/AuditEffects.h"
+#include "audit/DestructionJournal.h"
 #include "audit/Outbox.h"
 #include "base/Config.h"
 #include "base/PluginName.h"
@@ -106,6 +107,13 @@ std::string QueueLine() {
     return fmt::format("queue: {} waiting, stalled at the first: {}", waiting, failure);
 }
 
+std::string JournalLine(const ConfigSnapshot& config) {
+    if (!JournalEnabled(config)) return "journal: off";
+    const DestructionJournal::Counts counts = TheJournal().Statistics();
+    return fmt::format("journal: {}, {} written, {} not written", JournalFilePath().string(),
+                       counts.written, counts.notWritten);
+}
+
 }  // namespace
 
 std::string StatusText() {
@@ -128,6 +136,7 @@ std::string StatusText() {
         QueueLine(),
         fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent, reports.waiting,
                     reports.dropped),
+        JournalLine(config),
     };
     std::string text;
     for (const std::string& line : lines)

@@ -177,7 +177,7 @@ TEST_F(CheckerTest, UnknownKeyNamesTheNearestKnownKeyAndTheDefaultThatApplies) {
     EXPECT_EQ(misspelt.at("effect"),
               "ignored by the plugin; \"DestroyDinosOverLevel\" is absent, so its default 1000 "
               "applies meanwhile");
-    EXPECT_EQ(Problem(report, "Colour").at("expected"), "one of the ten keys");
+    EXPECT_EQ(Problem(report, "Colour").at("expected"), "one of the eleven keys");
 }
 
 TEST_F(CheckerTest, WhitelistEntriesThatAreNotStringsAreNamedByIndex) {

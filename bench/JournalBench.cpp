@@ -1,0 +1,90 @@
+// The journal's cost on the game thread: a burst of 10,000 destructions recorded in one tick,
+// each record formatted into memory (written whenever a megabyte waits), then the tick's write.
+// Reports the time per record and the file's bytes per 1,000 records; every record must arrive.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "audit/DestructionJournal.h"
+#include "base/Logger.h"
+#include "base/PluginName.h"
+#include "standin/Host.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int BurstSize = 10000;
+
+DestructionRecord TypicalRecord() {
+    DestructionRecord record{};
+    record.rule = AuditRule::OverLevel;
+    record.map = "TheIsland_WP";
+    record.creature = "Rex";
+    record.level = 1200;
+    record.team = 1000050001;
+    record.location = std::array<double, 3>{1520.0, -33.25, 0.125};
+    record.owners = {{"Ann", 11, "0002a1b2c3d4e5f60718293a4b5c6d7e"},
+                     {"Bob", 12, "0002b1b2c3d4e5f60718293a4b5c6d7f"}};
+    record.compared = LevelThreshold{1000};
+    for (size_t stat = 0; stat < record.statValues.size(); ++stat) {
+        record.levelUpPoints[stat] = static_cast<uint8_t>(40 + stat);
+        record.tamedLevelUpPoints[stat] = static_cast<uint8_t>(stat);
+        record.tamedMutations[stat] = static_cast<uint8_t>(stat % 3);
+        record.statValues[stat] = 1234.5f + static_cast<float>(stat);
+    }
+    record.report =
+        "# Destroyed dino(Rex) level 1200 from tribe 1000050001 at X=1520.000 Y=-33.250 "
+        "Z=0.125\nMembers: ```Ann - EOS id: 0002a1b2c3d4e5f60718293a4b5c6d7e\nBob - EOS id: "
+        "0002b1b2c3d4e5f60718293a4b5c6d7f```";
+    return record;
+}
+
+size_t LineCount(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    size_t lines = 0;
+    for (std::string line; std::getline(in, line);) ++lines;
+    return lines;
+}
+
+void BurstOfDestructionsInOneTick(benchmark::State& state) {
+    PluginName = "TameWarden";
+    InitLogger(PluginLogger());
+    const fs::path folder =
+        fs::temp_directory_path() / ("journal-bench-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path file = folder / "destroyed.jsonl";
+    const DestructionRecord record = TypicalRecord();
+    uintmax_t bytes = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        fs::remove(file);
+        auto journal = std::make_unique<DestructionJournal>();
+        journal->Open(file);
+        state.ResumeTiming();
+        for (int burst = 0; burst < BurstSize; ++burst) journal->Add(record);
+        journal->Write();  // the tick's write
+        state.PauseTiming();
+        journal.reset();
+        standin::Host::Get().events.Clear();
+        if (LineCount(file) != BurstSize) state.SkipWithError("records were lost");
+        bytes = fs::file_size(file);
+        state.ResumeTiming();
+    }
+    state.counters["ns_per_record"] = benchmark::Counter(
+        static_cast<double>(BurstSize),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["bytes_per_1000_records"] = static_cast<double>(bytes) * 1000 / BurstSize;
+    fs::remove_all(folder);
+}
+BENCHMARK(BurstOfDestructionsInOneTick)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
+
+}  // namespace
+
+BENCHMARK_MAIN();
