@@ -1,6 +1,7 @@
 #include "audit/JournalLine.h"
 
 #include <fmt/chrono.h>
+#include <fmt/compile.h>
 
 #include <cmath>
 #include <ctime>
@@ -38,22 +39,36 @@ size_t ValidSequenceLength(std::string_view text) {
 
 void Append(fmt::memory_buffer& out, std::string_view text) { out.append(text); }
 
+void AppendInteger(fmt::memory_buffer& out, int64_t number) {
+    const fmt::format_int text(number);
+    out.append(text.data(), text.data() + text.size());
+}
+
 // Floats stay floats, so a limit of 0.1 reads 0.1 and not its double widening.
 template <typename Number>
 void AppendNumber(fmt::memory_buffer& out, Number number) {
     if (std::isfinite(number))
-        fmt::format_to(std::back_inserter(out), "{}", number);
+        fmt::format_to(std::back_inserter(out), FMT_COMPILE("{}"), number);
     else
         Append(out, "null");  // JSON has no infinity and no NaN
 }
 
+// The date and time to the second are formatted once per second: a burst shares them. Records
+// are made on the game thread only.
 void AppendTime(fmt::memory_buffer& out, std::chrono::system_clock::time_point time) {
+    static int64_t formattedSecond = -1;
+    static std::string secondText;
     const auto sinceEpoch = time.time_since_epoch();
     const auto seconds = std::chrono::floor<std::chrono::seconds>(sinceEpoch);
     const auto milliseconds =
         std::chrono::duration_cast<std::chrono::milliseconds>(sinceEpoch - seconds).count();
-    const std::tm utc = fmt::gmtime(static_cast<std::time_t>(seconds.count()));
-    fmt::format_to(std::back_inserter(out), "\"{:%Y-%m-%dT%H:%M:%S}.{:03}Z\"", utc, milliseconds);
+    if (seconds.count() != formattedSecond) {
+        formattedSecond = seconds.count();
+        const std::tm utc = fmt::gmtime(static_cast<std::time_t>(formattedSecond));
+        secondText = fmt::format("\"{:%Y-%m-%dT%H:%M:%S}.", utc);
+    }
+    Append(out, secondText);
+    fmt::format_to(std::back_inserter(out), FMT_COMPILE("{:03}Z\""), milliseconds);
 }
 
 void AppendOwners(fmt::memory_buffer& out, const std::vector<Owner>& owners) {
@@ -62,8 +77,10 @@ void AppendOwners(fmt::memory_buffer& out, const std::vector<Owner>& owners) {
         if (at > 0) out.push_back(',');
         Append(out, "{\"name\":");
         AppendJsonString(out, owners[at].name);
-        if (owners[at].playerId)
-            fmt::format_to(std::back_inserter(out), ",\"playerId\":{}", *owners[at].playerId);
+        if (owners[at].playerId) {
+            Append(out, ",\"playerId\":");
+            AppendInteger(out, *owners[at].playerId);
+        }
         Append(out, ",\"eosId\":");
         AppendJsonString(out, owners[at].eosId);
         out.push_back('}');
@@ -87,15 +104,29 @@ void AppendCompared(fmt::memory_buffer& out, const Comparison& compared) {
     }
 }
 
+// `"Health":{"levelUpPoints":` and so on, made once.
+const PerStat<std::string>& StatOpenings() {
+    static const PerStat<std::string> openings = [] {
+        PerStat<std::string> made;
+        for (size_t stat = 0; stat < made.size(); ++stat)
+            made[stat] = fmt::format("{}\"{}\":{{\"levelUpPoints\":", stat > 0 ? "," : "",
+                                     Game::Stats[stat].name);
+        return made;
+    }();
+    return openings;
+}
+
 // Per stat, by the stat's name: what an operator needs to rebuild the creature.
 void AppendStats(fmt::memory_buffer& out, const DestructionRecord& record) {
     out.push_back('{');
     for (size_t stat = 0; stat < Game::Stats.size(); ++stat) {
-        fmt::format_to(std::back_inserter(out),
-                       "{}\"{}\":{{\"levelUpPoints\":{},\"tamedLevelUpPoints\":{},"
-                       "\"tamedMutations\":{},\"value\":",
-                       stat > 0 ? "," : "", Game::Stats[stat].name, record.levelUpPoints[stat],
-                       record.tamedLevelUpPoints[stat], record.tamedMutations[stat]);
+        Append(out, StatOpenings()[stat]);
+        AppendInteger(out, record.levelUpPoints[stat]);
+        Append(out, ",\"tamedLevelUpPoints\":");
+        AppendInteger(out, record.tamedLevelUpPoints[stat]);
+        Append(out, ",\"tamedMutations\":");
+        AppendInteger(out, record.tamedMutations[stat]);
+        Append(out, ",\"value\":");
         AppendNumber(out, record.statValues[stat]);
         out.push_back('}');
     }
@@ -124,13 +155,23 @@ void AppendJsonString(fmt::memory_buffer& out, std::string_view text) {
     out.push_back('"');
     size_t at = 0;
     while (at < text.size()) {
+        // A run of printable ASCII goes in as it is.
+        size_t end = at;
+        while (end < text.size()) {
+            const auto unit = static_cast<unsigned char>(text[end]);
+            if (unit < 0x20 || unit >= 0x7F || unit == '"' || unit == '\\') break;
+            ++end;
+        }
+        Append(out, text.substr(at, end - at));
+        at = end;
+        if (at == text.size()) break;
         const auto unit = static_cast<unsigned char>(text[at]);
         if (unit == '"' || unit == '\\') {
             out.push_back('\\');
             out.push_back(static_cast<char>(unit));
             ++at;
         } else if (unit < 0x20 || unit == 0x7F) {
-            fmt::format_to(std::back_inserter(out), "\\u{:04x}", unit);
+            fmt::format_to(std::back_inserter(out), FMT_COMPILE("\\u{:04x}"), unit);
             ++at;
         } else if (const size_t length = ValidSequenceLength(text.substr(at)); length > 0) {
             Append(out, text.substr(at, length));
@@ -147,13 +188,19 @@ void AppendJournalLine(fmt::memory_buffer& out, const DestructionRecord& record,
                        std::chrono::system_clock::time_point time) {
     Append(out, "{\"time\":");
     AppendTime(out, time);
-    fmt::format_to(std::back_inserter(out), ",\"seq\":{},\"rule\":\"{}\",\"map\":", seq,
-                   JournalRuleName(record.rule));
+    Append(out, ",\"seq\":");
+    AppendInteger(out, static_cast<int64_t>(seq));
+    Append(out, ",\"rule\":\"");
+    Append(out, JournalRuleName(record.rule));
+    Append(out, "\",\"map\":");
     AppendJsonString(out, record.map);
     Append(out, ",\"creature\":");
     AppendJsonString(out, record.creature);
-    fmt::format_to(std::back_inserter(out), ",\"level\":{},\"team\":{},\"location\":", record.level,
-                   record.team);
+    Append(out, ",\"level\":");
+    AppendInteger(out, record.level);
+    Append(out, ",\"team\":");
+    AppendInteger(out, record.team);
+    Append(out, ",\"location\":");
     if (record.location) {
         out.push_back('[');
         for (size_t axis = 0; axis < 3; ++axis) {

@@ -43,11 +43,16 @@ DestructionRecord TypicalRecord() {
     return record;
 }
 
-size_t LineCount(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
+// The lines of the journal and its rotated files, and their bytes.
+std::pair<size_t, uintmax_t> FolderLines(const fs::path& folder) {
     size_t lines = 0;
-    for (std::string line; std::getline(in, line);) ++lines;
-    return lines;
+    uintmax_t bytes = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        std::ifstream in(entry.path(), std::ios::binary);
+        for (std::string line; std::getline(in, line);) ++lines;
+        bytes += fs::file_size(entry.path());
+    }
+    return {lines, bytes};
 }
 
 void BurstOfDestructionsInOneTick(benchmark::State& state) {
@@ -61,7 +66,7 @@ void BurstOfDestructionsInOneTick(benchmark::State& state) {
     uintmax_t bytes = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        fs::remove(file);
+        for (const auto& entry : fs::directory_iterator(folder)) fs::remove(entry.path());
         auto journal = std::make_unique<DestructionJournal>();
         journal->Open(file);
         state.ResumeTiming();
@@ -70,8 +75,12 @@ void BurstOfDestructionsInOneTick(benchmark::State& state) {
         state.PauseTiming();
         journal.reset();
         standin::Host::Get().events.Clear();
-        if (LineCount(file) != BurstSize) state.SkipWithError("records were lost");
-        bytes = fs::file_size(file);
+        const auto [lines, written] = FolderLines(folder);
+        if (lines != BurstSize) {
+            state.SkipWithError("records were lost");
+            break;
+        }
+        bytes = written;
         state.ResumeTiming();
     }
     state.counters["ns_per_record"] = benchmark::Counter(
