@@ -110,8 +110,9 @@ std::string QueueLine() {
 std::string JournalLine(const ConfigSnapshot& config) {
     if (!JournalEnabled(config)) return "journal: off";
     const DestructionJournal::Counts counts = TheJournal().Statistics();
-    return fmt::format("journal: {}, {} written, {} not written", JournalFilePath().string(),
-                       counts.written, counts.notWritten);
+    // The counts first: a long path is what the line's clipping cuts.
+    return fmt::format("journal: {} written, {} not written, {}", counts.written, counts.notWritten,
+                       JournalFilePath().string());
 }
 
 }  // namespace

@@ -127,6 +127,8 @@ TEST_F(JournalTest, EachDestroyingRuleWritesOneRecordThatRebuildsTheCreature) {
         EXPECT_EQ(record.at("compared"), ruleCase.compared);
         EXPECT_EQ(record.at("stats"), StatsOf(spec));
         EXPECT_THAT(PostedMessages(), ElementsAre(record.at("report").get<std::string>()));
+        EXPECT_THAT(Status(),
+                    HasSubstr("\njournal: 1 written, 0 not written, " + JournalPath().string()));
         UnloadPlugin();
         TearDown();
     }
@@ -193,7 +195,7 @@ TEST_F(JournalTest, UnwritableJournalChangesNoCheckAndCountsWhatItLost) {
         const std::string path = JournalPath().string();
         EXPECT_THAT(critical, ElementsAre("Failed to " +
                                           fmt::format(fmt::runtime(unwritable.logLine), path)));
-        EXPECT_THAT(Status(), HasSubstr("\njournal: " + path + ", 0 written, 2 not written"));
+        EXPECT_THAT(Status(), HasSubstr("\njournal: 0 written, 2 not written, " + path));
         UnloadPlugin();
         TearDown();
     }
