@@ -6,6 +6,7 @@
 #include <cmath>
 #include <ctime>
 #include <iterator>
+#include <type_traits>
 
 namespace {
 
@@ -104,33 +105,17 @@ void AppendCompared(fmt::memory_buffer& out, const Comparison& compared) {
     }
 }
 
-// `"Health":{"levelUpPoints":` and so on, made once.
-const PerStat<std::string>& StatOpenings() {
-    static const PerStat<std::string> openings = [] {
-        PerStat<std::string> made;
-        for (size_t stat = 0; stat < made.size(); ++stat)
-            made[stat] = fmt::format("{}\"{}\":{{\"levelUpPoints\":", stat > 0 ? "," : "",
-                                     Game::Stats[stat].name);
-        return made;
-    }();
-    return openings;
-}
-
-// Per stat, by the stat's name: what an operator needs to rebuild the creature.
-void AppendStats(fmt::memory_buffer& out, const DestructionRecord& record) {
-    out.push_back('{');
-    for (size_t stat = 0; stat < Game::Stats.size(); ++stat) {
-        Append(out, StatOpenings()[stat]);
-        AppendInteger(out, record.levelUpPoints[stat]);
-        Append(out, ",\"tamedLevelUpPoints\":");
-        AppendInteger(out, record.tamedLevelUpPoints[stat]);
-        Append(out, ",\"tamedMutations\":");
-        AppendInteger(out, record.tamedMutations[stat]);
-        Append(out, ",\"value\":");
-        AppendNumber(out, record.statValues[stat]);
-        out.push_back('}');
+template <typename Number>
+void AppendPerStat(fmt::memory_buffer& out, const char* opening, const PerStat<Number>& values) {
+    Append(out, opening);
+    for (size_t stat = 0; stat < values.size(); ++stat) {
+        if (stat > 0) out.push_back(',');
+        if constexpr (std::is_floating_point_v<Number>)
+            AppendNumber(out, values[stat]);
+        else
+            AppendInteger(out, values[stat]);
     }
-    out.push_back('}');
+    out.push_back(']');
 }
 
 }  // namespace
@@ -215,8 +200,11 @@ void AppendJournalLine(fmt::memory_buffer& out, const DestructionRecord& record,
     AppendOwners(out, record.owners);
     Append(out, ",\"compared\":");
     AppendCompared(out, record.compared);
-    Append(out, ",\"stats\":");
-    AppendStats(out, record);
+    // Per stat, in the engine's order of the stats: what rebuilds the creature.
+    AppendPerStat(out, ",\"levelUpPoints\":[", record.levelUpPoints);
+    AppendPerStat(out, ",\"tamedLevelUpPoints\":[", record.tamedLevelUpPoints);
+    AppendPerStat(out, ",\"tamedMutations\":[", record.tamedMutations);
+    AppendPerStat(out, ",\"statValues\":[", record.statValues);
     Append(out, ",\"report\":");
     AppendJsonString(out, record.report);
     Append(out, "}\n");

@@ -1,6 +1,8 @@
 // The journal's cost on the game thread: a burst of 10,000 destructions recorded in one tick,
 // each record formatted into memory (written whenever a megabyte waits), then the tick's write.
 // Reports the time per record and the file's bytes per 1,000 records; every record must arrive.
+// Then the whole of it: a sweep that destroys every creature of a generated world, with the
+// journal and without, so the difference is what the records cost, reading their facts included.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -9,8 +11,11 @@
 #include <string>
 
 #include "audit/DestructionJournal.h"
+#include "base/Config.h"
 #include "base/Logger.h"
 #include "base/PluginName.h"
+#include "bench/BenchHost.h"
+#include "plugin/Plugin.h"
 #include "standin/Host.h"
 
 namespace fs = std::filesystem;
@@ -92,6 +97,51 @@ void BurstOfDestructionsInOneTick(benchmark::State& state) {
 BENCHMARK(BurstOfDestructionsInOneTick)
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
+
+// Every creature the sweep looks at is destroyed for its level (the exempt ones aside).
+void SweepThatDestroysEveryCreature(benchmark::State& state) {
+    const bool journal = state.range(0) != 0;
+    constexpr size_t Creatures = 10000;
+    const fs::path server =
+        fs::temp_directory_path() / ("journal-sweep-bench-" + std::to_string(::getpid()));
+    fs::create_directories(server / "ArkApi" / "Plugins" / "TameWarden");
+    standin::Host::Get().currentDir = server.string();
+    PrepareInProcessPlugin();
+    UseConfig({{"DestroyDinosOverLevel", 1}, {"DestroyJournal", journal}});
+    uint64_t destroyed = 0;
+    uint64_t iterations = 0;
+    const DestructionJournal::Counts before = TheJournal().Statistics();
+    for (auto _ : state) {
+        state.PauseTiming();
+        InstallGeneratedWorld(Creatures);
+        ForgetHostEvents();
+        state.ResumeTiming();
+        StartupSweep();
+        if (journal) TheJournal().Write();  // the tick's write
+        state.PauseTiming();
+        destroyed = standin::Host::Get().events.OfType("destroyed").size();
+        ++iterations;
+        state.ResumeTiming();
+    }
+    CloseJournal();
+    const DestructionJournal::Counts counts = TheJournal().Statistics();
+    const uint64_t written = counts.written - before.written;
+    if (journal && (counts.notWritten != before.notWritten || written != destroyed * iterations))
+        state.SkipWithError("records were lost");
+    state.counters["destroyed"] = static_cast<double>(destroyed);
+    state.counters["per_creature"] = benchmark::Counter(
+        static_cast<double>(Creatures),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    fs::remove_all(server);
+}
+BENCHMARK(SweepThatDestroysEveryCreature)
+    ->ArgName("journal")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5)
+    ->Repetitions(3)
     ->ReportAggregatesOnly(true);
 
 }  // namespace

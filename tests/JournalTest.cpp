@@ -20,7 +20,7 @@ using json = nlohmann::json;
 namespace {
 
 constexpr int32_t TribeId = 1000050007;
-constexpr size_t Health = 0, Weight = 7;
+constexpr size_t Health = 0, Torpidity = 2, Water = 5, Weight = 7;
 
 class JournalTest : public PluginFixture {
 protected:
@@ -55,15 +55,12 @@ protected:
         return replies.empty() ? std::string() : replies.back();
     }
 
+    // The per-stat members of a record, from what the creature was made with.
     static json StatsOf(const standin::DinoSpec& spec) {
-        json stats = json::object();
-        for (size_t stat = 0; stat < Game::Stats.size(); ++stat)
-            stats[std::string(Game::Stats[stat].name)] = {
-                {"levelUpPoints", spec.levelUpPoints[stat]},
-                {"tamedLevelUpPoints", spec.levelUpPointsTamed[stat]},
-                {"tamedMutations", spec.mutationsTamed[stat]},
-                {"value", spec.currentStatus[stat]}};
-        return stats;
+        return {{"levelUpPoints", spec.levelUpPoints},
+                {"tamedLevelUpPoints", spec.levelUpPointsTamed},
+                {"tamedMutations", spec.mutationsTamed},
+                {"statValues", spec.currentStatus}};
     }
 };
 
@@ -101,8 +98,9 @@ TEST_F(JournalTest, EachDestroyingRuleWritesOneRecordThatRebuildsTheCreature) {
             spec.levelUpPoints[Health] = 4;
         else
             spec.levelUpPoints = CoherentPoints(ruleCase.level);
-        spec.levelUpPointsTamed[Weight] = 0;
-        spec.mutationsTamed[Health] = 0;
+        // On stats that do not count toward the level, so every creature stays as coherent.
+        spec.levelUpPointsTamed[Torpidity] = 7;
+        spec.mutationsTamed[Water] = 3;
         spec.currentStatus[Health] = 1200.5f;
         spec.currentStatus[Weight] = 650.25f;
         host.world->AddDino(spec);
@@ -125,7 +123,9 @@ TEST_F(JournalTest, EachDestroyingRuleWritesOneRecordThatRebuildsTheCreature) {
                   json::parse(R"([{"name": "Ann", "playerId": 11, "eosId": "eos-ann"},
                                   {"name": "Zo\u00eb \"Q\"", "eosId": ""}])"));
         EXPECT_EQ(record.at("compared"), ruleCase.compared);
-        EXPECT_EQ(record.at("stats"), StatsOf(spec));
+        const json stats = StatsOf(spec);
+        for (const auto& member : stats.items())
+            EXPECT_EQ(record.at(member.key()), member.value()) << member.key();
         EXPECT_THAT(PostedMessages(), ElementsAre(record.at("report").get<std::string>()));
         EXPECT_THAT(Status(),
                     HasSubstr("\njournal: 1 written, 0 not written, " + JournalPath().string()));
@@ -135,14 +135,16 @@ TEST_F(JournalTest, EachDestroyingRuleWritesOneRecordThatRebuildsTheCreature) {
 }
 
 TEST_F(JournalTest, FullJournalIsRenamedAndTheNumberingGoesOnInTheNewFile) {
-    // Just under 16 MiB of earlier records, the last numbered 41.
+    // 10 bytes short of 16 MiB of earlier lines, the last a record numbered 41.
+    constexpr size_t RotationSize = 16 * 1024 * 1024;
     const std::string last = R"({"seq":41,"rule":"over-level","creature":"Old"})";
     const std::string filler = std::string(1023, 'x') + "\n";
-    const size_t fillerLines = (16 * 1024 * 1024 - 200) / filler.size();
+    const size_t fillerLines = RotationSize / filler.size() - 1;
+    const size_t padding = RotationSize - fillerLines * filler.size() - last.size() - 2 - 10;
     {
         std::ofstream out(JournalPath(), std::ios::binary);
         for (size_t line = 0; line < fillerLines; ++line) out << filler;
-        out << last << "\n";
+        out << std::string(padding, 'y') << "\n" << last << "\n";
     }
     const uintmax_t fullSize = fs::file_size(JournalPath());
     host.world->AddDino(
