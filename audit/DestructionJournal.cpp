@@ -106,6 +106,8 @@ DestructionJournal::~DestructionJournal() {
 }
 
 void DestructionJournal::Open(const fs::path& journalFile) {
+    if (file != nullptr) std::fclose(file);
+    file = nullptr;
     path = journalFile;
     const FileEnd end = ReadFileEnd(path);
     lastSeq = end.lastSeq != 0 ? end.lastSeq : LastRotatedSeq(path.parent_path());
