@@ -56,11 +56,11 @@ protected:
     }
 
     // The per-stat members of a record, from what the creature was made with.
-    static json StatsOf(const standin::DinoSpec& spec) {
-        return {{"levelUpPoints", spec.levelUpPoints},
-                {"tamedLevelUpPoints", spec.levelUpPointsTamed},
-                {"tamedMutations", spec.mutationsTamed},
-                {"statValues", spec.currentStatus}};
+    static json StatsOf(const standin::DinoSpec& creature) {
+        return {{"levelUpPoints", creature.levelUpPoints},
+                {"tamedLevelUpPoints", creature.levelUpPointsTamed},
+                {"tamedMutations", creature.mutationsTamed},
+                {"statValues", creature.currentStatus}};
     }
 };
 
@@ -89,21 +89,21 @@ TEST_F(JournalTest, EachDestroyingRuleWritesOneRecordThatRebuildsTheCreature) {
     for (const RuleCase& ruleCase : cases) {
         SCOPED_TRACE(ruleCase.rule);
         SetUp();
-        standin::DinoSpec spec{.key = "rex",
-                               .name = name,
-                               .team = TribeId,
-                               .level = ruleCase.level,
-                               .location = {1.5, -2, 3}};
+        standin::DinoSpec creature{.key = "rex",
+                                   .name = name,
+                                   .team = TribeId,
+                                   .level = ruleCase.level,
+                                   .location = {1.5, -2, 3}};
         if (ruleCase.compared.contains("pointsSum"))
-            spec.levelUpPoints[Health] = 4;
+            creature.levelUpPoints[Health] = 4;
         else
-            spec.levelUpPoints = CoherentPoints(ruleCase.level);
+            creature.levelUpPoints = CoherentPoints(ruleCase.level);
         // On stats that do not count toward the level, so every creature stays as coherent.
-        spec.levelUpPointsTamed[Torpidity] = 7;
-        spec.mutationsTamed[Water] = 3;
-        spec.currentStatus[Health] = 1200.5f;
-        spec.currentStatus[Weight] = 650.25f;
-        host.world->AddDino(spec);
+        creature.levelUpPointsTamed[Torpidity] = 7;
+        creature.mutationsTamed[Water] = 3;
+        creature.currentStatus[Health] = 1200.5f;
+        creature.currentStatus[Weight] = 650.25f;
+        host.world->AddDino(creature);
 
         SweepAndTick(ruleCase.config);
         ASSERT_THAT(DestroyedKeys(), ElementsAre("rex"));
@@ -123,7 +123,7 @@ TEST_F(JournalTest, EachDestroyingRuleWritesOneRecordThatRebuildsTheCreature) {
                   json::parse(R"([{"name": "Ann", "playerId": 11, "eosId": "eos-ann"},
                                   {"name": "Zo\u00eb \"Q\"", "eosId": ""}])"));
         EXPECT_EQ(record.at("compared"), ruleCase.compared);
-        const json stats = StatsOf(spec);
+        const json stats = StatsOf(creature);
         for (const auto& member : stats.items())
             EXPECT_EQ(record.at(member.key()), member.value()) << member.key();
         EXPECT_THAT(PostedMessages(), ElementsAre(record.at("report").get<std::string>()));
