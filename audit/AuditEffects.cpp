@@ -1,6 +1,8 @@
 #include "audit/AuditEffects.h"
 
+#include "audit/DestructionJournal.h"
 #include "audit/Outbox.h"
+#include "base/Config.h"
 #include "base/Logger.h"
 #include "host/Game.h"
 
@@ -16,6 +18,9 @@ public:
     void Destroy(APrimalDinoCharacter* dino, AuditRule) override {
         Game::Destroy(dino);
         ++counts.destroyed;
+    }
+    void RecordDestruction(const DestructionRecord& record) override {
+        if (JournalEnabled(CurrentConfig())) TheJournal().Add(record);
     }
     void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId, const FString& eosId) override {
         Game::AddPlayerId(gameMode, playerId, eosId);

@@ -1,6 +1,7 @@
 // Everything a check does to the world goes through this one seam: the over-level log line, the
-// posts, the destructions and the ids it teaches the game mode. The live server carries them out;
-// a preview or a dry run records the same calls and changes nothing. The rules never ask which.
+// posts, the destructions, the journal's record of each and the ids it teaches the game mode. The
+// live server carries them out; a preview or a dry run records the same calls and changes nothing.
+// The rules never ask which.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +15,8 @@ enum class AuditRule { OverLevel, LevelWarning, MinimumLevel, Incoherent, StatLi
 
 // A report ready to leave: the rule that made it, the URL read for it, its chat text and the
 // request body of each post it takes (one, or one per part of a long message).
+struct DestructionRecord;
+
 struct Report {
     AuditRule rule;
     std::string url;
@@ -28,6 +31,8 @@ public:
     virtual void LogDestroyed(const std::string& line) = 0;
     virtual void Post(const Report& report) = 0;
     virtual void Destroy(APrimalDinoCharacter* dino, AuditRule rule) = 0;
+    // Keeps what was destroyed, right after the destruction; nothing the game or the chat sees.
+    virtual void RecordDestruction(const DestructionRecord& record) = 0;
     // Hands the game mode an EOS id it did not know, found among the online players.
     virtual void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId,
                              const FString& eosId) = 0;

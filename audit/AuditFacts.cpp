@@ -24,6 +24,11 @@ const std::string& AuditFacts::MemberListText() {
     return *memberListText;
 }
 
+const std::vector<Owner>& AuditFacts::Owners() {
+    if (!memberListText) MakeMemberTexts();
+    return owners;
+}
+
 const CreatureTexts& AuditFacts::Creature() {
     if (!creature) creature = DescribeCreature(dino);
     return *creature;
@@ -31,7 +36,7 @@ const CreatureTexts& AuditFacts::Creature() {
 
 // One walk of the owners serves both texts.
 void AuditFacts::MakeMemberTexts() {
-    const FString lines = JoinLines(TribeMemberLines(Game::TargetingTeam(dino), effects));
+    const FString lines = JoinLines(TribeMemberLines(Game::TargetingTeam(dino), effects, owners));
     FString block(Messages::MemberFence);
     block += lines;
     block += FString(Messages::MemberFence);

@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "audit/AuditEffects.h"
 #include "audit/CreatureTexts.h"
+#include "audit/MemberLines.h"
 #include "host/EngineTypes.h"
 
 class AuditFacts {
@@ -22,6 +24,8 @@ public:
     const std::string& MemberBlockText();
     // The member lines alone, for the log line, UTF-8.
     const std::string& MemberListText();
+    // The owners the member lines name, UTF-8.
+    const std::vector<Owner>& Owners();
     // The creature's name, team and location.
     const CreatureTexts& Creature();
 
@@ -34,5 +38,6 @@ private:
     std::optional<std::string> mapText;
     std::optional<std::string> memberBlockText;
     std::optional<std::string> memberListText;
+    std::vector<Owner> owners;
     std::optional<CreatureTexts> creature;
 };

@@ -53,7 +53,10 @@ bool CheckOverLevel(AuditCheck& check) {
                                            creature.team, creature.location,
                                            facts.MemberListText()));
     check.effects.Post(report);
+    const DestructionRecord record = MakeDestructionRecord(
+        check, AuditRule::OverLevel, LevelThreshold{threshold}, report.message);
     check.effects.Destroy(check.dino, AuditRule::OverLevel);
+    check.effects.RecordDestruction(record);
     return true;
 }
 
@@ -76,14 +79,16 @@ bool CheckLevelWarning(AuditCheck& check) {
 
 bool CheckMinimumLevel(AuditCheck& check) {
     AuditFacts& facts = check.facts;
-    if (facts.Level() > check.config.minDinoLevel.Read()) return false;
+    const int32_t minimum = check.config.minDinoLevel.Read();
+    if (facts.Level() > minimum) return false;
     const bool destroy = check.config.autoDestroyDinosBelowMinLevel.Read();
     const CreatureTexts& creature = facts.Creature();
     if (destroy)
         DestroyThenPost(
             check, AuditRule::MinimumLevel,
             fmt::format(Messages::BelowMinimumDestroyed, facts.MapText(), creature.name,
-                        facts.Level(), creature.team, creature.location, facts.MemberBlockText()));
+                        facts.Level(), creature.team, creature.location, facts.MemberBlockText()),
+            LevelThreshold{minimum});
     else
         PostToWebhook(check, AuditRule::MinimumLevel,
                       fmt::format(Messages::BelowMinimumKept, facts.MapText(), creature.name,

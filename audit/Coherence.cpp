@@ -8,30 +8,31 @@
 
 namespace {
 
-bool IsLevelCoherent(UPrimalCharacterStatusComponent* status) {
-    const int32_t level = Game::CharacterLevel(status);
+// Widened, so the lowest level cannot overflow when compared with it.
+int64_t LevelPointsSum(UPrimalCharacterStatusComponent* status) {
     const uint8_t* points = Game::LevelUpPointsApplied(status);
     const uint8_t* tamedPoints = Game::LevelUpPointsAppliedTamed(status);
     const uint8_t* mutations = Game::MutationsAppliedTamed(status);
-    int32_t sum = 0;
+    int64_t sum = 0;
     for (int stat = 0; stat < Game::StatCount; ++stat)
         if (Game::Stats[static_cast<size_t>(stat)].countsTowardLevel)
             sum += points[stat] + tamedPoints[stat] + mutations[stat];
-    // Widened, so the lowest level cannot overflow.
-    return sum == static_cast<int64_t>(level) - 1;
+    return sum;
 }
 
 }  // namespace
 
 bool CheckIncoherentDino(AuditCheck& check) {
-    if (IsLevelCoherent(check.status)) return false;
-    const bool destroy = check.config.destroyIncoherentDinos.Read();
     AuditFacts& facts = check.facts;
+    const int64_t pointsSum = LevelPointsSum(check.status);
+    if (pointsSum == static_cast<int64_t>(facts.Level()) - 1) return false;
+    const bool destroy = check.config.destroyIncoherentDinos.Read();
     const CreatureTexts& creature = facts.Creature();
     if (destroy)
         DestroyThenPost(check, AuditRule::Incoherent,
                         fmt::format(Messages::IncoherentDestroyed, facts.MapText(), creature.name,
-                                    facts.Level(), creature.location, facts.MemberBlockText()));
+                                    facts.Level(), creature.location, facts.MemberBlockText()),
+                        LevelAgainstPoints{facts.Level(), pointsSum});
     else
         PostToWebhook(check, AuditRule::Incoherent,
                       fmt::format(Messages::IncoherentDetected, facts.MapText(), creature.name,

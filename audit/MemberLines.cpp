@@ -103,16 +103,20 @@ void VisitTribe(int32_t tribeId, Visit visit) {
     visit(Game::MembersPlayerName(record.get()), Game::MembersPlayerDataId(record.get()));
 }
 
-void AddTribeLines(TArray<FString>& lines, int32_t tribeId, AuditEffects& effects) {
+void AddTribeLines(TArray<FString>& lines, std::vector<Owner>& owners, int32_t tribeId,
+                   AuditEffects& effects) {
     VisitTribe(tribeId, [&](const TArray<FString>& names, const TArray<uint32_t>& ids) {
         for (int32_t i = 0; i < names.Num(); ++i) {
             if (ids.IsValidIndex(i)) {
-                const FString eosId = EosIdForPlayer(static_cast<int32_t>(ids[i]), effects);
+                const auto playerId = static_cast<int32_t>(ids[i]);
+                const FString eosId = EosIdForPlayer(playerId, effects);
                 AddLine(lines, fmt::format(Messages::TribeMemberLine, ToAsciiText(names[i]),
                                            ToAsciiText(eosId)));
+                owners.push_back({ToUtf8Text(names[i]), playerId, ToUtf8Text(eosId)});
             } else {
                 AddLine(lines,
                         fmt::format(Messages::TribeMemberWithoutIdLine, ToAsciiText(names[i])));
+                owners.push_back({ToUtf8Text(names[i]), std::nullopt, std::string()});
             }
         }
     });
@@ -124,21 +128,23 @@ void LearnIdOf(int32_t playerId, AuditEffects& effects) {
     if (IsOnlinePlayerId(playerId)) EosIdForPlayer(playerId, effects);
 }
 
-void AddOwnerLine(TArray<FString>& lines, int32_t playerId, AuditEffects& effects) {
+void AddOwnerLine(TArray<FString>& lines, std::vector<Owner>& owners, int32_t playerId,
+                  AuditEffects& effects) {
     const FString eosId = EosIdForPlayer(playerId, effects);
     AShooterPlayerController* player = AsaApi::GetApiUtils().FindPlayerByEosId(eosId);
     const FString characterName = player != nullptr ? Game::PlayerCharacterName(player) : FString();
     AddLine(lines, fmt::format(Messages::OwnerLine, ToUtf8Text(characterName), ToAsciiText(eosId)));
+    owners.push_back({ToUtf8Text(characterName), playerId, ToUtf8Text(eosId)});
 }
 
 }  // namespace
 
-TArray<FString> TribeMemberLines(int32_t team, AuditEffects& effects) {
+TArray<FString> TribeMemberLines(int32_t team, AuditEffects& effects, std::vector<Owner>& owners) {
     TArray<FString> lines;
     if (team >= Game::FirstTribeId)
-        AddTribeLines(lines, team, effects);
+        AddTribeLines(lines, owners, team, effects);
     else
-        AddOwnerLine(lines, team, effects);
+        AddOwnerLine(lines, owners, team, effects);
     return lines;
 }
 

@@ -2,13 +2,24 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "audit/AuditEffects.h"
 #include "host/EngineTypes.h"
 
-// The owner lines of a team, in tribe order. The EOS id of a member comes from the game mode,
-// else from an online controller, which is then handed to the game mode through `effects`.
-TArray<FString> TribeMemberLines(int32_t team, AuditEffects& effects);
+// One owner as the lines name it, in UTF-8: the player id when the game gave one.
+struct Owner {
+    std::string name;
+    std::optional<int32_t> playerId;
+    std::string eosId;
+};
+
+// The owner lines of a team, in tribe order, and the same owners in `owners`. The EOS id of a
+// member comes from the game mode, else from an online controller, which is then handed to the
+// game mode through `effects`.
+TArray<FString> TribeMemberLines(int32_t team, AuditEffects& effects, std::vector<Owner>& owners);
 
 // What building the owner lines teaches the game mode, without the lines: the tribe lookup once
 // and the EOS id lookup of each member with a player id, or of the single owner.

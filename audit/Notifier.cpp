@@ -27,8 +27,11 @@ void PostToWebhook(AuditCheck& check, AuditRule rule, const std::string& message
     check.effects.Post(MakeReport(check, rule, message));
 }
 
-void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& message) {
+void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& message,
+                     const Comparison& compared) {
     std::vector<std::string> bodies = ReportBodies(message);
+    const DestructionRecord record = MakeDestructionRecord(check, rule, compared, message);
     check.effects.Destroy(check.dino, rule);
+    check.effects.RecordDestruction(record);
     check.effects.Post({rule, check.config.levelWarningWebhook.Read(), message, std::move(bodies)});
 }

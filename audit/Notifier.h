@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "audit/AuditCheck.h"
+#include "audit/DestructionRecord.h"
 
 // The request body: {"content": message}, compact. Text that is not UTF-8 raises the library's
 // error.
@@ -22,7 +23,8 @@ Report MakeReport(const AuditCheck& check, AuditRule rule, const std::string& me
 // Posts a report.
 void PostToWebhook(AuditCheck& check, AuditRule rule, const std::string& message);
 
-// The report of a destroying rule: its bodies are made while the creature still exists, the
-// creature is destroyed, then the URL is read and the report posted. A failure to post leaves the
-// creature gone, and nothing claims otherwise.
-void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& message);
+// The report of a destroying rule: its bodies and its journal record are made while the creature
+// still exists, the creature is destroyed and recorded, then the URL is read and the report
+// posted. A failure to post leaves the creature gone, and nothing claims otherwise.
+void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& message,
+                     const Comparison& compared);

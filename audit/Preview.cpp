@@ -29,6 +29,7 @@ public:
         ++result.tallies[Index(rule)].destroyed;
         Acted(rule, true);
     }
+    void RecordDestruction(const DestructionRecord&) override {}
     void AddPlayerId(AShooterGameMode*, int32_t, const FString&) override {}
 
 private:

@@ -8,13 +8,15 @@
 
 bool CheckStatValueLimits(AuditCheck& check) {
     if (!check.config.destroyDinosOverStatValue.Read()) return false;
-    if (!check.config.statValueLimits.AnyReached(Game::CurrentStatusValues(check.status)))
-        return false;
+    const float* values = Game::CurrentStatusValues(check.status);
+    const auto reached = check.config.statValueLimits.FirstReached(values);
+    if (!reached) return false;
     AuditFacts& facts = check.facts;
     const CreatureTexts& creature = facts.Creature();
     DestroyThenPost(
         check, AuditRule::StatLimit,
         fmt::format(Messages::OverStatLimitDestroyed, facts.MapText(), creature.name, facts.Level(),
-                    creature.location, creature.team, facts.MemberBlockText()));
+                    creature.location, creature.team, facts.MemberBlockText()),
+        StatAgainstLimit{*reached->stat, reached->limit, values[*reached->stat]});
     return true;
 }

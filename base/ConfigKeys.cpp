@@ -62,6 +62,7 @@ const std::vector<KeyDescription>& AllKeys() {
         Describe(DestroyDinosOverStatValue, KeyType::Boolean),
         Describe(StatValueLimits, KeyType::Object),
         Describe(LevelWarningWebhook, KeyType::String),
+        Describe(DestroyJournal, KeyType::Boolean),
     };
     return keys;
 }

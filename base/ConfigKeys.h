@@ -29,6 +29,7 @@ inline const Key<bool> DestroyIncoherentDinos{"DestroyIncoherentDinos", false};
 inline const Key<bool> DestroyDinosOverStatValue{"DestroyDinosOverStatValue", false};
 inline const Key<nlohmann::json> StatValueLimits{"StatValueLimits", nlohmann::json::object()};
 inline const Key<std::string> LevelWarningWebhook{"LevelWarningWebhook", ""};
+inline const Key<bool> DestroyJournal{"DestroyJournal", true};
 
 // A number read as a 32-bit integer. Beyond the range it saturates at the nearest bound: an
 // operator who writes a huge limit means "never", and a wrapped value could mean "everything".

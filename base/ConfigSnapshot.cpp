@@ -48,14 +48,15 @@ StatLimitsSetting::StatLimitsSetting(const nlohmann::json& document) {
     }
 }
 
-bool StatLimitsSetting::AnyReached(const float* current) const {
+std::optional<StatLimitsSetting::Limit> StatLimitsSetting::FirstReached(
+    const float* current) const {
     for (const Limit& entry : limits)
-        if (entry.stat && entry.limit > 0 && current[*entry.stat] >= entry.limit) return true;
+        if (entry.stat && entry.limit > 0 && current[*entry.stat] >= entry.limit) return entry;
     if (failure) {
         lastFailedKey = ConfigKeys::StatValueLimits.name;
         std::rethrow_exception(failure);
     }
-    return false;
+    return std::nullopt;
 }
 
 std::optional<std::string> StatLimitsSetting::Error() const { return ErrorOf(failure); }
@@ -70,4 +71,5 @@ ConfigSnapshot::ConfigSnapshot(const nlohmann::json& document)
       destroyIncoherentDinos(document, ConfigKeys::DestroyIncoherentDinos),
       destroyDinosOverStatValue(document, ConfigKeys::DestroyDinosOverStatValue),
       statValueLimits(document),
-      levelWarningWebhook(document, ConfigKeys::LevelWarningWebhook) {}
+      levelWarningWebhook(document, ConfigKeys::LevelWarningWebhook),
+      destroyJournal(document, ConfigKeys::DestroyJournal) {}

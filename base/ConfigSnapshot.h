@@ -54,14 +54,17 @@ public:
     StatLimitsSetting() = default;
     explicit StatLimitsSetting(const nlohmann::json& document);
 
-    // Walks the limits against the creature's current stat values: true at the first one
-    // reached. Raises the library's error where the walk over the JSON document would.
-    bool AnyReached(const float* current) const;
-
     struct Limit {
         std::optional<size_t> stat;
         float limit;
     };
+
+    // Walks the limits against the creature's current stat values: true at the first one
+    // reached. Raises the library's error where the walk over the JSON document would.
+    bool AnyReached(const float* current) const { return FirstReached(current).has_value(); }
+    // The same walk, giving the first limit reached.
+    std::optional<Limit> FirstReached(const float* current) const;
+
     // The limits before the first member that cannot be read, and that member's error.
     const std::vector<Limit>& Limits() const { return limits; }
     std::optional<std::string> Error() const;
@@ -86,4 +89,5 @@ struct ConfigSnapshot {
     Setting<bool> destroyDinosOverStatValue;
     StatLimitsSetting statValueLimits;
     Setting<std::string> levelWarningWebhook;
+    Setting<bool> destroyJournal;
 };

@@ -48,8 +48,9 @@ void StartupSweepWithEveryLookupInFull(benchmark::State& state) {
         ForEachCreatureInWorld([](TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
             CheckDino(weakDino);
             const int32_t team = Game::TargetingTeam(weakDino.Get());
-            benchmark::DoNotOptimize(JoinLines(TribeMemberLines(team, ServerEffects())));
-            benchmark::DoNotOptimize(JoinLines(TribeMemberLines(team, ServerEffects())));
+            std::vector<Owner> owners;
+            benchmark::DoNotOptimize(JoinLines(TribeMemberLines(team, ServerEffects(), owners)));
+            benchmark::DoNotOptimize(JoinLines(TribeMemberLines(team, ServerEffects(), owners)));
         });
     }
     state.counters["per_creature"] = benchmark::Counter(

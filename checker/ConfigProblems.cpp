@@ -71,6 +71,9 @@ std::string Shown(const json& value) {
 }
 
 std::string TypeErrorEffect(const std::string& key, const std::string& error) {
+    // The journal changes nothing a check does, so its key never stops one.
+    if (key == ConfigKeys::DestroyJournal.name)
+        return fmt::format("type error \"{}\": read as true, the journal is kept", error);
     return fmt::format("type error \"{}\" {}: {}", error, WhenRead().at(key), StallEffect);
 }
 
@@ -152,7 +155,7 @@ private:
                 continue;
             const std::optional<std::string> nearest = NearestName(name, KnownKeyNames());
             if (!nearest) {
-                Add(name, Shown(value), "one of the ten keys", "ignored by the plugin");
+                Add(name, Shown(value), "one of the eleven keys", "ignored by the plugin");
                 continue;
             }
             const auto known = std::find_if(keys.begin(), keys.end(),

@@ -95,6 +95,7 @@ public:
         Record({{"type", "destroyed"}, {"creature", reinterpret_cast<AActor*>(dino)->Key}});
     }
     // The game mode learns nothing from a dry run.
+    void RecordDestruction(const DestructionRecord&) override {}
     void AddPlayerId(AShooterGameMode*, int32_t, const FString&) override {}
 
 private:

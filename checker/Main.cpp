@@ -11,6 +11,7 @@
 #include "checker/ConfigFile.h"
 #include "checker/ConfigProblems.h"
 #include "checker/DryRun.h"
+#include "checker/JournalReport.h"
 #include "checker/Report.h"
 
 namespace fs = std::filesystem;
@@ -19,9 +20,13 @@ namespace {
 
 constexpr const char* Usage =
     "usage: tamewarden-check CONFIG [--world WORLD] [--json]\n"
+    "       tamewarden-check --journal FILE [--owner TEXT] [--since DATE]\n"
     "  CONFIG            the plugin's config.json\n"
     "  --world WORLD     also run the audit on a stand-in world file, sending nothing\n"
     "  --json            print a machine-readable report\n"
+    "  --journal FILE    list the destructions in a destroyed.jsonl, oldest first\n"
+    "  --owner TEXT      only those of an owner, by name or EOS id (case ignored)\n"
+    "  --since DATE      only those from this UTC date on (2026-12-09 or 2026-12-09T18:30)\n"
     "exit status: 0 clean, 1 problems found, 2 file cannot be read or parsed\n";
 
 struct Options {
@@ -51,8 +56,9 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments)
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::optional<Options> options =
-        ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    if (const std::optional<int> status = checker::RunJournalQuery(arguments)) return *status;
+    const std::optional<Options> options = ParseArguments(arguments);
     if (!options) {
         std::fputs(Usage, stderr);
         return 2;

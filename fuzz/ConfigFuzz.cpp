@@ -102,6 +102,7 @@ public:
         standin::Host::Get().events.Record({{"type", "report"}, {"message", report.message}});
     }
     void Destroy(APrimalDinoCharacter* dino, AuditRule) override { Game::Destroy(dino); }
+    void RecordDestruction(const DestructionRecord&) override {}
     void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId, const FString& eosId) override {
         Game::AddPlayerId(gameMode, playerId, eosId);
     }

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "audit/CheckDino.h"
+#include "audit/DestructionJournal.h"
 #include "audit/WorldCreatures.h"
 #include "base/Config.h"
 #include "base/Logger.h"
@@ -49,6 +50,7 @@ void PluginLoad() {
     ReadConfig();
     AsaApi::GetHooks().InstallHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook),
                                    reinterpret_cast<void**>(&UnhookedBeginPlay));
+    OpenJournal();
     StartupSweep();
     AsaApi::GetCommands().RegisterConsoleCommand(FString(ReloadCommand), &ReloadConsoleCommand);
     AsaApi::GetCommands().RegisterRconCommand(FString(ReloadCommand), &ReloadRconCommand);
@@ -76,6 +78,7 @@ void PluginUnload() {
               [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(PreviewCommand)); });
     Contained("unload",
               [] { AsaApi::GetCommands().UnregisterRconCommand(FString(PreviewCommand)); });
+    Contained("unload", &CloseJournal);
 }
 
 void StartupSweep() {

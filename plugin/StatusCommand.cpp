@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "audit/AuditEffects.h"
+#include "audit/DestructionJournal.h"
 #include "audit/Outbox.h"
 #include "base/Config.h"
 #include "base/PluginName.h"
@@ -106,6 +107,14 @@ std::string QueueLine() {
     return fmt::format("queue: {} waiting, stalled at the first: {}", waiting, failure);
 }
 
+std::string JournalLine(const ConfigSnapshot& config) {
+    if (!JournalEnabled(config)) return "journal: off";
+    const DestructionJournal::Counts counts = TheJournal().Statistics();
+    // The counts first: a long path is what the line's clipping cuts.
+    return fmt::format("journal: {} written, {} not written, {}", counts.written, counts.notWritten,
+                       JournalFilePath().string());
+}
+
 }  // namespace
 
 std::string StatusText() {
@@ -128,6 +137,7 @@ std::string StatusText() {
         QueueLine(),
         fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent, reports.waiting,
                     reports.dropped),
+        JournalLine(config),
     };
     std::string text;
     for (const std::string& line : lines)

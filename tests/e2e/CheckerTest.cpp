@@ -127,10 +127,12 @@ TEST_F(CheckerTest, KeysOfTheWrongTypeAreNamedWithTheLibrarysTypeError) {
                                {"DestroyDinosOverLevel", "500"},
                                {"LevelWarningWebhook", 5},
                                {"WhitelistedDinos", "Rex"},
-                               {"DestroyIncoherentDinos", nullptr}});
+                               {"DestroyIncoherentDinos", nullptr},
+                               {"DestroyJournal", "yes"}});
     // null in a merge patch removes the key, so it is absent (and clean) here.
-    EXPECT_THAT(Keys(report), UnorderedElementsAre("EnableLevelWarning", "DestroyDinosOverLevel",
-                                                   "LevelWarningWebhook", "WhitelistedDinos"));
+    EXPECT_THAT(Keys(report),
+                UnorderedElementsAre("EnableLevelWarning", "DestroyDinosOverLevel",
+                                     "LevelWarningWebhook", "WhitelistedDinos", "DestroyJournal"));
     const auto warning = Problem(report, "EnableLevelWarning");
     EXPECT_EQ(warning.at("found"), "1 (number)");
     EXPECT_EQ(warning.at("expected"), "true or false");
@@ -144,6 +146,10 @@ TEST_F(CheckerTest, KeysOfTheWrongTypeAreNamedWithTheLibrarysTypeError) {
                 HasSubstr("type must be string, but is number"));
     EXPECT_THAT(Problem(report, "WhitelistedDinos").at("effect").get<std::string>(),
                 HasSubstr("type must be array, but is string"));
+    // The journal changes nothing a check does, so its key stops none.
+    EXPECT_EQ(Problem(report, "DestroyJournal").at("effect"),
+              "type error \"[json.exception.type_error.302] type must be boolean, but is "
+              "string\": read as true, the journal is kept");
 }
 
 TEST_F(CheckerTest, NullValueIsAWrongType) {
@@ -177,7 +183,7 @@ TEST_F(CheckerTest, UnknownKeyNamesTheNearestKnownKeyAndTheDefaultThatApplies) {
     EXPECT_EQ(misspelt.at("effect"),
               "ignored by the plugin; \"DestroyDinosOverLevel\" is absent, so its default 1000 "
               "applies meanwhile");
-    EXPECT_EQ(Problem(report, "Colour").at("expected"), "one of the ten keys");
+    EXPECT_EQ(Problem(report, "Colour").at("expected"), "one of the eleven keys");
 }
 
 TEST_F(CheckerTest, WhitelistEntriesThatAreNotStringsAreNamedByIndex) {

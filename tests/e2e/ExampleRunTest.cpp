@@ -149,14 +149,16 @@ TEST(ExampleRunTest, EventsFileIsStampedInOrderAndFramedByLoadedAndUnloaded) {
     }
     // The sweep runs inside the load, so its effects come before "loaded".
     // Three commands, each on the console and over RCON, registered and removed in one order.
-    std::vector<std::string> expected = {"hookInstalled ", "post ", "destroyed rex"};
+    // The first destruction's record brings the journal's write at each tick, removed last.
+    std::vector<std::string> expected = {"hookInstalled ", "post ", "destroyed rex",
+                                         "updateCallbackRegistered "};
     for (int command = 0; command < 3; ++command)
         expected.insert(expected.end(), {"consoleCommandRegistered ", "rconCommandRegistered "});
     expected.insert(expected.end(), {"loaded ", "hookRemoved "});
     for (int command = 0; command < 3; ++command)
         expected.insert(expected.end(),
                         {"consoleCommandUnregistered ", "rconCommandUnregistered "});
-    expected.push_back("unloaded ");
+    expected.insert(expected.end(), {"updateCallbackUnregistered ", "unloaded "});
     EXPECT_THAT(frame, ElementsAreArray(expected));
     EXPECT_EQ(events.back().at("gone"), true);
 }

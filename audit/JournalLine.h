@@ -1,0 +1,21 @@
+// One journal record as a line of JSON: what the journal file holds and the checker reads back.
+#pragma once
+
+#include <fmt/format.h>
+
+#include <chrono>
+#include <cstdint>
+#include <string_view>
+
+#include "audit/DestructionRecord.h"
+
+// "over-level", "below-minimum", "incoherent", "stat-limit".
+const char* JournalRuleName(AuditRule rule);
+
+// Appends the record as one JSON object and a line feed. Text that is not valid UTF-8 is written
+// with U+FFFD in place of each bad byte, so every line is valid JSON whatever the names hold.
+void AppendJournalLine(fmt::memory_buffer& out, const DestructionRecord& record, uint64_t seq,
+                       std::chrono::system_clock::time_point time);
+
+// Appends `text` as a JSON string, quotes included.
+void AppendJsonString(fmt::memory_buffer& out, std::string_view text);

@@ -1,0 +1,223 @@
+// The destruction journal through the loaded plugin: one record per destroyed creature, written
+// by the end of the tick, numbered across rotations, and a file that cannot be written.
+#include <fmt/format.h>
+#include <gmock/gmock.h>
+
+#include <fstream>
+#include <functional>
+#include <regex>
+
+#include "tests/PluginFixture.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::SizeIs;
+
+namespace fs = std::filesystem;
+using json = nlohmann::json;
+
+namespace {
+
+constexpr int32_t TribeId = 1000050007;
+constexpr size_t Health = 0, Torpidity = 2, Water = 5, Weight = 7;
+
+class JournalTest : public PluginFixture {
+protected:
+    void SetUp() override {
+        PluginFixture::SetUp();
+        MakeWorld();
+        host.world->AddPlayer({.id = 11, .eosId = u"eos-ann", .knownToGameMode = true});
+        host.world->AddTribe(
+            {.id = TribeId, .memberNames = {u"Ann", u"Zo\u00eb \"Q\""}, .memberIds = {11}});
+    }
+
+    fs::path JournalPath() const { return ConfigPath().parent_path() / "destroyed.jsonl"; }
+
+    // The sweep at load destroys; the records reach the file by the end of the next tick.
+    void SweepAndTick(const json& config) {
+        WriteConfigJson(config);
+        LoadPlugin();
+        host.commands.RunUpdateCallbacks(0.016f);
+    }
+
+    static std::vector<std::string> Lines(const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        std::vector<std::string> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
+    }
+
+    std::string Status() {
+        host.events.Clear();
+        host.commands.ExecuteConsole("tmwd.status", host.world->AdminPlayer());
+        const auto replies = Texts("reply");
+        return replies.empty() ? std::string() : replies.back();
+    }
+
+    // The per-stat members of a record, from what the creature was made with.
+    static json StatsOf(const standin::DinoSpec& creature) {
+        return {{"levelUpPoints", creature.levelUpPoints},
+                {"tamedLevelUpPoints", creature.levelUpPointsTamed},
+                {"tamedMutations", creature.mutationsTamed},
+                {"statValues", creature.currentStatus}};
+    }
+};
+
+struct RuleCase {
+    const char* rule;
+    json config;
+    int32_t level;
+    json compared;
+};
+
+TEST_F(JournalTest, EachDestroyingRuleWritesOneRecordThatRebuildsTheCreature) {
+    // Quotes, a backslash, a control character and an unpaired surrogate in the name.
+    const std::u16string name = std::u16string(u"R\u00ebx \"Big\\\" \u0001") + char16_t(0xD800);
+    const RuleCase cases[] = {
+        {"over-level", {{"DestroyDinosOverLevel", 50}}, 60, {{"threshold", 50}}},
+        {"below-minimum",
+         {{"MinDinoLevel", 5}, {"AutoDestroyDinosBelowMinLevel", true}},
+         3,
+         {{"threshold", 5}}},
+        {"incoherent", {{"DestroyIncoherentDinos", true}}, 10, {{"level", 10}, {"pointsSum", 4}}},
+        {"stat-limit",
+         {{"DestroyDinosOverStatValue", true}, {"StatValueLimits", {{"Weight", 500.5}}}},
+         1,
+         {{"stat", "Weight"}, {"limit", 500.5}, {"value", 650.25}}},
+    };
+    for (const RuleCase& ruleCase : cases) {
+        SCOPED_TRACE(ruleCase.rule);
+        SetUp();
+        standin::DinoSpec creature{.key = "rex",
+                                   .name = name,
+                                   .team = TribeId,
+                                   .level = ruleCase.level,
+                                   .location = {1.5, -2, 3}};
+        if (ruleCase.compared.contains("pointsSum"))
+            creature.levelUpPoints[Health] = 4;
+        else
+            creature.levelUpPoints = CoherentPoints(ruleCase.level);
+        // On stats that do not count toward the level, so every creature stays as coherent.
+        creature.levelUpPointsTamed[Torpidity] = 7;
+        creature.mutationsTamed[Water] = 3;
+        creature.currentStatus[Health] = 1200.5f;
+        creature.currentStatus[Weight] = 650.25f;
+        host.world->AddDino(creature);
+
+        SweepAndTick(ruleCase.config);
+        ASSERT_THAT(DestroyedKeys(), ElementsAre("rex"));
+        const std::vector<std::string> lines = Lines(JournalPath());
+        ASSERT_THAT(lines, SizeIs(1));
+        const json record = json::parse(lines[0]);
+        EXPECT_TRUE(std::regex_match(record.at("time").get<std::string>(),
+                                     std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
+        EXPECT_EQ(record.at("seq"), 1);
+        EXPECT_EQ(record.at("rule"), ruleCase.rule);
+        EXPECT_EQ(record.at("map"), "TheIsland_WP");
+        EXPECT_EQ(record.at("creature"), "R\xC3\xABx \"Big\\\" \x01\xEF\xBF\xBD");
+        EXPECT_EQ(record.at("level"), ruleCase.level);
+        EXPECT_EQ(record.at("team"), TribeId);
+        EXPECT_EQ(record.at("location"), json::parse("[1.5, -2, 3]"));
+        EXPECT_EQ(record.at("owners"),
+                  json::parse(R"([{"name": "Ann", "playerId": 11, "eosId": "eos-ann"},
+                                  {"name": "Zo\u00eb \"Q\"", "eosId": ""}])"));
+        EXPECT_EQ(record.at("compared"), ruleCase.compared);
+        const json stats = StatsOf(creature);
+        for (const auto& member : stats.items())
+            EXPECT_EQ(record.at(member.key()), member.value()) << member.key();
+        EXPECT_THAT(PostedMessages(), ElementsAre(record.at("report").get<std::string>()));
+        EXPECT_THAT(Status(),
+                    HasSubstr("\njournal: 1 written, 0 not written, " + JournalPath().string()));
+        UnloadPlugin();
+        TearDown();
+    }
+}
+
+TEST_F(JournalTest, FullJournalIsRenamedAndTheNumberingGoesOnInTheNewFile) {
+    // 10 bytes short of 16 MiB of earlier lines, the last a record numbered 41.
+    constexpr size_t RotationSize = 16 * 1024 * 1024;
+    const std::string last = R"({"seq":41,"rule":"over-level","creature":"Old"})";
+    const std::string filler = std::string(1023, 'x') + "\n";
+    const size_t fillerLines = RotationSize / filler.size() - 1;
+    const size_t padding = RotationSize - fillerLines * filler.size() - last.size() - 2 - 10;
+    {
+        std::ofstream out(JournalPath(), std::ios::binary);
+        for (size_t line = 0; line < fillerLines; ++line) out << filler;
+        out << std::string(padding, 'y') << "\n" << last << "\n";
+    }
+    const uintmax_t fullSize = fs::file_size(JournalPath());
+    host.world->AddDino(
+        {.key = "rex", .team = TribeId, .level = 60, .levelUpPoints = CoherentPoints(60)});
+
+    SweepAndTick({{"DestroyDinosOverLevel", 50}});
+    std::vector<fs::path> rotated;
+    for (const auto& entry : fs::directory_iterator(JournalPath().parent_path()))
+        if (entry.path().filename() != "destroyed.jsonl" && entry.path().extension() == ".jsonl")
+            rotated.push_back(entry.path());
+    ASSERT_THAT(rotated, SizeIs(1));
+    EXPECT_TRUE(
+        std::regex_match(rotated[0].filename().string(),
+                         std::regex(R"(destroyed-\d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.\d{3}Z\.jsonl)")));
+    EXPECT_EQ(fs::file_size(rotated[0]), fullSize);
+    EXPECT_EQ(Lines(rotated[0]).back(), last);
+    const std::vector<std::string> lines = Lines(JournalPath());
+    ASSERT_THAT(lines, SizeIs(1));
+    EXPECT_EQ(json::parse(lines[0]).at("seq"), 42);
+}
+
+struct UnwritableCase {
+    const char* what;
+    std::function<void(const fs::path&)> make;
+    std::string logLine;  // after the path
+};
+
+TEST_F(JournalTest, UnwritableJournalChangesNoCheckAndCountsWhatItLost) {
+    const UnwritableCase cases[] = {
+        {"a folder in its place", [](const fs::path& path) { fs::create_directory(path); },
+         "open the destruction journal {}! \n Is a directory"},
+        {"a full disk", [](const fs::path& path) { fs::create_symlink("/dev/full", path); },
+         "write the destruction journal {}! \n No space left on device"},
+    };
+    for (const UnwritableCase& unwritable : cases) {
+        SCOPED_TRACE(unwritable.what);
+        SetUp();
+        unwritable.make(JournalPath());
+        for (const char* key : {"a", "b"})
+            host.world->AddDino(
+                {.key = key, .team = TribeId, .level = 60, .levelUpPoints = CoherentPoints(60)});
+
+        SweepAndTick({{"DestroyDinosOverLevel", 50}});
+        host.commands.RunUpdateCallbacks(0.016f);
+        EXPECT_THAT(Sequence({"destroyed", "post"}),
+                    ElementsAre("post", "destroyed a", "post", "destroyed b"));
+        std::vector<std::string> critical;
+        for (const json& line : Events("log"))
+            if (line.at("level") == "critical") critical.push_back(line.at("text"));
+        const std::string path = JournalPath().string();
+        EXPECT_THAT(critical, ElementsAre("Failed to " +
+                                          fmt::format(fmt::runtime(unwritable.logLine), path)));
+        EXPECT_THAT(Status(), HasSubstr("\njournal: 0 written, 2 not written, " + path));
+        UnloadPlugin();
+        TearDown();
+    }
+}
+
+TEST_F(JournalTest, SwitchedOffOrPreviewedNothingIsWritten) {
+    host.world->AddDino(
+        {.key = "rex", .team = TribeId, .level = 60, .levelUpPoints = CoherentPoints(60)});
+    WriteConfigJson({{"DestroyDinosOverLevel", 1000}});
+    LoadPlugin();
+    std::ofstream(ConfigPath().parent_path() / "next.json") << R"({"DestroyDinosOverLevel": 50})";
+    host.commands.ExecuteConsole("tmwd.preview next.json", host.world->AdminPlayer());
+    host.commands.RunUpdateCallbacks(0.016f);
+    EXPECT_THAT(Lines(JournalPath()), IsEmpty());
+    UnloadPlugin();
+
+    SweepAndTick({{"DestroyDinosOverLevel", 50}, {"DestroyJournal", false}});
+    EXPECT_THAT(DestroyedKeys(), ElementsAre("rex"));
+    EXPECT_THAT(Lines(JournalPath()), IsEmpty());
+    EXPECT_THAT(Status(), HasSubstr("\njournal: off"));
+}
+
+}  // namespace
