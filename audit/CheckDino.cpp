@@ -107,6 +107,7 @@ void AuditCreature(TWeakObjectPtr<APrimalDinoCharacter> weakDino, const ConfigSn
     if (status == nullptr) return;
     AuditFacts facts(dino, Game::CharacterLevel(status), effects);
     AuditCheck check{dino, status, config, effects, facts};
+    effects.RulesBegin(dino);
     if (CheckOverLevel(check) || CheckLevelWarning(check) || CheckMinimumLevel(check)) return;
     if (CheckIncoherentDino(check)) return;
     CheckStatValueLimits(check);

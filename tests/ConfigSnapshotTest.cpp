@@ -49,8 +49,8 @@ TEST_F(ConfigSnapshotTest, WhitelistOfTheWrongTypeFailsBeforeTheCreatureIsLooked
     WriteConfig(R"({"WhitelistedDinos": {"Rex": true}})");
     LoadPlugin();
     EXPECT_EQ(LoadFailure(),
-              "Failed to load TameWarden! \n [json.exception.type_error.302] type must be array, "
-              "but is object");
+              SweepStoppedAt("WhitelistedDinos", "[json.exception.type_error.302] type must be "
+                                                 "array, but is object"));
     EXPECT_THAT(Events("resolved"), IsEmpty());
     EXPECT_THAT(DestroyedKeys(), IsEmpty());
 }
@@ -60,8 +60,8 @@ TEST_F(ConfigSnapshotTest, LevelKeyOfTheWrongTypeFailsAtItsReadWithoutGatheringR
     WriteConfig(R"({"DestroyDinosOverLevel": "1000"})");
     LoadPlugin();
     EXPECT_EQ(LoadFailure(),
-              "Failed to load TameWarden! \n [json.exception.type_error.302] type must be number, "
-              "but is string");
+              SweepStoppedAt("DestroyDinosOverLevel", "[json.exception.type_error.302] type must "
+                                                      "be number, but is string"));
     EXPECT_EQ(Events("resolved").size(), 1u);
     EXPECT_FALSE(GameModeLearnt());  // no member lines were made for a check that failed
     EXPECT_THAT(Events("post"), IsEmpty());
@@ -72,8 +72,8 @@ TEST_F(ConfigSnapshotTest, TopLevelThatIsNotAnObjectFailsEveryCheckAtTheFirstRea
     WriteConfig("[1, 2]");
     LoadPlugin();
     EXPECT_EQ(LoadFailure(),
-              "Failed to load TameWarden! \n [json.exception.type_error.306] cannot use value() "
-              "with array");
+              SweepStoppedAt("WhitelistedDinos",
+                             "[json.exception.type_error.306] cannot use value() with array"));
 }
 
 TEST_F(ConfigSnapshotTest, KeysNoCheckReachesNeverFailIt) {
