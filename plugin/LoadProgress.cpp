@@ -41,7 +41,8 @@ std::string StopLoad(const std::string& error) {
     progress.failure = progress.step == LoadStep::ReadConfig ? file + ": " + error
                                                              : WhereCheckStopped(key, file, error);
     return "stopped at " + std::string(LoadStepName(progress.step)) + ": " + progress.failure +
-           "; " + (fileAtFault ? "fix the file and load the plugin again" : "load the plugin again");
+           "; " +
+           (fileAtFault ? "fix the file and load the plugin again" : "load the plugin again");
 }
 
 const char* HowToApplyAFix() {

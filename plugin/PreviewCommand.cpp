@@ -28,10 +28,10 @@ std::string ResultText(const std::string& source, const std::string& file,
     for (size_t rule = 0; rule < RuleCount; ++rule)
         text += "\n" + TallyText(static_cast<AuditRule>(rule), result.tallies[rule]);
     for (const PreviewedCreature& creature : result.listed)
-        text += Clipped(fmt::format("\nwould {} {} ({})",
-                                    creature.destroyed ? "destroy" : "only report",
-                                    creature.description, RuleName(creature.rule)),
-                        LongestLine);
+        text += Clipped(
+            fmt::format("\nwould {} {} ({})", creature.destroyed ? "destroy" : "only report",
+                        creature.description, RuleName(creature.rule)),
+            LongestLine);
     if (result.actedOn > result.listed.size())
         text += fmt::format("\nand {} more", result.actedOn - result.listed.size());
     if (result.stoppedAt)

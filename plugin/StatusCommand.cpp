@@ -121,9 +121,9 @@ std::vector<std::string> LoadLines() {
 std::vector<std::string> RuleLines() {
     if (NoConfigInForce()) return {"no config in force: no creature is checked"};
     const ConfigSnapshot& config = CurrentConfig();
-    return {ReadLine(),           WhitelistLine(config),  OverLevelLine(config),
-            WarningLine(config),  MinimumLine(config),    IncoherentLine(config),
-            StatLimitsLine(config), WebhookLine(config)};
+    return {
+        ReadLine(),          WhitelistLine(config),  OverLevelLine(config),  WarningLine(config),
+        MinimumLine(config), IncoherentLine(config), StatLimitsLine(config), WebhookLine(config)};
 }
 
 }  // namespace

@@ -51,8 +51,9 @@ size_t Timer::WaitingCount() {
 
 std::string Timer::HeadFailure() {
     std::lock_guard lock(mutex);
-    return tasks.empty() ? std::string()
-                         : WhereCheckStopped(lastReportedFailure.key, "", lastReportedFailure.error);
+    return tasks.empty()
+               ? std::string()
+               : WhereCheckStopped(lastReportedFailure.key, "", lastReportedFailure.error);
 }
 
 void Timer::Update(float) {
@@ -93,7 +94,8 @@ void Timer::ReportFailure(const std::string& error) {
     if (!PluginLogger()) return;
     const std::string where = WhereCheckStopped(failure.key, ConfigFilePath().string(), error);
     PluginLogger()->critical("Deferred creature check failed, checks wait until it passes! \n {}{}",
-                             where, failure.key.empty() ? "" : "; " + std::string(HowToApplyAFix()));
+                             where,
+                             failure.key.empty() ? "" : "; " + std::string(HowToApplyAFix()));
 }
 
 }  // namespace Tools

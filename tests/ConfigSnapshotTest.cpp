@@ -48,9 +48,9 @@ TEST_F(ConfigSnapshotTest, WhitelistOfTheWrongTypeFailsBeforeTheCreatureIsLooked
     AddTribeCreature("rex", 5000);
     WriteConfig(R"({"WhitelistedDinos": {"Rex": true}})");
     LoadPlugin();
-    EXPECT_EQ(LoadFailure(),
-              SweepStoppedAt("WhitelistedDinos", "[json.exception.type_error.302] type must be "
-                                                 "array, but is object"));
+    EXPECT_EQ(LoadFailure(), SweepStoppedAt("WhitelistedDinos",
+                                            "[json.exception.type_error.302] type must be "
+                                            "array, but is object"));
     EXPECT_THAT(Events("resolved"), IsEmpty());
     EXPECT_THAT(DestroyedKeys(), IsEmpty());
 }
@@ -59,9 +59,9 @@ TEST_F(ConfigSnapshotTest, LevelKeyOfTheWrongTypeFailsAtItsReadWithoutGatheringR
     AddTribeCreature("rex", 5000);
     WriteConfig(R"({"DestroyDinosOverLevel": "1000"})");
     LoadPlugin();
-    EXPECT_EQ(LoadFailure(),
-              SweepStoppedAt("DestroyDinosOverLevel", "[json.exception.type_error.302] type must "
-                                                      "be number, but is string"));
+    EXPECT_EQ(LoadFailure(), SweepStoppedAt("DestroyDinosOverLevel",
+                                            "[json.exception.type_error.302] type must "
+                                            "be number, but is string"));
     EXPECT_EQ(Events("resolved").size(), 1u);
     EXPECT_FALSE(GameModeLearnt());  // no member lines were made for a check that failed
     EXPECT_THAT(Events("post"), IsEmpty());

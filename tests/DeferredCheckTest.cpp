@@ -97,8 +97,8 @@ TEST_F(DeferredCheckTest, UnloadDropsWaitingChecksAndUnregistersTheCallbackLast)
         ElementsAre("hookRemoved APrimalDinoCharacter.BeginPlay()",
                     "consoleCommandUnregistered tmwd.reload", "rconCommandUnregistered tmwd.reload",
                     "consoleCommandUnregistered tmwd.preview",
-                    "rconCommandUnregistered tmwd.preview", "consoleCommandUnregistered tmwd.status",
-                    "rconCommandUnregistered tmwd.status",
+                    "rconCommandUnregistered tmwd.preview",
+                    "consoleCommandUnregistered tmwd.status", "rconCommandUnregistered tmwd.status",
                     "updateCallbackUnregistered TWD.HelperTimer.Update"));
     EXPECT_EQ(host.commands.UpdateCallbackCount(), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));

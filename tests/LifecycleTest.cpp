@@ -41,13 +41,13 @@ TEST_F(LifecycleTest, UnloadRemovesHookAndCommandsMirroringLoad) {
     LoadPlugin();
     host.events.Clear();
     UnloadPlugin();
-    EXPECT_THAT(
-        Sequence(Registrations),
-        ElementsAre("hookRemoved APrimalDinoCharacter.BeginPlay()",
-                    "consoleCommandUnregistered tmwd.reload", "rconCommandUnregistered tmwd.reload",
-                    "consoleCommandUnregistered tmwd.preview",
-                    "rconCommandUnregistered tmwd.preview", "consoleCommandUnregistered tmwd.status",
-                    "rconCommandUnregistered tmwd.status"));
+    EXPECT_THAT(Sequence(Registrations), ElementsAre("hookRemoved APrimalDinoCharacter.BeginPlay()",
+                                                     "consoleCommandUnregistered tmwd.reload",
+                                                     "rconCommandUnregistered tmwd.reload",
+                                                     "consoleCommandUnregistered tmwd.preview",
+                                                     "rconCommandUnregistered tmwd.preview",
+                                                     "consoleCommandUnregistered tmwd.status",
+                                                     "rconCommandUnregistered tmwd.status"));
     EXPECT_FALSE(BeginPlayHooked());
     EXPECT_FALSE(ConsoleCommandRegistered());
     EXPECT_FALSE(RconCommandRegistered());
@@ -120,12 +120,12 @@ TEST_F(LifecycleTest, MissingConfigAtLoadLeavesStatusAndPreviewOfAFile) {
     ASSERT_TRUE(host.commands.ExecuteRcon("tmwd.preview", nullptr, 9));
     const auto replies = Texts("reply");
     ASSERT_EQ(replies.size(), 3u);
-    EXPECT_THAT(replies[0], ::testing::HasSubstr("\nload stopped at reading the config: " +
-                                                 ConfigPath().string() +
-                                                 ": Can't open config.json\n"
-                                                 "tmwd.reload is not registered: fix the file "
-                                                 "and load the plugin again\n"
-                                                 "no config in force: no creature is checked\n"));
+    EXPECT_THAT(replies[0], ::testing::HasSubstr(
+                                "\nload stopped at reading the config: " + ConfigPath().string() +
+                                ": Can't open config.json\n"
+                                "tmwd.reload is not registered: fix the file "
+                                "and load the plugin again\n"
+                                "no config in force: no creature is checked\n"));
     EXPECT_THAT(replies[1], ::testing::HasSubstr("\nover-level: of 1 creature(s), destroy 1, only "
                                                  "report 0, leave 0\n"));
     EXPECT_EQ(replies[2],

@@ -81,10 +81,16 @@ TEST_F(PreviewTest, EachRulesCountsAddUpToTheCreaturesItSaw) {
     WriteConfigJson({{"DestroyDinosOverLevel", -1}, {"DestroyIncoherentDinos", false}});
     standin::World& world = *host.world;
     world.AddDino({.key = "boss", .name = u"Dragon", .level = 5000, .boss = true});
-    world.AddDino({.key = "tall", .name = u"Giga", .team = 700, .level = 350,
+    world.AddDino({.key = "tall",
+                   .name = u"Giga",
+                   .team = 700,
+                   .level = 350,
                    .levelUpPoints = CoherentPoints(350)});
     world.AddDino({.key = "odd", .name = u"Raptor", .team = 900, .level = 60});
-    world.AddDino({.key = "plain", .name = u"Parasaur", .team = 901, .level = 40,
+    world.AddDino({.key = "plain",
+                   .name = u"Parasaur",
+                   .team = 901,
+                   .level = 40,
                    .levelUpPoints = CoherentPoints(40)});
     LoadPlugin();
     WriteCandidate("next.json", {{"DestroyDinosOverLevel", 500},
@@ -94,8 +100,9 @@ TEST_F(PreviewTest, EachRulesCountsAddUpToTheCreaturesItSaw) {
                                  {"AutoDestroyDinosBelowMinLevel", true}});
     const std::string reply = Preview("tmwd.preview next.json");
     ASSERT_THAT(reply, HasSubstr(": 6 creature(s) checked\n")) << reply;
-    const std::regex line(R"(\n([a-z -]+): of (\d+) creature\(s\), destroy (\d+), only report (\d+), )"
-                          R"(leave (\d+))");
+    const std::regex line(
+        R"(\n([a-z -]+): of (\d+) creature\(s\), destroy (\d+), only report (\d+), )"
+        R"(leave (\d+))");
     std::vector<std::string> rules;
     uint64_t seen = 5;  // all but the boss
     for (auto match = std::sregex_iterator(reply.begin(), reply.end(), line);
