@@ -40,9 +40,10 @@ std::string StopLoad(const std::string& error) {
     const bool fileAtFault = !key.empty() || progress.step == LoadStep::ReadConfig;
     progress.failure = progress.step == LoadStep::ReadConfig ? file + ": " + error
                                                              : WhereCheckStopped(key, file, error);
+    progress.advice =
+        fileAtFault ? "fix the file and load the plugin again" : "load the plugin again";
     return "stopped at " + std::string(LoadStepName(progress.step)) + ": " + progress.failure +
-           "; " +
-           (fileAtFault ? "fix the file and load the plugin again" : "load the plugin again");
+           "; " + progress.advice;
 }
 
 const char* HowToApplyAFix() {

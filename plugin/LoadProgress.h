@@ -16,6 +16,9 @@ struct LoadProgress {
     // Why the step failed, empty while none did: the key where a check stopped and the config
     // file, or the file alone when it could not be read, then the error's own text.
     std::string failure;
+    // What the operator has to do after a failure: "fix the file and load the plugin again",
+    // or "load the plugin again" when the file is not at fault.
+    std::string advice;
 };
 
 const LoadProgress& TheLoadProgress();

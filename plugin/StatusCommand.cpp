@@ -115,7 +115,7 @@ std::vector<std::string> LoadLines() {
     if (load.failure.empty()) return {};
     return {Clipped(fmt::format("load stopped at {}: {}", LoadStepName(load.step), load.failure),
                     LongestLoadLine),
-            "tmwd.reload is not registered: fix the file and load the plugin again"};
+            "tmwd.reload is not registered: " + load.advice};
 }
 
 std::vector<std::string> RuleLines() {

@@ -348,8 +348,9 @@ TEST_F(CheckerTest, HarmfulMistakesAreNamedFirstAndSyntaxErrorsGetAHint) {
         EXPECT_EQ(run.status, test.status) << test.config << "\n" << run.output;
         const size_t shown = run.output.find(test.shown);
         EXPECT_NE(shown, std::string::npos) << test.shown << "\nnot in:\n" << run.output;
-        if (!test.shownLater.empty())
+        if (!test.shownLater.empty()) {
             EXPECT_GT(run.output.find(test.shownLater), shown) << run.output;
+        }
     }
     const ChildRun help = RunChecker({"--help"}, false);
     EXPECT_EQ(help.status, 0);
