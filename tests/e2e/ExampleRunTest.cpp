@@ -147,11 +147,14 @@ TEST(ExampleRunTest, EventsFileIsStampedInOrderAndFramedByLoadedAndUnloaded) {
         const std::string type = event.at("type");
         if (type != "log") frame.push_back(type + " " + event.value("creature", ""));
     }
-    // The sweep runs inside the load, so its effects come before "loaded".
-    // Three commands, each on the console and over RCON, registered and removed in one order.
-    std::vector<std::string> expected = {"hookInstalled ", "post ", "destroyed rex"};
-    for (int command = 0; command < 3; ++command)
+    // The sweep runs inside the load, so its effects come before "loaded". Three commands,
+    // each on the console and over RCON: status and preview before the hook, reload after the
+    // sweep; all removed after the hook.
+    std::vector<std::string> expected;
+    for (int command = 0; command < 2; ++command)
         expected.insert(expected.end(), {"consoleCommandRegistered ", "rconCommandRegistered "});
+    expected.insert(expected.end(), {"hookInstalled ", "post ", "destroyed rex",
+                                     "consoleCommandRegistered ", "rconCommandRegistered "});
     expected.insert(expected.end(), {"loaded ", "hookRemoved "});
     for (int command = 0; command < 3; ++command)
         expected.insert(expected.end(),
