@@ -27,6 +27,9 @@ struct Report {
 class AuditEffects {
 public:
     virtual ~AuditEffects() = default;
+    // The creature is not exempt and the rules are tried on it now: no effect, but what a
+    // preview or a dry run counts as the creatures the first rule sees.
+    virtual void RulesBegin(APrimalDinoCharacter*) {}
     // The warning-level line of an over-level destruction, formatted.
     virtual void LogDestroyed(const std::string& line) = 0;
     virtual void Post(const Report& report) = 0;

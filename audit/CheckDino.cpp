@@ -116,6 +116,7 @@ void AuditCreature(TWeakObjectPtr<APrimalDinoCharacter> weakDino, const ConfigSn
     // make wait until a report needs them.
     LearnOwnerIds(Game::TargetingTeam(dino), effects);
     AuditCheck check{dino, status, config, effects, facts};
+    effects.RulesBegin(dino);
     if (CheckOverLevel(check) || CheckLevelWarning(check) || CheckMinimumLevel(check)) return;
     if (CheckIncoherentDino(check)) return;
     CheckStatValueLimits(check);

@@ -10,50 +10,46 @@
 namespace {
 
 // Counts what the checks would do, creature by creature, and describes the first creatures
-// acted on. It never destroys, so each creature is still there to be described.
+// acted on. It never destroys, so each creature is still there to be described. A check counts
+// once it has run to its end.
 class PreviewEffects : public AuditEffects {
 public:
     explicit PreviewEffects(PreviewResult& tally) : result(tally) {}
 
-    void Begin(TWeakObjectPtr<APrimalDinoCharacter> dino) {
-        current = dino;
-        actedOn = false;
+    void Begin() {
+        reachedRules = false;
+        actedBy.reset();
+        destroyed = false;
+    }
+    void Finish(TWeakObjectPtr<APrimalDinoCharacter> dino) {
+        ++result.checked;
+        CountCheck(result.tallies, reachedRules, actedBy, destroyed);
+        if (!actedBy) return;
+        ++result.actedOn;
+        if (result.listed.size() < ListedCreatures)
+            result.listed.push_back({DescribeForOperator(dino.Get()), *actedBy, destroyed});
     }
 
+    void RulesBegin(APrimalDinoCharacter*) override { reachedRules = true; }
     void LogDestroyed(const std::string&) override {}
-    void Post(const Report& report) override {
-        ++result.tallies[Index(report.rule)].reported;
-        Acted(report.rule, false);
-    }
+    void Post(const Report& report) override { Acted(report.rule); }
     void Destroy(APrimalDinoCharacter*, AuditRule rule) override {
-        ++result.tallies[Index(rule)].destroyed;
-        Acted(rule, true);
+        Acted(rule);
+        destroyed = true;
     }
     void RecordDestruction(const DestructionRecord&) override {}
     void AddPlayerId(AShooterGameMode*, int32_t, const FString&) override {}
 
 private:
-    static size_t Index(AuditRule rule) { return static_cast<size_t>(rule); }
-
-    // One rule acts per check; its destruction and its report name the creature once.
-    void Acted(AuditRule rule, bool destroyed) {
-        if (actedOn) {
-            if (destroyed && !result.listed.empty() && listedCurrent)
-                result.listed.back().destroyed = true;
-            return;
-        }
-        actedOn = true;
-        ++result.actedOn;
-        ++result.tallies[Index(rule)].actedOn;
-        listedCurrent = result.listed.size() < ListedCreatures;
-        if (listedCurrent)
-            result.listed.push_back({DescribeForOperator(current.Get()), rule, destroyed});
+    // One rule acts per check; its destruction and its report are one creature.
+    void Acted(AuditRule rule) {
+        if (!actedBy) actedBy = rule;
     }
 
     PreviewResult& result;
-    TWeakObjectPtr<APrimalDinoCharacter> current;
-    bool actedOn = false;
-    bool listedCurrent = false;
+    bool reachedRules = false;
+    std::optional<AuditRule> actedBy;
+    bool destroyed = false;
 };
 
 }  // namespace
@@ -74,6 +70,22 @@ const char* RuleName(AuditRule rule) {
     return "";
 }
 
+void CountCheck(RuleTallies& tallies, bool reachedRules, std::optional<AuditRule> actedBy,
+                bool destroyed) {
+    if (!reachedRules) return;
+    // The creature passes every rule before the one that acted, and each of them saw it.
+    const size_t last = actedBy ? static_cast<size_t>(*actedBy) : RuleCount - 1;
+    for (size_t rule = 0; rule <= last; ++rule) ++tallies[rule].reached;
+    if (!actedBy) return;
+    ++(destroyed ? tallies[last].destroyed : tallies[last].onlyReported);
+}
+
+std::string TallyText(AuditRule rule, const RuleTally& tally) {
+    return fmt::format("{}: of {} creature(s), destroy {}, only report {}, leave {}",
+                       RuleName(rule), tally.reached, tally.destroyed, tally.onlyReported,
+                       tally.Left());
+}
+
 std::string DescribeForOperator(APrimalDinoCharacter* dino) {
     const CreatureTexts texts = DescribeCreature(dino);
     UPrimalCharacterStatusComponent* status = Game::StatusComponent(dino);
@@ -89,10 +101,10 @@ PreviewResult PreviewWorld(const ConfigSnapshot& config) {
     try {
         ForEachCreatureInWorld([&](TWeakObjectPtr<APrimalDinoCharacter> weak) {
             checking = weak;
-            effects.Begin(weak);
+            effects.Begin();
             ForgetFailedConfigKey();
             AuditCreature(weak, config, effects);
-            ++result.checked;
+            effects.Finish(weak);
         });
     } catch (const std::exception& error) {
         result.failure = error.what();

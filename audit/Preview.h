@@ -15,11 +15,23 @@
 inline constexpr size_t RuleCount = 5;
 inline constexpr size_t ListedCreatures = 10;
 
+// What one rule does to the creatures it sees: those not exempt that no rule before it acted on.
+// Each of them it destroys (and reports), only reports, or leaves to the rules after it.
 struct RuleTally {
+    uint64_t reached = 0;
     uint64_t destroyed = 0;
-    uint64_t reported = 0;
-    uint64_t actedOn = 0;  // creatures destroyed or reported by the rule
+    uint64_t onlyReported = 0;
+    uint64_t Left() const { return reached - destroyed - onlyReported; }
 };
+using RuleTallies = std::array<RuleTally, RuleCount>;
+
+// Counts one finished check: whether it reached the rules, and the rule that acted, if any.
+void CountCheck(RuleTallies& tallies, bool reachedRules, std::optional<AuditRule> actedBy,
+                bool destroyed);
+
+// "over-level: of 6 creature(s), destroy 1, only report 0, leave 5": the preview's and the dry
+// run's words for what a rule does.
+std::string TallyText(AuditRule rule, const RuleTally& tally);
 
 struct PreviewedCreature {
     std::string description;  // name, level, team and location
@@ -28,10 +40,10 @@ struct PreviewedCreature {
 };
 
 struct PreviewResult {
-    uint64_t checked = 0;                      // creatures whose check ran to its end
-    std::array<RuleTally, RuleCount> tallies;  // by AuditRule
-    uint64_t actedOn = 0;                      // creatures any rule acted on
-    std::vector<PreviewedCreature> listed;     // the first of them, at most ListedCreatures
+    uint64_t checked = 0;                   // creatures whose check ran to its end
+    RuleTallies tallies;                    // by AuditRule
+    uint64_t actedOn = 0;                   // creatures any rule acted on
+    std::vector<PreviewedCreature> listed;  // the first of them, at most ListedCreatures
     // When a check failed: the creature, the key it stopped at (empty when no key read failed)
     // and the error's text. The creatures after it were not looked at.
     std::optional<std::string> stoppedAt;

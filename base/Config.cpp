@@ -42,7 +42,9 @@ std::filesystem::path ConfigFilePath() {
 
 nlohmann::json ReadConfigDocument(const std::filesystem::path& path) {
     std::ifstream file(path);
-    if (!file.is_open()) throw std::runtime_error("Can't open " + path.filename().string());
+    // A folder opens as a stream on Linux, not on Windows; on neither can it be read as a file.
+    if (!file.is_open() || std::filesystem::is_directory(path))
+        throw std::runtime_error("Can't open " + path.filename().string());
     nlohmann::json document;
     file >> document;
     return document;

@@ -1,5 +1,7 @@
 #include "base/ConfigSnapshot.h"
 
+#include <fmt/format.h>
+
 namespace {
 
 thread_local const char* lastFailedKey = "";
@@ -17,6 +19,13 @@ std::optional<std::string> ErrorOf(const std::exception_ptr& failure) {
 
 const char* LastFailedConfigKey() { return lastFailedKey; }
 void ForgetFailedConfigKey() { lastFailedKey = ""; }
+
+std::string WhereCheckStopped(const std::string& key, const std::string& file,
+                              const std::string& error) {
+    if (key.empty()) return error;
+    if (file.empty()) return fmt::format("key \"{}\": {}", key, error);
+    return fmt::format("key \"{}\" in {}: {}", key, file, error);
+}
 
 template <typename T>
 std::optional<std::string> Setting<T>::Error() const {

@@ -18,6 +18,11 @@
 const char* LastFailedConfigKey();
 void ForgetFailedConfigKey();
 
+// Where a check stopped, in an operator's words: `key "K" in FILE: error`, `key "K": error`
+// when no file is named, and the error alone when no key read failed.
+std::string WhereCheckStopped(const std::string& key, const std::string& file,
+                              const std::string& error);
+
 template <typename T>
 class Setting {
 public:

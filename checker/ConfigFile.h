@@ -11,7 +11,8 @@
 namespace checker {
 
 // The file cannot be opened or is not well-formed JSON; what() says which, with the library's
-// parse error (number, line and column) for the latter.
+// parse error (number, line and column) for the latter and a hint for a comment, a trailing
+// comma or single quotes.
 class ConfigUnreadable : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;

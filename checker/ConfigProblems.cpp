@@ -119,15 +119,16 @@ public:
     }
 
 private:
-    void Add(std::string key, std::string found, std::string expected, std::string effect) {
+    void Add(Harm harm, std::string key, std::string found, std::string expected,
+             std::string effect) {
         problems.push_back(
-            {std::move(key), std::move(found), std::move(expected), std::move(effect)});
+            {harm, std::move(key), std::move(found), std::move(expected), std::move(effect)});
     }
 
     void TrailingText(const ConfigFile& config) {
         std::string text = *config.trailingText;
         if (text.size() > 40) text = text.substr(0, 37) + "...";
-        Add("(trailing text)",
+        Add(Harm::Misleads, "(trailing text)",
             fmt::format("text after the first JSON value at line {}, column {}: {}",
                         config.trailingLine, config.trailingColumn, json(text).dump()),
             "nothing after the configuration object",
@@ -141,7 +142,7 @@ private:
         } catch (const json::exception& caught) {
             error = caught.what();
         }
-        Add("(top level)", Shown(document), "an object holding the keys",
+        Add(Harm::StopsChecks, "(top level)", Shown(document), "an object holding the keys",
             fmt::format("the plugin loads the file, but every creature check fails at its first "
                         "key read with \"{}\": every check fails; {}",
                         error, StallEffect));
@@ -155,13 +156,15 @@ private:
                 continue;
             const std::optional<std::string> nearest = NearestName(name, KnownKeyNames());
             if (!nearest) {
-                Add(name, Shown(value), "one of the eleven keys", "ignored by the plugin");
+                Add(Harm::Misleads, name, Shown(value), "one of the eleven keys",
+                    "ignored by the plugin");
                 continue;
             }
             const auto known = std::find_if(keys.begin(), keys.end(),
                                             [&](const auto& key) { return key.name == *nearest; });
             const bool present = document.contains(*nearest);
-            Add(name, Shown(value), fmt::format("\"{}\" (the nearest key)", *nearest),
+            Add(Harm::Misleads, name, Shown(value),
+                fmt::format("\"{}\" (the nearest key)", *nearest),
                 present
                     ? fmt::format("ignored by the plugin; \"{}\" is also set and applies", *nearest)
                     : fmt::format("ignored by the plugin; \"{}\" is absent, so its default {} "
@@ -180,7 +183,7 @@ private:
             try {
                 key.readFrom(document);
             } catch (const json::exception& error) {
-                Add(key.name, Shown(*found), ExpectedWords(key.type),
+                Add(Harm::StopsChecks, key.name, Shown(*found), ExpectedWords(key.type),
                     TypeErrorEffect(key.name, error.what()));
                 continue;
             }
@@ -192,19 +195,20 @@ private:
     void LossyNumber(const std::string& name, const json& value) {
         const std::string expected = "a whole number";
         if (value.is_boolean()) {
-            Add(name, Shown(value), expected, fmt::format("read as {}", value.get<bool>() ? 1 : 0));
+            Add(Harm::Misleads, name, Shown(value), expected,
+                fmt::format("read as {}", value.get<bool>() ? 1 : 0));
             return;
         }
         const double number = value.get<double>();
         if (number < std::numeric_limits<int32_t>::min() ||
             number > std::numeric_limits<int32_t>::max()) {
             const int32_t read = ConfigKeys::ReadInt32(value);
-            Add(name, Shown(value), "a whole number from -2147483648 to 2147483647",
+            Add(Harm::Misleads, name, Shown(value), "a whole number from -2147483648 to 2147483647",
                 fmt::format("out of the 32-bit range: read as {}, the nearest bound", read));
             return;
         }
         if (value.is_number_float() && std::trunc(number) != number)
-            Add(name, Shown(value), expected,
+            Add(Harm::Misleads, name, Shown(value), expected,
                 fmt::format("read as {} (the fraction is cut off)",
                             static_cast<int32_t>(std::trunc(number))));
     }
@@ -215,7 +219,8 @@ private:
         for (size_t index = 0; index < found->size(); ++index) {
             const json& entry = (*found)[index];
             if (entry.is_string()) continue;
-            Add(fmt::format("WhitelistedDinos[{}]", index), Shown(entry), "a string",
+            Add(Harm::StopsChecks, fmt::format("WhitelistedDinos[{}]", index), Shown(entry),
+                "a string",
                 TypeErrorEffect("WhitelistedDinos",
                                 fmt::format("[json.exception.type_error.302] type must be string, "
                                             "but is {}",
@@ -242,7 +247,7 @@ private:
         const auto found = document.find(name);
         if (found == document.end()) {
             if (ruleOn)
-                Add(name, "absent", "an object with at least one limit",
+                Add(Harm::Misleads, name, "absent", "an object with at least one limit",
                     "\"DestroyDinosOverStatValue\" is on but no limit is set: the rule never acts");
             return;
         }
@@ -250,16 +255,17 @@ private:
             ruleOn ? "" : " (once \"DestroyDinosOverStatValue\" is on; it is off now)";
         if (!found->is_object()) {
             const std::optional<std::string> error = WalkError(*found);
-            Add(name, Shown(*found), "an object: stat name to number",
+            Add(error ? Harm::StopsChecks : Harm::Misleads, name, Shown(*found),
+                "an object: stat name to number",
                 error ? TypeErrorEffect(name, *error) + onlyWhenOn
                       : "limits nothing: the walk over it finds no member");
             return;
         }
         if (found->empty() && ruleOn)
-            Add(name, "{} (no limit)", "at least one limit",
+            Add(Harm::Misleads, name, "{} (no limit)", "at least one limit",
                 "\"DestroyDinosOverStatValue\" is on but no limit is set: the rule never acts");
         if (!found->empty() && !ruleOn)
-            Add(name, fmt::format("{} limit(s)", found->size()),
+            Add(Harm::Misleads, name, fmt::format("{} limit(s)", found->size()),
                 "\"DestroyDinosOverStatValue\": true",
                 "the limits are never read while \"DestroyDinosOverStatValue\" is off: no creature "
                 "is destroyed for its stats");
@@ -272,13 +278,13 @@ private:
         const std::string_view known = index ? Game::Stats[*index].name : std::string_view();
         if (known != stat) {
             if (index) {
-                Add(key, fmt::format("\"{}\"", stat), fmt::format("\"{}\"", known),
+                Add(Harm::Note, key, fmt::format("\"{}\"", stat), fmt::format("\"{}\"", known),
                     fmt::format("works: the plugin matches stat names with case ignored, so this "
                                 "limits {}; write it as \"{}\"",
                                 known, known));
             } else {
                 const std::optional<std::string> nearest = NearestName(stat, StatNameList());
-                Add(key, fmt::format("\"{}\"", stat),
+                Add(Harm::Misleads, key, fmt::format("\"{}\"", stat),
                     nearest ? fmt::format("\"{}\" (the nearest stat name)", *nearest)
                             : "one of the twelve stat names",
                     "skipped: no stat has this name, so it limits nothing (its value is still "
@@ -288,14 +294,14 @@ private:
         try {
             const float value = limit.get<float>();
             if (limit.is_boolean())
-                Add(key, Shown(limit), "a number above 0",
+                Add(Harm::Misleads, key, Shown(limit), "a number above 0",
                     fmt::format("read as {}", value > 0 ? 1 : 0) +
                         (value > 0 ? "" : ": a limit of 0 never acts"));
             else if (value <= 0)
-                Add(key, Shown(limit), "a number above 0",
+                Add(Harm::Misleads, key, Shown(limit), "a number above 0",
                     "never acts: a limit of 0 or less is ignored");
         } catch (const json::exception& error) {
-            Add(key, Shown(limit), "a number",
+            Add(Harm::StopsChecks, key, Shown(limit), "a number",
                 TypeErrorEffect(ConfigKeys::StatValueLimits.name, error.what()) + onlyWhenOn);
         }
     }
@@ -306,7 +312,7 @@ private:
         const std::string name = ConfigKeys::LevelWarningWebhook.name;
         const std::string found = document.contains(name) ? json(*url).dump() : "absent (\"\")";
         if (url->empty()) {
-            Add(name, found, "an http:// or https:// URL",
+            Add(Harm::LosesReports, name, found, "an http:// or https:// URL",
                 "every post fails: nothing reaches the chat (creatures are still destroyed)");
             return;
         }
@@ -321,7 +327,7 @@ private:
         });
         const bool hasHost = schemeEnd != 0 && url->size() > schemeEnd && (*url)[schemeEnd] != '/';
         if (schemeEnd == 0 || hasSpace || !hasHost)
-            Add(name, found, "an http:// or https:// URL with a host",
+            Add(Harm::LosesReports, name, found, "an http:// or https:// URL with a host",
                 "every post fails: nothing reaches the chat (creatures are still destroyed)");
     }
 
@@ -333,25 +339,35 @@ private:
         const auto autoDestroy = Effective(document, ConfigKeys::AutoDestroyDinosBelowMinLevel);
         const bool overLevelOn = overLevel && *overLevel != -1;
         if (overLevelOn && *overLevel <= 1)
-            Add(ConfigKeys::DestroyDinosOverLevel.name, std::to_string(*overLevel),
-                "-1 (off) or a level above 1",
+            Add(Harm::DestroysCreatures, ConfigKeys::DestroyDinosOverLevel.name,
+                std::to_string(*overLevel), "-1 (off) or a level above 1",
                 "destroys every creature that is not exempt: every level is at or above it");
         if (warningOn == true && warningLevel && *warningLevel <= 1)
-            Add(ConfigKeys::LevelWarningThreshold.name, std::to_string(*warningLevel),
-                "a level above 1",
+            Add(Harm::Misleads, ConfigKeys::LevelWarningThreshold.name,
+                std::to_string(*warningLevel), "a level above 1",
                 "reports every creature that is not exempt and not destroyed for its level");
         if (warningOn == true && warningLevel && overLevelOn && *overLevel > 1 &&
             *warningLevel >= *overLevel)
-            Add(ConfigKeys::LevelWarningThreshold.name, std::to_string(*warningLevel),
+            Add(Harm::Misleads, ConfigKeys::LevelWarningThreshold.name,
+                std::to_string(*warningLevel),
                 fmt::format("a level below \"DestroyDinosOverLevel\" ({})", *overLevel),
                 "never reports: a creature at that level is destroyed first");
         if (minimum && overLevelOn && *overLevel > 1 && *minimum >= *overLevel)
-            Add(ConfigKeys::MinDinoLevel.name, std::to_string(*minimum),
+            Add(autoDestroy == true ? Harm::DestroysCreatures : Harm::Misleads,
+                ConfigKeys::MinDinoLevel.name, std::to_string(*minimum),
                 fmt::format("a level below \"DestroyDinosOverLevel\" ({})", *overLevel),
                 fmt::format(
                     "acts on every creature that is not exempt: those at or above {} are "
                     "destroyed for their level, every other one is at or below {} and is {}",
                     *overLevel, *minimum, autoDestroy == true ? "destroyed" : "reported"));
+        else if (minimum && autoDestroy == true && *minimum >= Game::HighestDefaultWildLevel)
+            Add(Harm::DestroysCreatures, ConfigKeys::MinDinoLevel.name, std::to_string(*minimum),
+                fmt::format("a level below {} with \"AutoDestroyDinosBelowMinLevel\" on",
+                            Game::HighestDefaultWildLevel),
+                fmt::format("destroys every wild creature that is not exempt: under the game's "
+                            "default settings no wild creature is above level {}, so every one "
+                            "is at or below {}",
+                            Game::HighestDefaultWildLevel, *minimum));
     }
 
     const json& document;
@@ -362,6 +378,12 @@ private:
 
 std::vector<Problem> CheckConfig(const ConfigFile& config) {
     return Checks(config.document).Run(config);
+}
+
+void SortMostHarmfulFirst(std::vector<Problem>& problems) {
+    std::stable_sort(
+        problems.begin(), problems.end(),
+        [](const Problem& left, const Problem& right) { return left.harm < right.harm; });
 }
 
 }  // namespace checker

@@ -10,7 +10,12 @@
 
 namespace checker {
 
+// What a problem can cost, most harmful first: the order the problems are listed in. A note
+// is not a problem: the plugin does what was meant, written another way.
+enum class Harm { DestroysCreatures, StopsChecks, LosesReports, Misleads, Note };
+
 struct Problem {
+    Harm harm;
     std::string key;  // a top-level key, "Key.Member", "Key[index]", or "(top level)"
     std::string found;
     std::string expected;
@@ -18,5 +23,8 @@ struct Problem {
 };
 
 std::vector<Problem> CheckConfig(const ConfigFile& config);
+
+// Most harmful first; problems of the same harm keep their order.
+void SortMostHarmfulFirst(std::vector<Problem>& problems);
 
 }  // namespace checker

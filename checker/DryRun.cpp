@@ -12,6 +12,7 @@
 #include "plugin/Timer.h"
 #include "standin/Host.h"
 #include "standin/RecordingSink.h"
+#include "standin/Text.h"
 #include "standin/WorldFile.h"
 
 namespace fs = std::filesystem;
@@ -61,38 +62,29 @@ public:
     HostSession& operator=(const HostSession&) = delete;
 };
 
-const char* RuleKey(AuditRule rule) {
-    switch (rule) {
-        case AuditRule::OverLevel:
-            return "DestroyDinosOverLevel";
-        case AuditRule::LevelWarning:
-            return "EnableLevelWarning";
-        case AuditRule::MinimumLevel:
-            return "MinDinoLevel";
-        case AuditRule::Incoherent:
-            return "DestroyIncoherentDinos";
-        case AuditRule::StatLimit:
-            return "DestroyDinosOverStatValue";
-    }
-    return "";
-}
-
 // The checks' effects, written into the host's event record beside the creatures the checks
 // resolved, instead of being carried out.
 class RecordedEffects : public AuditEffects {
 public:
+    void RulesBegin(APrimalDinoCharacter* dino) override {
+        Record({{"type", "rulesBegin"},
+                {"creature", reinterpret_cast<AActor*>(dino)->Key},
+                {"description", DescribeForOperator(dino)}});
+    }
     void LogDestroyed(const std::string& line) override {
         Record({{"type", "log"}, {"level", "warning"}, {"text", line}});
     }
     void Post(const Report& report) override {
         Record({{"type", "report"},
-                {"rule", RuleKey(report.rule)},
+                {"rule", RuleName(report.rule)},
                 {"url", report.url},
                 {"message", report.message},
                 {"bodies", report.bodies}});
     }
-    void Destroy(APrimalDinoCharacter* dino, AuditRule) override {
-        Record({{"type", "destroyed"}, {"creature", reinterpret_cast<AActor*>(dino)->Key}});
+    void Destroy(APrimalDinoCharacter* dino, AuditRule rule) override {
+        Record({{"type", "destroyed"},
+                {"creature", reinterpret_cast<AActor*>(dino)->Key},
+                {"rule", RuleName(rule)}});
     }
     // The game mode learns nothing from a dry run.
     void RecordDestruction(const DestructionRecord&) override {}
@@ -116,39 +108,91 @@ private:
     RecordedEffects effects;
 };
 
+std::optional<AuditRule> RuleNamed(const std::string& name) {
+    for (size_t rule = 0; rule < RuleCount; ++rule)
+        if (name == RuleName(static_cast<AuditRule>(rule))) return static_cast<AuditRule>(rule);
+    return std::nullopt;
+}
+
+// A check's line in the log when it fails: at load, or in the deferred queue.
+bool IsCheckFailure(const nlohmann::json& event) {
+    const std::string text = event.value("text", "");
+    return event.value("level", "") == "critical" &&
+           (text.starts_with("Failed to load ") || text.starts_with("Deferred creature check"));
+}
+
+// One creature's check as the events tell it, from the resolution of its reference on.
+struct CheckSoFar {
+    std::string creature;
+    std::string description;
+    bool open = false;
+    bool reachedRules = false;
+    std::optional<AuditRule> actedBy;
+    bool destroyed = false;
+};
+
 // Each report belongs to the creature that the check before it resolved; a destruction in that
-// same check, before or after the report, marks it destroyed.
+// same check, before or after the report, marks it destroyed. A check is counted when the next
+// one begins, unless its failure was logged first.
 DryRunResult Collect(const std::vector<nlohmann::json>& events) {
     DryRunResult result;
-    std::string creature;
+    CheckSoFar check;
     size_t firstFindingOfCheck = 0;
-    bool destroyedInCheck = false;
     std::set<std::string> despawned;  // removed by the world, not by a check
+    const auto finish = [&] {
+        if (check.open)
+            CountCheck(result.tallies, check.reachedRules, check.actedBy, check.destroyed);
+        check = {};
+    };
+    const auto acted = [&](const nlohmann::json& event) {
+        if (!check.actedBy) check.actedBy = RuleNamed(event.value("rule", ""));
+    };
     for (const nlohmann::json& event : events) {
         const std::string type = event.value("type", "");
         if (type == "despawn") {
             despawned.insert(event.value("creature", ""));
         } else if (type == "resolved") {
-            creature = event.value("creature", "");
+            finish();
+            check.creature = event.value("creature", "");
+            check.open = true;
             firstFindingOfCheck = result.findings.size();
-            destroyedInCheck = false;
+        } else if (type == "rulesBegin") {
+            check.reachedRules = true;
+            check.description = event.value("description", "");
         } else if (type == "destroyed" && despawned.count(event.value("creature", "")) == 0) {
             result.destroyed.push_back(event.value("creature", ""));
-            destroyedInCheck = true;
+            acted(event);
+            check.destroyed = true;
             for (size_t index = firstFindingOfCheck; index < result.findings.size(); ++index)
                 result.findings[index].destroyed = true;
         } else if (type == "report") {
-            Finding finding{event.at("rule"), destroyedInCheck,   creature,
-                            event.at("url"),  event.at("bodies"), event.at("message")};
+            acted(event);
+            Finding finding{event.at("rule"),   check.destroyed, check.creature,
+                            check.description,  event.at("url"), event.at("bodies"),
+                            event.at("message")};
             for (const std::string& body : finding.bodies)
                 result.posts.push_back({{"url", finding.url}, {"body", body}});
             result.findings.push_back(std::move(finding));
         } else if (type == "log") {
             result.logs.push_back(
                 {{"level", event.value("level", "")}, {"text", event.value("text", "")}});
+            if (check.open && IsCheckFailure(event)) {
+                if (!result.stopped)
+                    result.stopped = {check.creature, check.description, event.value("text", "")};
+                check = {};
+            }
         }
     }
+    finish();
     return result;
+}
+
+// The plugin names the config file it read, a copy; the operator knows the original.
+std::string NamingOriginal(std::string text, const std::string& copy, const std::string& original) {
+    for (size_t at = text.find(copy); at != std::string::npos;
+         at = text.find(copy, at + original.size()))
+        text.replace(at, copy.size(), original);
+    return text;
 }
 
 }  // namespace
@@ -196,6 +240,13 @@ DryRunResult RunDry(const fs::path& configPath, const fs::path& worldPath) {
     }
     DryRunResult result = Collect(host.events.All());
     result.notChecked = std::move(notChecked);
+    const std::string copy = server.folder.string() + "/ArkApi/Plugins/TameWarden/config.json";
+    for (nlohmann::json& log : result.logs)
+        log["text"] = NamingOriginal(log.value("text", ""), copy, configPath.string());
+    if (result.stopped)
+        result.stopped->line = NamingOriginal(result.stopped->line, copy, configPath.string());
+    for (const standin::ScheduledDino& creature : world.creatures)
+        result.creatureNames.push_back(standin::ToUtf8(creature.details.name));
     return result;
 }
 

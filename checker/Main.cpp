@@ -11,8 +11,11 @@
 #include "checker/ConfigFile.h"
 #include "checker/ConfigProblems.h"
 #include "checker/DryRun.h"
+#include "checker/FileTrouble.h"
 #include "checker/JournalReport.h"
 #include "checker/Report.h"
+#include "checker/WorldProblems.h"
+#include "standin/WorldFile.h"
 
 namespace fs = std::filesystem;
 
@@ -27,12 +30,16 @@ constexpr const char* Usage =
     "  --journal FILE    list the destructions in a destroyed.jsonl, oldest first\n"
     "  --owner TEXT      only those of an owner, by name or EOS id (case ignored)\n"
     "  --since DATE      only those from this UTC date on (2026-12-09 or 2026-12-09T18:30)\n"
-    "exit status: 0 clean, 1 problems found, 2 file cannot be read or parsed\n";
+    "  --help            show this text\n"
+    "exit status: 0 clean, 1 problems found, 2 file cannot be read or parsed\n"
+    "On a live server, ask the plugin itself: tmwd.preview FILE runs the checks on the world it\n"
+    "holds now; --world is for stand-in world files.\n";
 
 struct Options {
     std::string config;
     std::optional<std::string> world;
     bool json = false;
+    bool help = false;
 };
 
 std::optional<Options> ParseArguments(const std::vector<std::string>& arguments) {
@@ -40,7 +47,9 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments)
     for (size_t index = 0; index < arguments.size(); ++index) {
         const std::string& argument = arguments[index];
         const bool hasValue = index + 1 < arguments.size();
-        if (argument == "--json")
+        if (argument == "--help" || argument == "-h")
+            options.help = true;
+        else if (argument == "--json")
             options.json = true;
         else if (argument == "--world" && hasValue)
             options.world = arguments[++index];
@@ -49,8 +58,26 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& arguments)
         else
             return std::nullopt;
     }
-    if (options.config.empty()) return std::nullopt;
+    if (options.config.empty() && !options.help) return std::nullopt;
     return options;
+}
+
+// The world file is named on its own when it cannot be played, so it is not taken for a fault of
+// the config.
+void PlayWorld(const std::string& world, const nlohmann::json& document, checker::Report& report) {
+    report.worldPath = world;
+    if (const std::optional<std::string> trouble = checker::FileTrouble(world)) {
+        report.worldUnreadable = *trouble;
+        return;
+    }
+    try {
+        report.dryRun = checker::RunDry(report.configPath, world);
+    } catch (const standin::WorldFileError& error) {
+        report.worldUnreadable = error.what();
+        return;
+    }
+    for (checker::Problem& problem : checker::CheckAgainstWorld(document, *report.dryRun, world))
+        report.problems.push_back(std::move(problem));
 }
 
 }  // namespace
@@ -63,18 +90,20 @@ int main(int argc, char** argv) {
         std::fputs(Usage, stderr);
         return 2;
     }
+    if (options->help) {
+        std::fputs(Usage, stdout);
+        return 0;
+    }
     checker::Report report;
     report.configPath = options->config;
     try {
         const checker::ConfigFile config = checker::ReadConfigFile(options->config);
         report.problems = checker::CheckConfig(config);
-        if (options->world) {
-            report.worldPath = *options->world;
-            report.dryRun = checker::RunDry(options->config, *options->world);
-        }
+        if (options->world) PlayWorld(*options->world, config.document, report);
     } catch (const std::exception& error) {
         report.unreadable = error.what();
     }
+    checker::SortMostHarmfulFirst(report.problems);
     const std::string output =
         options->json ? checker::ReportJson(report).dump(2) + "\n" : checker::ReportText(report);
     std::fputs(output.c_str(), stdout);

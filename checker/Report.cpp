@@ -2,6 +2,7 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
 #include <map>
 
 namespace checker {
@@ -21,33 +22,43 @@ std::string Indented(const std::string& text, const std::string& indent) {
     return out;
 }
 
+bool IsNote(const Problem& problem) { return problem.harm == Harm::Note; }
+
+std::string ProblemLines(const Problem& problem) {
+    return fmt::format("\n  {}\n    found:    {}\n    expected: {}\n    plugin:   {}\n",
+                       problem.key, problem.found, problem.expected, problem.effect);
+}
+
 std::string ProblemsText(const std::vector<Problem>& problems) {
-    if (problems.empty()) return "No problems found.\n";
-    std::string text = fmt::format("{} problem(s):\n", problems.size());
+    const auto count = static_cast<size_t>(std::count_if(
+        problems.begin(), problems.end(), [](const Problem& problem) { return !IsNote(problem); }));
+    std::string text = count == 0 ? "No problems found.\n" : fmt::format("{} problem(s):\n", count);
     for (const Problem& problem : problems)
-        text += fmt::format("\n  {}\n    found:    {}\n    expected: {}\n    plugin:   {}\n",
-                            problem.key, problem.found, problem.expected, problem.effect);
+        if (!IsNote(problem)) text += ProblemLines(problem);
+    if (count == problems.size()) return text;
+    text += fmt::format("\n{} note(s), not problems:\n", problems.size() - count);
+    for (const Problem& problem : problems)
+        if (IsNote(problem)) text += ProblemLines(problem);
     return text;
 }
 
+std::string FindingText(const Finding& finding) {
+    const std::string posts =
+        finding.bodies.size() > 1 ? fmt::format(" ({} posts)", finding.bodies.size()) : "";
+    return fmt::format("    {} {}: {}\n      post to {}{}: {}\n",
+                       finding.destroyed ? "destroy" : "only report", finding.creature,
+                       finding.description, finding.url.empty() ? "(no URL)" : finding.url, posts,
+                       Indented(finding.message, "        "));
+}
+
+// The preview's words: each rule with what it does to the creatures it sees, then its creatures.
 std::string DryRunText(const std::string& world, const DryRunResult& run) {
     std::string text = fmt::format("\nDry run on {} (nothing sent):\n", world);
-    // Rules in the order a check applies them.
-    const std::vector<std::string> rules = {"DestroyDinosOverLevel", "EnableLevelWarning",
-                                            "MinDinoLevel", "DestroyIncoherentDinos",
-                                            "DestroyDinosOverStatValue"};
-    for (const std::string& rule : rules) {
-        std::string section;
-        for (const Finding& finding : run.findings) {
-            if (finding.rule != rule) continue;
-            const std::string posts =
-                finding.bodies.size() > 1 ? fmt::format(" ({} posts)", finding.bodies.size()) : "";
-            section += fmt::format("    {} {}\n      post to {}{}: {}\n",
-                                   finding.destroyed ? "destroyed" : "reported ", finding.creature,
-                                   finding.url.empty() ? "(no URL)" : finding.url, posts,
-                                   Indented(finding.message, "        "));
-        }
-        if (!section.empty()) text += fmt::format("\n  {}:\n{}", rule, section);
+    for (size_t rule = 0; rule < RuleCount; ++rule) {
+        const std::string name = RuleName(static_cast<AuditRule>(rule));
+        text += "\n  " + TallyText(static_cast<AuditRule>(rule), run.tallies[rule]) + "\n";
+        for (const Finding& finding : run.findings)
+            if (finding.rule == name) text += FindingText(finding);
     }
     if (run.findings.empty()) text += "\n  No creature would be destroyed or reported.\n";
     text += fmt::format("\n  Destroyed: {}\n",
@@ -56,6 +67,10 @@ std::string DryRunText(const std::string& world, const DryRunResult& run) {
     if (!run.notChecked.empty())
         text += fmt::format("  Removed by the world before their check: {}\n",
                             fmt::join(run.notChecked, ", "));
+    if (run.stopped)
+        text += fmt::format(
+            "  A check stopped at {}: {}\n", run.stopped->creature,
+            run.stopped->description.empty() ? "(not described)" : run.stopped->description);
     for (const auto& log : run.logs)
         if (log.value("level", "") != "warning")
             text += fmt::format("  log [{}]: {}\n", log.value("level", ""),
@@ -63,11 +78,20 @@ std::string DryRunText(const std::string& world, const DryRunResult& run) {
     return text;
 }
 
+nlohmann::json ProblemJson(const Problem& problem) {
+    return {{"key", problem.key},
+            {"found", problem.found},
+            {"expected", problem.expected},
+            {"effect", problem.effect}};
+}
+
 }  // namespace
 
 int ExitStatus(const Report& report) {
-    if (report.unreadable) return 2;
-    if (!report.problems.empty() || (report.dryRun && report.dryRun->failed())) return 1;
+    if (report.unreadable || report.worldUnreadable) return 2;
+    const bool problems = std::any_of(report.problems.begin(), report.problems.end(),
+                                      [](const Problem& problem) { return !IsNote(problem); });
+    if (problems || (report.dryRun && report.dryRun->failed())) return 1;
     return 0;
 }
 
@@ -75,6 +99,9 @@ std::string ReportText(const Report& report) {
     std::string text = fmt::format("{}:\n", report.configPath);
     if (report.unreadable) return text + "  cannot be used: " + *report.unreadable + "\n";
     text += ProblemsText(report.problems);
+    if (report.worldUnreadable)
+        text += fmt::format("\nworld file {}: cannot be used: {}\n", *report.worldPath,
+                            *report.worldUnreadable);
     if (report.dryRun) text += DryRunText(*report.worldPath, *report.dryRun);
     return text;
 }
@@ -83,12 +110,11 @@ nlohmann::json ReportJson(const Report& report) {
     nlohmann::json out = {{"config", report.configPath},
                           {"status", StatusName(ExitStatus(report))}};
     if (report.unreadable) out["error"] = *report.unreadable;
+    if (report.worldUnreadable) out["worldError"] = *report.worldUnreadable;
     out["problems"] = nlohmann::json::array();
+    out["notes"] = nlohmann::json::array();
     for (const Problem& problem : report.problems)
-        out["problems"].push_back({{"key", problem.key},
-                                   {"found", problem.found},
-                                   {"expected", problem.expected},
-                                   {"effect", problem.effect}});
+        out[IsNote(problem) ? "notes" : "problems"].push_back(ProblemJson(problem));
     if (report.dryRun) {
         const DryRunResult& run = *report.dryRun;
         nlohmann::json findings = nlohmann::json::array();
@@ -96,12 +122,28 @@ nlohmann::json ReportJson(const Report& report) {
             findings.push_back({{"rule", finding.rule},
                                 {"action", finding.destroyed ? "destroyed" : "reported"},
                                 {"creature", finding.creature},
+                                {"description", finding.description},
                                 {"url", finding.url},
                                 {"bodies", finding.bodies},
                                 {"message", finding.message}});
-        out["dryRun"] = {{"world", *report.worldPath},   {"findings", findings},
-                         {"destroyed", run.destroyed},   {"posts", run.posts},
-                         {"notChecked", run.notChecked}, {"logs", run.logs}};
+        nlohmann::json tallies = nlohmann::json::array();
+        for (size_t rule = 0; rule < RuleCount; ++rule)
+            tallies.push_back({{"rule", RuleName(static_cast<AuditRule>(rule))},
+                               {"reached", run.tallies[rule].reached},
+                               {"destroyed", run.tallies[rule].destroyed},
+                               {"onlyReported", run.tallies[rule].onlyReported},
+                               {"left", run.tallies[rule].Left()}});
+        out["dryRun"] = {{"world", *report.worldPath},
+                         {"rules", tallies},
+                         {"findings", findings},
+                         {"destroyed", run.destroyed},
+                         {"posts", run.posts},
+                         {"notChecked", run.notChecked},
+                         {"logs", run.logs}};
+        if (run.stopped)
+            out["dryRun"]["stoppedAt"] = {{"creature", run.stopped->creature},
+                                          {"description", run.stopped->description},
+                                          {"line", run.stopped->line}};
     }
     return out;
 }

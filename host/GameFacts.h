@@ -32,6 +32,8 @@ inline constexpr int32_t StatCount = static_cast<int32_t>(Stats.size());
 inline constexpr int32_t LastWildTeam = 50000;
 // Team ids from this one up are tribes; any other team id is the data id of a single player.
 inline constexpr int32_t FirstTribeId = 1000050001;
+// The highest level a wild creature spawns at under the game's default difficulty settings.
+inline constexpr int32_t HighestDefaultWildLevel = 150;
 // The two team ids whose creatures every check leaves alone, whatever else they are.
 inline constexpr std::array<int32_t, 2> ExemptTeams{6, 10};
 

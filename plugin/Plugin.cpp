@@ -1,6 +1,7 @@
 #include "plugin/Plugin.h"
 
 #include <exception>
+#include <string>
 
 #include "audit/CheckDino.h"
 #include "audit/DestructionJournal.h"
@@ -12,6 +13,7 @@
 #include "host/LibraryEntry.h"
 #include "plugin/BeginPlayHook.h"
 #include "plugin/CheckCounts.h"
+#include "plugin/LoadProgress.h"
 #include "plugin/PreviewCommand.h"
 #include "plugin/ReloadCommand.h"
 #include "plugin/StatusCommand.h"
@@ -22,46 +24,84 @@ constexpr const char* ReloadCommand = "tmwd.reload";
 constexpr const char* StatusCommand = "tmwd.status";
 constexpr const char* PreviewCommand = "tmwd.preview";
 
-// Nothing may leave the entry into the host: a failure is logged and ends the step it happened in.
-template <typename Step>
-void Contained(const char* what, Step step) {
+// Nothing may leave the entry into the host: a failure is logged ("Failed to load TameWarden!")
+// and ends the step it happened in. `describe` turns the error's text into the line's body.
+template <typename Step, typename Describe>
+void Contained(const char* what, const char* subject, Step step, Describe describe) {
+    std::string error;
     try {
         step();
-    } catch (const std::exception& error) {
-        if (PluginLogger())
-            PluginLogger()->critical("Failed to {} {}! \n {}", what, PluginName, error.what());
+        return;
+    } catch (const std::exception& caught) {
+        error = caught.what();
     } catch (...) {
-        if (PluginLogger())
-            PluginLogger()->critical("Failed to {} {}! \n unknown error", what, PluginName);
+        error = "unknown error";
     }
+    if (PluginLogger())
+        PluginLogger()->critical("Failed to {} {}! \n {}", what,
+                                 subject != nullptr ? subject : PluginName.c_str(),
+                                 describe(error));
+}
+
+template <typename Step>
+void Contained(const char* what, Step step) {
+    Contained(what, nullptr, step, [](const std::string& error) { return error; });
+}
+
+// A command of our own: a refusal is logged and the load goes on, so the other steps run as
+// they would without it.
+template <typename Register>
+void RegisterContained(const char* command, Register registration) {
+    Contained("register", command, registration, [](const std::string& error) { return error; });
+}
+
+void LoadContained() {
+    ForgetFailedConfigKey();
+    Contained("load", nullptr, &PluginLoad, &StopLoad);
 }
 
 }  // namespace
 
 TAMEWARDEN_ENTRY int DllMain(void*, uint32_t reason, void*) {
-    if (reason == 1) Contained("load", &PluginLoad);
+    if (reason == 1) LoadContained();
     if (reason == 0) PluginUnload();
     return 1;
 }
 
+// tmwd.status and tmwd.preview come right after the logger, so that they answer whichever step
+// stops the load; each step is noted before it runs, so a failure names it.
 void PluginLoad() {
     PluginName = "TameWarden";
     InitLogger(PluginLogger());
+    RegisterContained(StatusCommand, [] {
+        AsaApi::GetCommands().RegisterConsoleCommand(FString(StatusCommand), &StatusConsoleCommand);
+    });
+    RegisterContained(StatusCommand, [] {
+        AsaApi::GetCommands().RegisterRconCommand(FString(StatusCommand), &StatusRconCommand);
+    });
+    RegisterContained(PreviewCommand, [] {
+        AsaApi::GetCommands().RegisterConsoleCommand(FString(PreviewCommand),
+                                                     &PreviewConsoleCommand);
+    });
+    RegisterContained(PreviewCommand, [] {
+        AsaApi::GetCommands().RegisterRconCommand(FString(PreviewCommand), &PreviewRconCommand);
+    });
+    ReachLoadStep(LoadStep::ReadConfig);
     ReadConfig();
+    ReachLoadStep(LoadStep::InstallHook);
     AsaApi::GetHooks().InstallHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook),
                                    reinterpret_cast<void**>(&UnhookedBeginPlay));
+    ReachLoadStep(LoadStep::StartupSweep);
     OpenJournal();
     StartupSweep();
+    ReachLoadStep(LoadStep::RegisterReload);
     AsaApi::GetCommands().RegisterConsoleCommand(FString(ReloadCommand), &ReloadConsoleCommand);
     AsaApi::GetCommands().RegisterRconCommand(FString(ReloadCommand), &ReloadRconCommand);
-    AsaApi::GetCommands().RegisterConsoleCommand(FString(StatusCommand), &StatusConsoleCommand);
-    AsaApi::GetCommands().RegisterRconCommand(FString(StatusCommand), &StatusRconCommand);
-    AsaApi::GetCommands().RegisterConsoleCommand(FString(PreviewCommand), &PreviewConsoleCommand);
-    AsaApi::GetCommands().RegisterRconCommand(FString(PreviewCommand), &PreviewRconCommand);
+    ReachLoadStep(LoadStep::Done);
 }
 
 // Each step is tried even when one before it failed: whatever stayed registered would lead the
-// host into a library that is gone.
+// host into a library that is gone. Our own commands go last, the mirror of the load.
 void PluginUnload() {
     Contained("unload", [] {
         AsaApi::GetHooks().RemoveHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook));
@@ -70,15 +110,15 @@ void PluginUnload() {
               [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReloadCommand)); });
     Contained("unload",
               [] { AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand)); });
-    Contained("unload",
-              [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(StatusCommand)); });
-    Contained("unload",
-              [] { AsaApi::GetCommands().UnregisterRconCommand(FString(StatusCommand)); });
+    Contained("unload", &CloseJournal);
     Contained("unload",
               [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(PreviewCommand)); });
     Contained("unload",
               [] { AsaApi::GetCommands().UnregisterRconCommand(FString(PreviewCommand)); });
-    Contained("unload", &CloseJournal);
+    Contained("unload",
+              [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(StatusCommand)); });
+    Contained("unload",
+              [] { AsaApi::GetCommands().UnregisterRconCommand(FString(StatusCommand)); });
 }
 
 void StartupSweep() {

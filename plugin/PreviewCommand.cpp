@@ -5,6 +5,7 @@
 #include "audit/Preview.h"
 #include "base/Config.h"
 #include "base/PluginName.h"
+#include "plugin/LoadProgress.h"
 #include "plugin/Replies.h"
 
 namespace {
@@ -19,35 +20,38 @@ bool IsPlainFileName(const std::string& name) {
            name.find('\0') == std::string::npos;
 }
 
-std::string ResultText(const std::string& source, const PreviewResult& result) {
+// `file` names the configuration's file where a check stopped at one of its keys.
+std::string ResultText(const std::string& source, const std::string& file,
+                       const PreviewResult& result) {
     std::string text = fmt::format("{} preview of {}, nothing changed: {} creature(s) checked",
                                    PluginName, source, result.checked);
-    for (size_t rule = 0; rule < RuleCount; ++rule) {
-        const RuleTally& tally = result.tallies[rule];
-        text += fmt::format("\n{}: would destroy {}, report {}, leave {}",
-                            RuleName(static_cast<AuditRule>(rule)), tally.destroyed, tally.reported,
-                            result.checked - tally.actedOn);
-    }
+    for (size_t rule = 0; rule < RuleCount; ++rule)
+        text += "\n" + TallyText(static_cast<AuditRule>(rule), result.tallies[rule]);
     for (const PreviewedCreature& creature : result.listed)
-        text += Clipped(fmt::format("\nwould {} {} ({})", creature.destroyed ? "destroy" : "report",
-                                    creature.description, RuleName(creature.rule)),
-                        LongestLine);
+        text += Clipped(
+            fmt::format("\nwould {} {} ({})", creature.destroyed ? "destroy" : "only report",
+                        creature.description, RuleName(creature.rule)),
+            LongestLine);
     if (result.actedOn > result.listed.size())
         text += fmt::format("\nand {} more", result.actedOn - result.listed.size());
-    if (result.stoppedAt) {
-        const std::string key =
-            result.failingKey.empty() ? "" : fmt::format("key \"{}\": ", result.failingKey);
-        text += Clipped(fmt::format("\nstopped at {}, as a check would: {}{}", *result.stoppedAt,
-                                    key, result.failure),
+    if (result.stoppedAt)
+        text += Clipped(fmt::format("\nstopped at {}, as a check would: {}", *result.stoppedAt,
+                                    WhereCheckStopped(result.failingKey, file, result.failure)),
                         LongestLine);
-    }
     return Clipped(text, LongestReply);
 }
 
 }  // namespace
 
 std::string PreviewText(const std::string& file) {
-    if (file.empty()) return ResultText("the config in force", PreviewWorld(CurrentConfig()));
+    if (file.empty() && NoConfigInForce())
+        return fmt::format(
+            "{}: no config in force, the load stopped reading it; preview a file: tmwd.preview "
+            "FILE",
+            PluginName);
+    if (file.empty())
+        return ResultText("the config in force", ConfigFilePath().filename().string(),
+                          PreviewWorld(CurrentConfig()));
     if (!IsPlainFileName(file))
         return fmt::format(
             "{}: preview refused: \"{}\" is not a file name in the plugin's folder "
@@ -60,7 +64,7 @@ std::string PreviewText(const std::string& file) {
     } catch (const std::exception& error) {
         return fmt::format("{}: preview of {} failed: {}", PluginName, file, error.what());
     }
-    return ResultText(file, PreviewWorld(ConfigSnapshot(document)));
+    return ResultText(file, file, PreviewWorld(ConfigSnapshot(document)));
 }
 
 void PreviewConsoleCommand(APlayerController* player, FString* command, bool) {

@@ -5,6 +5,7 @@
 
 #include <ctime>
 #include <string_view>
+#include <vector>
 
 #include "audit/AuditEffects.h"
 #include "audit/DestructionJournal.h"
@@ -14,12 +15,14 @@
 #include "base/PluginVersion.h"
 #include "host/GameFacts.h"
 #include "plugin/CheckCounts.h"
+#include "plugin/LoadProgress.h"
 #include "plugin/Replies.h"
 #include "plugin/Timer.h"
 
 namespace {
 
 constexpr size_t LongestLine = 160;
+constexpr size_t LongestLoadLine = 400;  // the failure names the file and keeps the error whole
 constexpr size_t LongestReply = 999;
 const FLinearColor StatusColor{1, 1, 1, 1};
 
@@ -115,33 +118,42 @@ std::string JournalLine(const ConfigSnapshot& config) {
                        JournalFilePath().string());
 }
 
+// A load that stopped is said first: the rest of the status is what that left.
+std::vector<std::string> LoadLines() {
+    const LoadProgress& load = TheLoadProgress();
+    if (load.failure.empty()) return {};
+    return {Clipped(fmt::format("load stopped at {}: {}", LoadStepName(load.step), load.failure),
+                    LongestLoadLine),
+            "tmwd.reload is not registered: " + load.advice};
+}
+
+std::vector<std::string> RuleLines() {
+    if (NoConfigInForce()) return {"no config in force: no creature is checked"};
+    const ConfigSnapshot& config = CurrentConfig();
+    return {
+        ReadLine(),          WhitelistLine(config),  OverLevelLine(config),  WarningLine(config),
+        MinimumLine(config), IncoherentLine(config), StatLimitsLine(config), WebhookLine(config)};
+}
+
 }  // namespace
 
 std::string StatusText() {
-    const ConfigSnapshot& config = CurrentConfig();
     const CheckCounts& checks = TheCheckCounts();
     const EffectCounts effects = LiveEffectCounts();
     const Outbox::Counts reports = TheOutbox().Statistics();
-    const std::string lines[] = {
+    std::string text = Clipped(
         fmt::format("{} {}, config {}", PluginName, PluginVersion, ConfigFilePath().string()),
-        ReadLine(),
-        WhitelistLine(config),
-        OverLevelLine(config),
-        WarningLine(config),
-        MinimumLine(config),
-        IncoherentLine(config),
-        StatLimitsLine(config),
-        WebhookLine(config),
-        fmt::format("checked {} at load, {} after BeginPlay; destroyed {}, reported {}",
-                    checks.atLoad, checks.afterBeginPlay, effects.destroyed, effects.reported),
-        QueueLine(),
-        fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent, reports.waiting,
-                    reports.dropped),
-        JournalLine(config),
-    };
-    std::string text;
-    for (const std::string& line : lines)
-        text += (text.empty() ? "" : "\n") + Clipped(line, LongestLine);
+        LongestLine);
+    for (const std::string& line : LoadLines()) text += "\n" + line;
+    std::vector<std::string> lines = RuleLines();
+    lines.push_back(fmt::format("checked {} at load, {} after BeginPlay; destroyed {}, reported {}",
+                                checks.atLoad, checks.afterBeginPlay, effects.destroyed,
+                                effects.reported));
+    lines.push_back(QueueLine());
+    lines.push_back(fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent,
+                                reports.waiting, reports.dropped));
+    lines.push_back(JournalLine(CurrentConfig()));
+    for (const std::string& line : lines) text += "\n" + Clipped(line, LongestLine);
     return Clipped(text, LongestReply);
 }
 

@@ -4,8 +4,10 @@
 #include <exception>
 
 #include "audit/OnlinePlayers.h"
+#include "base/Config.h"
 #include "base/Logger.h"
 #include "host/AsaApi.h"
+#include "plugin/LoadProgress.h"
 
 namespace Tools {
 
@@ -50,7 +52,9 @@ size_t Timer::WaitingCount() {
 
 std::string Timer::HeadFailure() {
     std::lock_guard lock(mutex);
-    return tasks.empty() ? std::string() : lastReportedFailure;
+    return tasks.empty()
+               ? std::string()
+               : WhereCheckStopped(lastReportedFailure.key, "", lastReportedFailure.error);
 }
 
 void Timer::Update(float) {
@@ -66,6 +70,7 @@ void Timer::Update(float) {
         // A task added while this one runs is due a full delay later, so it waits for a later
         // tick; the head stays this task until it is removed below.
         try {
+            ForgetFailedConfigKey();
             if (task->callback) task->callback();
         } catch (const std::exception& error) {
             ReportFailure(error.what());
@@ -76,18 +81,23 @@ void Timer::Update(float) {
         }
         std::lock_guard lock(mutex);
         tasks.pop_front();
-        lastReportedFailure.clear();
+        lastReportedFailure = {};
     }
 }
 
 // A persistent failure stalls every tick; it is logged once, and again only when it changes or
-// after the queue has moved.
-void Timer::ReportFailure(const std::string& text) {
-    if (text == lastReportedFailure) return;
-    lastReportedFailure = text;
-    if (PluginLogger())
-        PluginLogger()->critical(
-            "Deferred creature check failed, checks wait until it passes! \n {}", text);
+// after the queue has moved. A key that stopped the check is named with its file, and what
+// applies a fix.
+void Timer::ReportFailure(const std::string& error) {
+    const Failure failure{LastFailedConfigKey(), error};
+    if (failure.key == lastReportedFailure.key && failure.error == lastReportedFailure.error)
+        return;
+    lastReportedFailure = failure;
+    if (!PluginLogger()) return;
+    const std::string where = WhereCheckStopped(failure.key, ConfigFilePath().string(), error);
+    PluginLogger()->critical("Deferred creature check failed, checks wait until it passes! \n {}{}",
+                             where,
+                             failure.key.empty() ? "" : "; " + std::string(HowToApplyAFix()));
 }
 
 }  // namespace Tools

@@ -38,18 +38,23 @@ public:
     void Update(float);
 
     size_t WaitingCount();
-    // The error of the check at the head of the queue while it keeps failing; empty otherwise.
+    // Where the check at the head of the queue stopped (the key, if one, and the error) while it
+    // keeps failing; empty otherwise.
     std::string HeadFailure();
     static int64_t Now();
 
 private:
-    void ReportFailure(const std::string& text);
+    struct Failure {
+        std::string key;  // empty when no key read failed
+        std::string error;
+    };
+    void ReportFailure(const std::string& error);
 
     std::mutex mutex;
     // Due times never decrease along the queue (one fixed delay on a monotonic clock), so the due
     // tasks are always a prefix.
     std::deque<std::shared_ptr<Task>> tasks;
-    std::string lastReportedFailure;
+    Failure lastReportedFailure;
 };
 
 }  // namespace Tools

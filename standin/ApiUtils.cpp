@@ -3,6 +3,7 @@
 
 #include "host/AsaApi.h"
 #include "standin/Host.h"
+#include "standin/Terminal.h"
 #include "standin/Text.h"
 
 namespace standin {
@@ -24,7 +25,8 @@ public:
                             {"module", modulePath}});
         if (host.printReplies) {
             const int code = green > red ? 32 : red > 0 ? 31 : 0;
-            std::printf("\x1b[%dm%s\x1b[0m\n", code, utf8.c_str());
+            const std::string line = "\x1b[" + std::to_string(code) + "m" + utf8 + "\x1b[0m\n";
+            std::fputs(ForOutput(line).c_str(), stdout);
             std::fflush(stdout);
         }
     }

@@ -36,6 +36,7 @@ void Host::Reset() {
     events.Clear();
     currentDir = ".";
     printReplies = false;
+    colourOutput = false;
     recordResolutions = false;
     currentWorldMissing = false;
     throwUnknownFrom.clear();

@@ -37,6 +37,7 @@ struct Host {
     std::string currentDir = ".";
     std::vector<spdlog::sink_ptr> logSinks;
     bool printReplies = false;  // also show console replies on the terminal
+    bool colourOutput = false;  // what is printed may carry colour codes: the output is a terminal
     bool sendRequests = true;   // false: posts are recorded but never sent (a dry run)
     // Each creature a weak reference resolves to is recorded ("resolved"), so a dry run can tell
     // which creature each check was about.

@@ -165,17 +165,18 @@ TEST_F(AuditTest, WrongTypedKeyStopsTheSweepAtThatCreatureAndKeepsWhatWasDone) {
     ASSERT_EQ(logs.size(), 2u);  // the destroy line, then the contained error
     EXPECT_EQ(logs[1].at("level"), "critical");
     EXPECT_EQ(logs[1].at("text"),
-              "Failed to load TameWarden! \n [json.exception.type_error.302] "
-              "type must be number, but is string");
+              SweepStoppedAt("MinDinoLevel",
+                             "[json.exception.type_error.302] type must be number, "
+                             "but is string"));
 }
 
 TEST_F(AuditTest, WarningFlagGivenAsNumberFailsAtItsRead) {
     MakeWorld().AddDino({.key = "rex", .level = 500});
     Sweep({{"EnableLevelWarning", 1}});
     EXPECT_THAT(Events("post"), IsEmpty());
-    EXPECT_EQ(Texts("log").back(),
-              "Failed to load TameWarden! \n [json.exception.type_error.302] "
-              "type must be boolean, but is number");
+    EXPECT_EQ(Texts("log").back(), SweepStoppedAt("EnableLevelWarning",
+                                                  "[json.exception.type_error.302] type must be "
+                                                  "boolean, but is number"));
 }
 
 TEST_F(AuditTest, TopLevelArrayStopsEveryCheckAtTheWhitelistRead) {
@@ -183,8 +184,8 @@ TEST_F(AuditTest, TopLevelArrayStopsEveryCheckAtTheWhitelistRead) {
     Sweep(nlohmann::json::array({1, 2}));
     EXPECT_THAT(DestroyedKeys(), IsEmpty());
     EXPECT_EQ(Texts("log").back(),
-              "Failed to load TameWarden! \n [json.exception.type_error.306] "
-              "cannot use value() with array");
+              SweepStoppedAt("WhitelistedDinos",
+                             "[json.exception.type_error.306] cannot use value() with array"));
 }
 
 TEST_F(AuditTest, WebhookKeyOfWrongTypeStopsTheOverLevelRuleBeforeItClaimsAnything) {
@@ -193,9 +194,10 @@ TEST_F(AuditTest, WebhookKeyOfWrongTypeStopsTheOverLevelRuleBeforeItClaimsAnythi
     EXPECT_THAT(Remaining(), ElementsAre("rex"));
     EXPECT_THAT(Events("post"), IsEmpty());
     // No "Destroyed" line for a creature that stays: only the contained error.
-    EXPECT_THAT(Texts("log"), ElementsAre("Failed to load TameWarden! \n "
-                                          "[json.exception.type_error.302] type must be string, "
-                                          "but is number"));
+    EXPECT_THAT(Texts("log"), ElementsAre(SweepStoppedAt("LevelWarningWebhook",
+                                                         "[json.exception.type_error.302] "
+                                                         "type must be string, but is "
+                                                         "number")));
 }
 
 TEST_F(AuditTest, WebhookKeyOfWrongTypeStillLeavesADestroyedBelowMinimumCreatureGone) {
@@ -205,9 +207,10 @@ TEST_F(AuditTest, WebhookKeyOfWrongTypeStillLeavesADestroyedBelowMinimumCreature
            {"LevelWarningWebhook", nullptr}});
     EXPECT_THAT(DestroyedKeys(), ElementsAre("small"));
     EXPECT_THAT(Events("post"), IsEmpty());
-    EXPECT_THAT(Texts("log"), ElementsAre("Failed to load TameWarden! \n "
-                                          "[json.exception.type_error.302] type must be string, "
-                                          "but is null"));
+    EXPECT_THAT(Texts("log"), ElementsAre(SweepStoppedAt("LevelWarningWebhook",
+                                                         "[json.exception.type_error.302] "
+                                                         "type must be string, but is "
+                                                         "null")));
 }
 
 }  // namespace

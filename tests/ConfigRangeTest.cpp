@@ -134,9 +134,9 @@ TEST_F(ConfigNumberTest, TrueReadsAsOneAndAStringStillFailsWithTheLibraryText) {
     WriteConfig(R"({"MinDinoLevel": "3000000000"})");
     LoadPlugin();
     EXPECT_THAT(DestroyedKeys(), IsEmpty());
-    EXPECT_THAT(Texts("log"), ElementsAre("Failed to load TameWarden! \n "
-                                          "[json.exception.type_error.302] type must be number, "
-                                          "but is string"));
+    EXPECT_THAT(Texts("log"), ElementsAre(SweepStoppedAt("MinDinoLevel",
+                                                         "[json.exception.type_error.302] type "
+                                                         "must be number, but is string")));
 }
 
 }  // namespace

@@ -48,9 +48,9 @@ TEST_F(ConfigSnapshotTest, WhitelistOfTheWrongTypeFailsBeforeTheCreatureIsLooked
     AddTribeCreature("rex", 5000);
     WriteConfig(R"({"WhitelistedDinos": {"Rex": true}})");
     LoadPlugin();
-    EXPECT_EQ(LoadFailure(),
-              "Failed to load TameWarden! \n [json.exception.type_error.302] type must be array, "
-              "but is object");
+    EXPECT_EQ(LoadFailure(), SweepStoppedAt("WhitelistedDinos",
+                                            "[json.exception.type_error.302] type must be "
+                                            "array, but is object"));
     EXPECT_THAT(Events("resolved"), IsEmpty());
     EXPECT_THAT(DestroyedKeys(), IsEmpty());
 }
@@ -59,9 +59,9 @@ TEST_F(ConfigSnapshotTest, LevelKeyOfTheWrongTypeFailsAtItsReadWithoutGatheringR
     AddTribeCreature("rex", 5000);
     WriteConfig(R"({"DestroyDinosOverLevel": "1000"})");
     LoadPlugin();
-    EXPECT_EQ(LoadFailure(),
-              "Failed to load TameWarden! \n [json.exception.type_error.302] type must be number, "
-              "but is string");
+    EXPECT_EQ(LoadFailure(), SweepStoppedAt("DestroyDinosOverLevel",
+                                            "[json.exception.type_error.302] type must "
+                                            "be number, but is string"));
     EXPECT_EQ(Events("resolved").size(), 1u);
     EXPECT_TRUE(GameModeLearnt());  // the owner lookups come before any rule reads its key
     EXPECT_THAT(Events("post"), IsEmpty());
@@ -72,8 +72,8 @@ TEST_F(ConfigSnapshotTest, TopLevelThatIsNotAnObjectFailsEveryCheckAtTheFirstRea
     WriteConfig("[1, 2]");
     LoadPlugin();
     EXPECT_EQ(LoadFailure(),
-              "Failed to load TameWarden! \n [json.exception.type_error.306] cannot use value() "
-              "with array");
+              SweepStoppedAt("WhitelistedDinos",
+                             "[json.exception.type_error.306] cannot use value() with array"));
 }
 
 TEST_F(ConfigSnapshotTest, KeysNoCheckReachesNeverFailIt) {

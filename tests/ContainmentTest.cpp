@@ -99,7 +99,8 @@ TEST_F(ContainmentTest, SweepThatThrowsAnUnknownErrorStopsTheLoadAndIsLogged) {
     host.world->AddDino({.key = "rex", .level = 20});
     host.throwUnknownFrom = "FWeakObjectPtr.Get()";
     LoadPlugin();
-    EXPECT_THAT(Texts("log"), ElementsAre("Failed to load TameWarden! \n unknown error"));
+    EXPECT_THAT(Texts("log"), ElementsAre("Failed to load TameWarden! \n stopped at the start-up "
+                                          "sweep: unknown error; load the plugin again"));
     EXPECT_FALSE(ConsoleCommandRegistered());
 }
 

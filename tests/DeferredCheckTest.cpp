@@ -96,9 +96,9 @@ TEST_F(DeferredCheckTest, UnloadDropsWaitingChecksAndUnregistersTheCallbackLast)
                   "updateCallbackUnregistered", "destroyed", "post", "log"}),
         ElementsAre("hookRemoved APrimalDinoCharacter.BeginPlay()",
                     "consoleCommandUnregistered tmwd.reload", "rconCommandUnregistered tmwd.reload",
-                    "consoleCommandUnregistered tmwd.status", "rconCommandUnregistered tmwd.status",
                     "consoleCommandUnregistered tmwd.preview",
                     "rconCommandUnregistered tmwd.preview",
+                    "consoleCommandUnregistered tmwd.status", "rconCommandUnregistered tmwd.status",
                     "updateCallbackUnregistered TWD.HelperTimer.Update"));
     EXPECT_EQ(host.commands.UpdateCallbackCount(), 0u);
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
@@ -118,8 +118,11 @@ TEST_F(DeferredCheckTest, WrongTypedKeyStallsTheQueueUntilAReloadDrainsIt) {
     ASSERT_EQ(Texts("log").size(), 1u);
     EXPECT_EQ(Events("log")[0].at("level"), "critical");
     EXPECT_EQ(Texts("log")[0],
-              "Deferred creature check failed, checks wait until it passes! \n "
-              "[json.exception.type_error.302] type must be number, but is string");
+              "Deferred creature check failed, checks wait until it passes! \n key "
+              "\"MinDinoLevel\" in " +
+                  ConfigPath().string() +
+                  ": [json.exception.type_error.302] type must be number, but is string; fix the "
+                  "file and run tmwd.reload");
     EXPECT_THAT(Events("uncaught"), IsEmpty());
 
     WriteConfig(R"({"MinDinoLevel": 5, "AutoDestroyDinosBelowMinLevel": true})");
@@ -135,9 +138,12 @@ TEST_F(DeferredCheckTest, UnreadableWebhookKeepsAnOverLevelCreatureWithoutAFalse
     TickFor(std::chrono::milliseconds(1500));
     EXPECT_THAT(host.world->DinoKeys(), ElementsAre("rex"));
     EXPECT_THAT(Events("post"), IsEmpty());
-    EXPECT_THAT(Texts("log"), ElementsAre("Deferred creature check failed, checks wait until it "
-                                          "passes! \n [json.exception.type_error.302] type must "
-                                          "be string, but is null"));
+    EXPECT_THAT(Texts("log"),
+                ElementsAre("Deferred creature check failed, checks wait until it passes! \n key "
+                            "\"LevelWarningWebhook\" in " +
+                            ConfigPath().string() +
+                            ": [json.exception.type_error.302] type must be string, but is null; "
+                            "fix the file and run tmwd.reload"));
 
     WriteConfig(R"({"DestroyDinosOverLevel": 10, "LevelWarningWebhook": "http://127.0.0.1:9/h"})");
     host.commands.ExecuteConsole("tmwd.reload", host.world->AdminPlayer());
@@ -176,7 +182,9 @@ TEST_F(DeferredCheckTest, AChangedFailureIsLoggedAgain) {
     TickFor(std::chrono::milliseconds(100));
     const auto logs = Texts("log");
     ASSERT_EQ(logs.size(), 2u);
-    EXPECT_THAT(logs[1], ::testing::EndsWith("type must be boolean, but is string"));
+    EXPECT_THAT(logs[1], ::testing::HasSubstr("key \"AutoDestroyDinosBelowMinLevel\" in "));
+    EXPECT_THAT(logs[1], ::testing::EndsWith("type must be boolean, but is string; fix the file "
+                                             "and run tmwd.reload"));
 }
 
 }  // namespace

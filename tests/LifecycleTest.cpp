@@ -2,6 +2,8 @@
 // failed load leaves behind.
 #include <gmock/gmock.h>
 
+#include <fstream>
+
 #include "tests/PluginFixture.h"
 
 using ::testing::ElementsAre;
@@ -26,10 +28,10 @@ TEST_F(LifecycleTest, LoadWithoutWorldInstallsHookAndEachCommandOnConsoleAndRcon
     LoadPlugin();
     EXPECT_THAT(
         Sequence(Registrations),
-        ElementsAre("hookInstalled APrimalDinoCharacter.BeginPlay()",
-                    "consoleCommandRegistered tmwd.reload", "rconCommandRegistered tmwd.reload",
-                    "consoleCommandRegistered tmwd.status", "rconCommandRegistered tmwd.status",
-                    "consoleCommandRegistered tmwd.preview", "rconCommandRegistered tmwd.preview"));
+        ElementsAre("consoleCommandRegistered tmwd.status", "rconCommandRegistered tmwd.status",
+                    "consoleCommandRegistered tmwd.preview", "rconCommandRegistered tmwd.preview",
+                    "hookInstalled APrimalDinoCharacter.BeginPlay()",
+                    "consoleCommandRegistered tmwd.reload", "rconCommandRegistered tmwd.reload"));
     EXPECT_THAT(Events("log"), IsEmpty());
     EXPECT_FALSE(host.commands.HasUpdateCallback("TWD.HelperTimer.Update"));
 }
@@ -39,13 +41,13 @@ TEST_F(LifecycleTest, UnloadRemovesHookAndCommandsMirroringLoad) {
     LoadPlugin();
     host.events.Clear();
     UnloadPlugin();
-    EXPECT_THAT(
-        Sequence(Registrations),
-        ElementsAre("hookRemoved APrimalDinoCharacter.BeginPlay()",
-                    "consoleCommandUnregistered tmwd.reload", "rconCommandUnregistered tmwd.reload",
-                    "consoleCommandUnregistered tmwd.status", "rconCommandUnregistered tmwd.status",
-                    "consoleCommandUnregistered tmwd.preview",
-                    "rconCommandUnregistered tmwd.preview"));
+    EXPECT_THAT(Sequence(Registrations), ElementsAre("hookRemoved APrimalDinoCharacter.BeginPlay()",
+                                                     "consoleCommandUnregistered tmwd.reload",
+                                                     "rconCommandUnregistered tmwd.reload",
+                                                     "consoleCommandUnregistered tmwd.preview",
+                                                     "rconCommandUnregistered tmwd.preview",
+                                                     "consoleCommandUnregistered tmwd.status",
+                                                     "rconCommandUnregistered tmwd.status"));
     EXPECT_FALSE(BeginPlayHooked());
     EXPECT_FALSE(ConsoleCommandRegistered());
     EXPECT_FALSE(RconCommandRegistered());
@@ -60,7 +62,10 @@ TEST_F(LifecycleTest, MissingConfigStopsLoadAfterLoggerWithOneCriticalLine) {
     const auto logs = Events("log");
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_EQ(logs[0].at("level"), "critical");
-    EXPECT_EQ(logs[0].at("text"), "Failed to load TameWarden! \n Can't open config.json");
+    EXPECT_EQ(logs[0].at("text"), "Failed to load TameWarden! \n stopped at reading the config: " +
+                                      ConfigPath().string() +
+                                      ": Can't open config.json; fix the file and load the plugin "
+                                      "again");
     EXPECT_FALSE(BeginPlayHooked());
     EXPECT_FALSE(ConsoleCommandRegistered());
     EXPECT_FALSE(RconCommandRegistered());
@@ -76,10 +81,57 @@ TEST_F(LifecycleTest, MalformedConfigStopsLoadWithTheParseError) {
     EXPECT_EQ(logs[0].at("level"), "critical");
     EXPECT_THAT(
         logs[0].at("text").get<std::string>(),
-        ::testing::StartsWith("Failed to load TameWarden! \n [json.exception.parse_error.101]"));
+        ::testing::StartsWith("Failed to load TameWarden! \n stopped at reading the config: " +
+                              ConfigPath().string() + ": [json.exception.parse_error.101]"));
     EXPECT_FALSE(BeginPlayHooked());
     EXPECT_FALSE(ConsoleCommandRegistered());
     EXPECT_THAT(DestroyedKeys(), IsEmpty());
+}
+
+// The load stops in the sweep; status still answers, naming the key and what to do.
+TEST_F(LifecycleTest, WrongTypedKeyAtLoadNamesTheKeyAndFileAndStatusStillAnswers) {
+    WriteConfig(R"({"DestroyDinosOverLevel": "500"})");
+    MakeWorld().AddDino({.key = "rex", .level = 20});
+    LoadPlugin();
+    const std::string error = "[json.exception.type_error.302] type must be number, but is string";
+    EXPECT_THAT(Texts("log"), ElementsAre(SweepStoppedAt("DestroyDinosOverLevel", error)));
+    EXPECT_FALSE(ConsoleCommandRegistered());
+    EXPECT_FALSE(RconCommandRegistered());
+
+    ASSERT_TRUE(host.commands.ExecuteRcon("tmwd.status", nullptr, 7));
+    const auto replies = Texts("reply");
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_THAT(replies[0],
+                ::testing::HasSubstr("\nload stopped at the start-up sweep: key "
+                                     "\"DestroyDinosOverLevel\" in " +
+                                     ConfigPath().string() + ": " + error +
+                                     "\ntmwd.reload is not registered: fix the file and load the "
+                                     "plugin again\n"));
+    EXPECT_THAT(replies[0], ::testing::HasSubstr("\nover-level: stops checks: " + error + "\n"));
+}
+
+// With no config in force, a corrected file can still be tried before the restart.
+TEST_F(LifecycleTest, MissingConfigAtLoadLeavesStatusAndPreviewOfAFile) {
+    MakeWorld().AddDino({.key = "rex", .level = 900});
+    LoadPlugin();
+    ASSERT_TRUE(host.commands.ExecuteRcon("tmwd.status", nullptr, 7));
+    std::ofstream(ConfigPath().parent_path() / "fixed.json") << R"({"DestroyDinosOverLevel": 500})";
+    ASSERT_TRUE(host.commands.ExecuteRcon("tmwd.preview fixed.json", nullptr, 8));
+    ASSERT_TRUE(host.commands.ExecuteRcon("tmwd.preview", nullptr, 9));
+    const auto replies = Texts("reply");
+    ASSERT_EQ(replies.size(), 3u);
+    EXPECT_THAT(replies[0], ::testing::HasSubstr(
+                                "\nload stopped at reading the config: " + ConfigPath().string() +
+                                ": Can't open config.json\n"
+                                "tmwd.reload is not registered: fix the file "
+                                "and load the plugin again\n"
+                                "no config in force: no creature is checked\n"));
+    EXPECT_THAT(replies[1], ::testing::HasSubstr("\nover-level: of 1 creature(s), destroy 1, only "
+                                                 "report 0, leave 0\n"));
+    EXPECT_EQ(replies[2],
+              "TameWarden: no config in force, the load stopped reading it; preview a file: "
+              "tmwd.preview FILE");
+    EXPECT_THAT(host.world->DinoKeys(), ElementsAre("rex"));
 }
 
 TEST_F(LifecycleTest, LogRecordsCarryPluginNameLevelAndPattern) {

@@ -91,6 +91,11 @@ std::vector<std::string> PluginFixture::Sequence(const std::set<std::string>& ty
     return sequence;
 }
 
+std::string PluginFixture::SweepStoppedAt(const std::string& key, const std::string& error) const {
+    return "Failed to load TameWarden! \n stopped at the start-up sweep: key \"" + key + "\" in " +
+           ConfigPath().string() + ": " + error + "; fix the file and load the plugin again";
+}
+
 bool PluginFixture::ConsoleCommandRegistered() const {
     return host.commands.HasConsoleCommand("tmwd.reload");
 }

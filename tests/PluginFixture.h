@@ -43,6 +43,9 @@ protected:
     // name or function it is about, if any: "destroyed rex", "consoleCommandRegistered
     // tmwd.reload", "post". The order of effects is part of the plugin's contract.
     std::vector<std::string> Sequence(const std::set<std::string>& types) const;
+    // The body of the load's failure line when a check of the start-up sweep stopped at `key`
+    // of this folder's config.json with `error`.
+    std::string SweepStoppedAt(const std::string& key, const std::string& error) const;
     bool ConsoleCommandRegistered() const;
     bool RconCommandRegistered() const;
     bool BeginPlayHooked() const;

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 
 #include <fstream>
+#include <regex>
 
 #include "host/GameFacts.h"
 #include "tests/PluginFixture.h"
@@ -45,8 +46,10 @@ TEST_F(PreviewTest, PreviewOfARuleThatDestroysChangesNothing) {
                                  {"LevelWarningWebhook", "http://127.0.0.1:9/hook"}});
     host.world->GameMode()->EosIdsByPlayerId.clear();  // what the load's report taught it
     const std::string reply = Preview("tmwd.preview next.json");
-    EXPECT_THAT(reply, HasSubstr("\nover-level: would destroy 1, report 1, leave 1\n"));
-    EXPECT_THAT(reply, HasSubstr("\nminimum level: would destroy 1, report 1, leave 1\n"));
+    EXPECT_THAT(reply, HasSubstr("\nover-level: of 2 creature(s), destroy 1, only report 0, "
+                                 "leave 1\n"));
+    EXPECT_THAT(reply, HasSubstr("\nminimum level: of 1 creature(s), destroy 1, only report 0, "
+                                 "leave 0\n"));
     // Only the reply: no destruction, post, log line or queued check.
     std::vector<std::string> types;
     for (const auto& event : host.events.All()) types.push_back(event.at("type"));
@@ -67,9 +70,53 @@ TEST_F(PreviewTest, StatLimitThatCannotBeReadStopsThePreviewNamingTheKey) {
                                    {"DestroyDinosOverStatValue", true},
                                    {"StatValueLimits", {{"Health", "lots"}}}});
     const std::string reply = Preview("tmwd.preview limits.json");
-    EXPECT_THAT(reply, HasSubstr("as a check would: key \"StatValueLimits\": "
+    EXPECT_THAT(reply, HasSubstr("as a check would: key \"StatValueLimits\" in limits.json: "
                                  "[json.exception.type_error.302] type must be number, but is "
                                  "string"));
+}
+
+// Each creature a rule sees it destroys, only reports or leaves to the next rule; the first rule
+// sees every creature that is not exempt.
+TEST_F(PreviewTest, EachRulesCountsAddUpToTheCreaturesItSaw) {
+    WriteConfigJson({{"DestroyDinosOverLevel", -1}, {"DestroyIncoherentDinos", false}});
+    standin::World& world = *host.world;
+    world.AddDino({.key = "boss", .name = u"Dragon", .level = 5000, .boss = true});
+    world.AddDino({.key = "tall",
+                   .name = u"Giga",
+                   .team = 700,
+                   .level = 350,
+                   .levelUpPoints = CoherentPoints(350)});
+    world.AddDino({.key = "odd", .name = u"Raptor", .team = 900, .level = 60});
+    world.AddDino({.key = "plain",
+                   .name = u"Parasaur",
+                   .team = 901,
+                   .level = 40,
+                   .levelUpPoints = CoherentPoints(40)});
+    LoadPlugin();
+    WriteCandidate("next.json", {{"DestroyDinosOverLevel", 500},
+                                 {"EnableLevelWarning", true},
+                                 {"LevelWarningThreshold", 300},
+                                 {"MinDinoLevel", 1},
+                                 {"AutoDestroyDinosBelowMinLevel", true}});
+    const std::string reply = Preview("tmwd.preview next.json");
+    ASSERT_THAT(reply, HasSubstr(": 6 creature(s) checked\n")) << reply;
+    const std::regex line(
+        R"(\n([a-z -]+): of (\d+) creature\(s\), destroy (\d+), only report (\d+), )"
+        R"(leave (\d+))");
+    std::vector<std::string> rules;
+    uint64_t seen = 5;  // all but the boss
+    for (auto match = std::sregex_iterator(reply.begin(), reply.end(), line);
+         match != std::sregex_iterator(); ++match) {
+        const auto number = [&](size_t group) { return std::stoull((*match)[group].str()); };
+        rules.push_back((*match)[1]);
+        EXPECT_EQ(number(2), seen) << match->str();
+        EXPECT_EQ(number(3) + number(4) + number(5), number(2)) << match->str();
+        seen = number(5);
+    }
+    EXPECT_THAT(rules, ElementsAre("over-level", "level warning", "minimum level", "incoherent",
+                                   "stat limits"));
+    EXPECT_EQ(seen, 1u);  // the parasaur, which no rule acts on
+    EXPECT_THAT(reply, HasSubstr("\nwould only report Giga level 350 team 700"));
 }
 
 }  // namespace

@@ -121,14 +121,17 @@ TEST_F(StatLimitsTest, WrongTypedLimitsRaiseTheLibraryErrorsWhenTheWalkReachesTh
     };
     host.world->AddDino(Creature("rex", {1}));
     EXPECT_EQ(failure({{"Health", "high"}}),
-              "Failed to load TameWarden! \n [json.exception.type_error.302] type must be number, "
-              "but is string");
+              SweepStoppedAt("StatValueLimits",
+                             "[json.exception.type_error.302] type must be "
+                             "number, but is string"));
     EXPECT_EQ(failure({{"Unknown", nullptr}}),
-              "Failed to load TameWarden! \n [json.exception.type_error.302] type must be number, "
-              "but is null");
+              SweepStoppedAt("StatValueLimits",
+                             "[json.exception.type_error.302] type must be "
+                             "number, but is null"));
     EXPECT_EQ(failure(nlohmann::json::array({1})),
-              "Failed to load TameWarden! \n [json.exception.invalid_iterator.207] cannot use "
-              "key() for non-object iterators");
+              SweepStoppedAt("StatValueLimits",
+                             "[json.exception.invalid_iterator.207] cannot "
+                             "use key() for non-object iterators"));
     // Reached first, a limit that is over ends the walk before the bad entry.
     EXPECT_EQ(failure({{"Health", 1}, {"Stamina", "high"}}), "");
     EXPECT_THAT(DestroyedKeys(), ElementsAre("rex"));
@@ -148,9 +151,9 @@ TEST_F(StatLimitsTest, WrongTypedIncoherenceKeyStopsBeforeAnyEffect) {
     host.world->AddDino(incoherent);
     Sweep({{"DestroyIncoherentDinos", "yes"}});
     EXPECT_THAT(Events("post"), IsEmpty());
-    EXPECT_EQ(Texts("log").back(),
-              "Failed to load TameWarden! \n [json.exception.type_error.302] type must be boolean, "
-              "but is string");
+    EXPECT_EQ(Texts("log").back(), SweepStoppedAt("DestroyIncoherentDinos",
+                                                  "[json.exception.type_error.302] type must "
+                                                  "be boolean, but is string"));
 }
 
 }  // namespace

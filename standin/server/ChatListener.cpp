@@ -11,6 +11,8 @@
 #include <optional>
 #include <stdexcept>
 
+#include "standin/Terminal.h"
+
 namespace standin {
 namespace {
 
@@ -164,8 +166,10 @@ ChatListener::ChatListener(int requestedPort, Received received, ChatLimits limi
                                  " or fewer in length."}}},
                               ChatOutcome::RefusedTooLong, content);
         }
-        std::printf("\x1b[35m[chat %s]\x1b[0m\n%s\n", request.path.c_str(),
-                    RenderChatMessage(content).c_str());
+        std::fputs(ForOutput("\x1b[35m[chat " + request.path + "]\x1b[0m\n" +
+                             RenderChatMessage(content) + "\n")
+                       .c_str(),
+                   stdout);
         std::fflush(stdout);
         if (received) received(request.path, content, ChatOutcome::Accepted);
         response.status = 204;

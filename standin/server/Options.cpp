@@ -86,7 +86,8 @@ std::string UsageText(const std::string& program) {
     return "Usage: " + program + R"( [options]
 Plays a dedicated game server with the TameWarden plugin loaded from
 DIR/ArkApi/Plugins/TameWarden/TameWarden.so. Console commands are read from standard input,
-one per line, as an online admin player; "quit" or the end of input stops the server.
+one per line, as an online admin player; "quit", SIGINT or SIGTERM stops the server. The end
+of input does not, so it can run in the background with its input closed.
 
 Options:
   --server-dir DIR       the server's working directory (default: .)

@@ -14,6 +14,7 @@
 #include "standin/PluginInfo.h"
 #include "standin/PluginLibrary.h"
 #include "standin/RecordingSink.h"
+#include "standin/Terminal.h"
 #include "standin/WorldFile.h"
 #include "standin/server/ChatListener.h"
 #include "standin/server/ConsoleInput.h"
@@ -61,7 +62,8 @@ void RunConsoleLine(const std::string& line, AShooterPlayerController* admin) {
     if (Trimmed(line).empty()) return;
     if (Host::Get().commands.ExecuteConsole(line, admin)) return;
     Host::Get().events.Record({{"type", "unknownCommand"}, {"channel", "console"}, {"line", line}});
-    std::printf("\x1b[31mUnknown command: %s\x1b[0m\n", Trimmed(line).c_str());
+    std::fputs(ForOutput("\x1b[31mUnknown command: " + Trimmed(line) + "\x1b[0m\n").c_str(),
+               stdout);
     std::fflush(stdout);
 }
 
@@ -83,6 +85,7 @@ int RunServer(const ServerOptions& options) {
     Host& host = Host::Get();
     host.currentDir = serverDir.string();
     host.printReplies = true;
+    host.colourOutput = ::isatty(STDOUT_FILENO) == 1;
     host.logSinks = MakeLogSinks(serverDir);
     host.events.SetListener([&eventLog](const nlohmann::json& event) { eventLog.Write(event); });
     host.world = BuildWorld(worldFile);
@@ -127,8 +130,15 @@ int RunServer(const ServerOptions& options) {
             else
                 loop.Post([line, admin] { RunConsoleLine(line, admin); });
         },
-        [&] {
-            if (!options.seconds) loop.RequestStop();
+        // No more console input is no reason to stop: a server started in the background with
+        // its input closed runs until "quit" was typed, a signal, or --seconds.
+        [&options] {
+            if (options.seconds) return;
+            std::fputs(
+                "Console input ended; the server keeps running (stop it with SIGINT or "
+                "SIGTERM)\n",
+                stdout);
+            std::fflush(stdout);
         });
     WorldSchedule schedule(worldFile);
     loop.Run(options.seconds,

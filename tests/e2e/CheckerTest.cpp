@@ -38,10 +38,11 @@ struct ChildRun {
 
 std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 
-ChildRun RunChecker(const std::vector<std::string>& arguments) {
+// The output is standard output and standard error together, or standard output alone.
+ChildRun RunChecker(const std::vector<std::string>& arguments, bool withErrors = true) {
     std::string command = Quoted(TAMEWARDEN_CHECKER_PATH);
     for (const auto& argument : arguments) command += " " + Quoted(argument);
-    command += " 2>&1 </dev/null";
+    command += withErrors ? " 2>&1 </dev/null" : " 2>/dev/null </dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return {-1, ""};
     std::string output;
@@ -204,10 +205,12 @@ TEST_F(CheckerTest, StatValueLimitsThatIsNotAnObjectFailsTheWalkOrLimitsNothing)
               "limits nothing: the walk over it finds no member");
 }
 
-TEST_F(CheckerTest, StatNamesMatchingOnlyWithCaseIgnoredWorkButAreReported) {
+TEST_F(CheckerTest, StatNamesMatchingOnlyWithCaseIgnoredAreNotesAndUnknownOnesProblems) {
     const auto report = Check({{"StatValueLimits", {{"health", 100}, {"Helth", 100}}}});
-    EXPECT_THAT(Keys(report), ElementsAre("StatValueLimits.Helth", "StatValueLimits.health"));
-    EXPECT_THAT(Problem(report, "StatValueLimits.health").at("effect").get<std::string>(),
+    EXPECT_THAT(Keys(report), ElementsAre("StatValueLimits.Helth"));
+    ASSERT_EQ(report.at("notes").size(), 1u);
+    EXPECT_EQ(report.at("notes").at(0).at("key"), "StatValueLimits.health");
+    EXPECT_THAT(report.at("notes").at(0).at("effect").get<std::string>(),
                 HasSubstr("works: the plugin matches stat names with case ignored"));
     const auto unknown = Problem(report, "StatValueLimits.Helth");
     EXPECT_EQ(unknown.at("expected"), "\"Health\" (the nearest stat name)");
@@ -274,7 +277,7 @@ TEST_F(CheckerTest, TrailingTextIsAcceptedAsThePluginDoesAndReported) {
     config["MinDinoLevel"] = "2";
     const auto report = CheckText(config.dump() + "\n{\"MinDinoLevel\": 2}");
     // The first object is the configuration: its wrong type counts, the second one does not.
-    EXPECT_THAT(Keys(report), ElementsAre("(trailing text)", "MinDinoLevel"));
+    EXPECT_THAT(Keys(report), ElementsAre("MinDinoLevel", "(trailing text)"));
     EXPECT_THAT(Problem(report, "(trailing text)").at("found").get<std::string>(),
                 HasSubstr("at line 2, column 1"));
 }
@@ -294,6 +297,70 @@ TEST_F(CheckerTest, MalformedFileExitsWithTwoAndTheLibrarysLineAndColumn) {
     EXPECT_EQ(report.at("status"), "unreadable");
     EXPECT_EQ(report.at("error"), libraryError);
     EXPECT_THAT(RunChecker({WriteText(text)}).output, HasSubstr(libraryError));
+}
+
+// The mistakes that cost most are named, first, with what to do; what works is only a note.
+TEST_F(CheckerTest, HarmfulMistakesAreNamedFirstAndSyntaxErrorsGetAHint) {
+    enum class World { None, Example, Missing, Folder };
+    struct Case {
+        std::string config;
+        World world;
+        int status;
+        std::string shown;
+        std::string shownLater = "";  // a less harmful finding, listed after `shown`
+    };
+    const std::string quietRules =
+        R"("DestroyDinosOverLevel": -1, "MinDinoLevel": 5000, "AutoDestroyDinosBelowMinLevel": true)";
+    const std::vector<Case> cases = {
+        {"{" + quietRules + "}", World::None, 1,
+         "\n  MinDinoLevel\n    found:    5000\n    expected: a level below 150 with "
+         "\"AutoDestroyDinosBelowMinLevel\" on\n    plugin:   destroys every wild creature",
+         "\n  LevelWarningWebhook\n"},
+        {"{" + quietRules + "}", World::Example, 1,
+         "would destroy 11 of 11 creatures (100 %) in the dry run on " + ExampleWorld,
+         "\n  LevelWarningWebhook\n"},
+        {R"({"WhitelistedDinos": ["mascot dodo"], "LevelWarningWebhook": "http://h/x"})",
+         World::Example, 1,
+         "\n  WhitelistedDinos[0]\n    found:    \"mascot dodo\"\n    expected: \"Mascot Dodo\"\n"
+         "    plugin:   whitelist entries are case-sensitive: the world has 'Mascot Dodo'"},
+        {R"({"LevelWarningWebhook": "http://h/x", "DestroyDinosOverStatValue": true,
+             "StatValueLimits": {"health": 100}})",
+         World::None, 0,
+         "No problems found.\n\n1 note(s), not problems:\n\n  StatValueLimits.health"},
+        {"{\n  \"MinDinoLevel\": 2, // the smallest\n}", World::None, 2,
+         "at line 2, column 22: syntax error while parsing object key - invalid literal; last "
+         "read: '2, /'; expected string literal; hint: comments (// or /* */) are not allowed "
+         "in JSON: remove them"},
+        {"{\"WhitelistedDinos\": [\"Rex\",\n ]}", World::None, 2,
+         "at line 2, column 2: syntax error while parsing value - unexpected ']'; expected '[', "
+         "'{', or a literal; hint: a trailing comma before ']' is not allowed in JSON: remove the "
+         "comma"},
+        {"{'MinDinoLevel': 2}", World::None, 2,
+         "hint: JSON strings take double quotes (\"), not single quotes (')"},
+        {"{}", World::Missing, 2,
+         "\nworld file " + (folder / "nope.json").string() + ": cannot be used: no such file\n"},
+        {"{}", World::Folder, 2,
+         "\nworld file " + folder.string() + ": cannot be used: a folder, not a file\n"},
+    };
+    for (const Case& test : cases) {
+        std::vector<std::string> arguments = {WriteText(test.config)};
+        if (test.world == World::Example)
+            arguments.insert(arguments.end(), {"--world", ExampleWorld});
+        if (test.world == World::Missing)
+            arguments.insert(arguments.end(), {"--world", (folder / "nope.json").string()});
+        if (test.world == World::Folder)
+            arguments.insert(arguments.end(), {"--world", folder.string()});
+        const ChildRun run = RunChecker(arguments, false);
+        EXPECT_EQ(run.status, test.status) << test.config << "\n" << run.output;
+        const size_t shown = run.output.find(test.shown);
+        EXPECT_NE(shown, std::string::npos) << test.shown << "\nnot in:\n" << run.output;
+        if (!test.shownLater.empty()) {
+            EXPECT_GT(run.output.find(test.shownLater), shown) << run.output;
+        }
+    }
+    const ChildRun help = RunChecker({"--help"}, false);
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.output, ::testing::StartsWith("usage: tamewarden-check CONFIG"));
 }
 
 TEST_F(CheckerTest, MissingFileAndBadArgumentsExitWithTwo) {
@@ -322,7 +389,8 @@ TEST_F(CheckerTest, DryRunSendsNothingAndLeavesTheWorldFileAlone) {
     config["LevelWarningWebhook"] = webhook;
     const ChildRun run =
         RunChecker({WriteText(config.dump()), "--world", world.string(), "--json"});
-    ASSERT_EQ(run.status, 0) << run.output;
+    // Each rule destroys more than a tenth of the example world's few creatures.
+    ASSERT_EQ(run.status, 1) << run.output;
     const auto report = nlohmann::json::parse(run.output);
     EXPECT_FALSE(report.at("dryRun").at("posts").empty());
 
@@ -394,8 +462,9 @@ void ExpectDryRunMatchesServer(nlohmann::json config, int checkerStatus) {
 TEST_F(CheckerTest, DryRunOfTheExampleWorldMatchesARealServerRun) {
     nlohmann::json config;
     std::ifstream(ExampleConfig) >> config;
-    ExpectDryRunMatchesServer(config, 0);
-    ExpectDryRunMatchesServer(CleanConfig(), 0);
+    // Each rule destroys more than a tenth of the example world's few creatures: status 1.
+    ExpectDryRunMatchesServer(config, 1);
+    ExpectDryRunMatchesServer(CleanConfig(), 1);
 }
 
 TEST_F(CheckerTest, DryRunWithAKeyOfTheWrongTypeStallsAsTheServerDoes) {
@@ -406,7 +475,7 @@ TEST_F(CheckerTest, DryRunWithAKeyOfTheWrongTypeStallsAsTheServerDoes) {
 
 TEST_F(CheckerTest, DryRunListsEachRulesCreaturesInItsReport) {
     const ChildRun run = RunChecker({WriteText(CleanConfig().dump()), "--world", ExampleWorld});
-    ASSERT_EQ(run.status, 0) << run.output;
+    ASSERT_EQ(run.status, 1) << run.output;
     const ChildRun json =
         RunChecker({WriteText(CleanConfig().dump()), "--world", ExampleWorld, "--json"});
     const auto report = nlohmann::json::parse(json.output).at("dryRun");

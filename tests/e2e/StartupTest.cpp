@@ -1,5 +1,6 @@
 // Starting and stopping the server: a world file that cannot be played is refused before the
-// plugin loads, with its place and reason; signals, "quit" and the end of input stop it cleanly.
+// plugin loads, with its place and reason; signals and "quit" stop it cleanly, and the end of
+// its input does not.
 #include <gmock/gmock.h>
 
 #include <csignal>
@@ -118,7 +119,6 @@ TEST_P(ShutdownTest, StopsCleanlyWithThePluginUnloaded) {
     if (how == "SIGTERM") server.Signal(SIGTERM);
     if (how == "SIGINT") server.Signal(SIGINT);
     if (how == "quit") server.WriteLine("quit");
-    if (how == "end of input") server.CloseInput();
     EXPECT_EQ(server.WaitForExit(Wait), 0) << server.Output();
     const auto events = folder.Events();
     ASSERT_FALSE(events.empty());
@@ -128,12 +128,27 @@ TEST_P(ShutdownTest, StopsCleanlyWithThePluginUnloaded) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EachWayToStop, ShutdownTest,
-                         ::testing::Values("SIGTERM", "SIGINT", "quit", "end of input"),
-                         [](const auto& test) {
-                             std::string name = test.param;
-                             std::erase(name, ' ');
-                             return name;
-                         });
+                         ::testing::Values("SIGTERM", "SIGINT", "quit"),
+                         [](const auto& test) { return test.param; });
+
+// Started in the background with its input closed, the server goes on serving until told to stop.
+TEST(EndOfInputTest, ServerKeepsRunningWhenItsInputEnds) {
+    ServerFolder folder;
+    folder.WriteConfig(nlohmann::json::object());
+    folder.WriteWorld(nlohmann::json::object());
+    ServerProcess server(folder.Arguments());
+    server.WriteLine("no.such.command");
+    server.WriteLine("tmwd.status");
+    server.CloseInput();
+    for (const char* text : {"Console input ended; the server keeps running",
+                             "Unknown command: no.such.command\n", "\nqueue: 0 waiting\n"})
+        ASSERT_TRUE(server.WaitForOutput(text, Wait)) << text << "\n" << server.Output();
+    EXPECT_FALSE(server.WaitForExit(std::chrono::seconds(1))) << server.Output();
+    server.Signal(SIGTERM);
+    EXPECT_EQ(server.WaitForExit(Wait), 0) << server.Output();
+    // Its output is a pipe, not a terminal: the reply and the refusal come without colour codes.
+    EXPECT_EQ(server.Output().find('\x1b'), std::string::npos) << server.Output();
+}
 
 TEST(SecondsOptionTest, RunEndsAfterTheGivenSecondsEvenWithInputOpen) {
     ServerFolder folder;

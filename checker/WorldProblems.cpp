@@ -1,0 +1,101 @@
+#include "checker/WorldProblems.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "base/ConfigKeys.h"
+
+namespace checker {
+namespace {
+
+using nlohmann::json;
+
+// More than a tenth of the creatures a rule sees, or more than this many, is rarely meant.
+constexpr uint64_t CreaturesMeant = 50;
+
+// The key an operator changes to make a rule destroy less.
+const char* DestroyingKey(AuditRule rule) {
+    switch (rule) {
+        case AuditRule::OverLevel:
+            return ConfigKeys::DestroyDinosOverLevel.name;
+        case AuditRule::MinimumLevel:
+            return ConfigKeys::MinDinoLevel.name;
+        case AuditRule::Incoherent:
+            return ConfigKeys::DestroyIncoherentDinos.name;
+        case AuditRule::StatLimit:
+            return ConfigKeys::StatValueLimits.name;
+        case AuditRule::LevelWarning:
+            break;  // it only reports
+    }
+    return "";
+}
+
+std::string ValueText(const json& document, const std::string& key) {
+    const auto found = document.is_object() ? document.find(key) : document.end();
+    return found == document.end() ? "absent (its default applies)" : found->dump();
+}
+
+void DestructionShares(const json& document, const DryRunResult& run, const std::string& world,
+                       std::vector<Problem>& problems) {
+    for (size_t index = 0; index < RuleCount; ++index) {
+        const RuleTally& tally = run.tallies[index];
+        if (tally.destroyed == 0) continue;
+        if (tally.destroyed * 10 <= tally.reached && tally.destroyed <= CreaturesMeant) continue;
+        const auto rule = static_cast<AuditRule>(index);
+        const std::string key = DestroyingKey(rule);
+        problems.push_back(
+            {Harm::DestroysCreatures, key, ValueText(document, key),
+             fmt::format("a {} rule that destroys at most a tenth of the creatures it sees",
+                         RuleName(rule)),
+             fmt::format(
+                 "would destroy {} of {} creatures ({:.0f} %) in the dry run on {}",
+                 tally.destroyed, tally.reached,
+                 100.0 * static_cast<double>(tally.destroyed) / static_cast<double>(tally.reached),
+                 world)});
+    }
+}
+
+bool SameIgnoringCase(const std::string& left, const std::string& right) {
+    return std::equal(left.begin(), left.end(), right.begin(), right.end(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) ==
+               std::tolower(static_cast<unsigned char>(b));
+    });
+}
+
+// The plugin compares whitelist entries with creature names exactly.
+void WhitelistCase(const json& document, const DryRunResult& run, std::vector<Problem>& problems) {
+    const auto found =
+        document.is_object() ? document.find(ConfigKeys::WhitelistedDinos.name) : document.end();
+    if (found == document.end() || !found->is_array()) return;
+    const std::vector<std::string>& names = run.creatureNames;
+    for (size_t index = 0; index < found->size(); ++index) {
+        const json& entry = (*found)[index];
+        if (!entry.is_string()) continue;
+        const std::string wanted = entry.get<std::string>();
+        if (std::find(names.begin(), names.end(), wanted) != names.end()) continue;
+        const auto near = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+            return SameIgnoringCase(name, wanted);
+        });
+        if (near == names.end()) continue;
+        problems.push_back(
+            {Harm::DestroysCreatures, fmt::format("WhitelistedDinos[{}]", index), entry.dump(),
+             json(*near).dump(),
+             fmt::format("whitelist entries are case-sensitive: the world has '{}'; this entry "
+                         "exempts none of them, and the rules apply to them",
+                         *near)});
+    }
+}
+
+}  // namespace
+
+std::vector<Problem> CheckAgainstWorld(const json& document, const DryRunResult& run,
+                                       const std::string& worldPath) {
+    std::vector<Problem> problems;
+    DestructionShares(document, run, worldPath, problems);
+    WhitelistCase(document, run, problems);
+    return problems;
+}
+
+}  // namespace checker

@@ -1,0 +1,56 @@
+#include "plugin/LoadProgress.h"
+
+#include "base/Config.h"
+
+namespace {
+
+LoadProgress& Progress() {
+    static LoadProgress progress;
+    return progress;
+}
+
+}  // namespace
+
+const char* LoadStepName(LoadStep step) {
+    switch (step) {
+        case LoadStep::ReadConfig:
+            return "reading the config";
+        case LoadStep::InstallHook:
+            return "installing the BeginPlay hook";
+        case LoadStep::StartupSweep:
+            return "the start-up sweep";
+        case LoadStep::RegisterReload:
+            return "registering tmwd.reload";
+        case LoadStep::Done:
+            return "done";
+    }
+    return "";
+}
+
+const LoadProgress& TheLoadProgress() { return Progress(); }
+
+void ReachLoadStep(LoadStep step) { Progress().step = step; }
+
+// A check stopped at a key, or the file itself could not be read: the file is what to fix.
+// Anything else came from the host, and only a new load can help.
+std::string StopLoad(const std::string& error) {
+    LoadProgress& progress = Progress();
+    const std::string key = LastFailedConfigKey();
+    const std::string file = ConfigFilePath().string();
+    const bool fileAtFault = !key.empty() || progress.step == LoadStep::ReadConfig;
+    progress.failure = progress.step == LoadStep::ReadConfig ? file + ": " + error
+                                                             : WhereCheckStopped(key, file, error);
+    progress.advice =
+        fileAtFault ? "fix the file and load the plugin again" : "load the plugin again";
+    return "stopped at " + std::string(LoadStepName(progress.step)) + ": " + progress.failure +
+           "; " + progress.advice;
+}
+
+const char* HowToApplyAFix() {
+    return Progress().step == LoadStep::Done ? "fix the file and run tmwd.reload"
+                                             : "fix the file and load the plugin again";
+}
+
+bool NoConfigInForce() {
+    return Progress().step == LoadStep::ReadConfig && !Progress().failure.empty();
+}
