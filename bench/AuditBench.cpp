@@ -17,6 +17,13 @@
 
 namespace {
 
+// The time of one iteration divided among the creatures it checked.
+void CountPerCreature(benchmark::State& state, size_t creatures) {
+    state.counters["per_creature"] = benchmark::Counter(
+        static_cast<double>(creatures),
+        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
 void StartupSweepOfLargeWorld(benchmark::State& state) {
     const auto creatures = static_cast<size_t>(state.range(0));
     PrepareInProcessPlugin();
@@ -26,9 +33,7 @@ void StartupSweepOfLargeWorld(benchmark::State& state) {
         state.ResumeTiming();
         StartupSweep();
     }
-    state.counters["per_creature"] = benchmark::Counter(
-        static_cast<double>(creatures),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    CountPerCreature(state, creatures);
 }
 BENCHMARK(StartupSweepOfLargeWorld)
     ->Arg(10000)
@@ -53,9 +58,7 @@ void StartupSweepWithEveryLookupInFull(benchmark::State& state) {
             benchmark::DoNotOptimize(JoinLines(TribeMemberLines(team, ServerEffects(), owners)));
         });
     }
-    state.counters["per_creature"] = benchmark::Counter(
-        static_cast<double>(creatures),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    CountPerCreature(state, creatures);
 }
 BENCHMARK(StartupSweepWithEveryLookupInFull)
     ->Arg(100000)
@@ -73,9 +76,7 @@ void PreviewOfLargeWorld(benchmark::State& state) {
         state.ResumeTiming();
         benchmark::DoNotOptimize(PreviewWorld(CurrentConfig()));
     }
-    state.counters["per_creature"] = benchmark::Counter(
-        static_cast<double>(creatures),
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    CountPerCreature(state, creatures);
 }
 BENCHMARK(PreviewOfLargeWorld)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
