@@ -36,6 +36,8 @@ cmake --build "$build" -j"$jobs"
 server="$work/server"
 cmake --install "$build" --prefix "$server" > /dev/null
 # The chat stand-in is the Linux stand-in server's; the plain stage has built it already.
+[ -f "$linux_build/CMakeCache.txt" ] ||
+  cmake -S "$root" -B "$linux_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build "$linux_build" --target standin-server TameWarden -j"$jobs" > /dev/null
 build_seconds=$((SECONDS - build_started))
 

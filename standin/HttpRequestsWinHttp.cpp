@@ -148,7 +148,8 @@ private:
     std::condition_variable wake;
     std::deque<PostRequest> queue;
     std::vector<std::thread> workers;
-    // Each running worker's request handle in flight: closing it aborts the transfer at once.
+    // Each running worker's request handle in flight: closing it aborts the transfer at once on
+    // Windows. Wine's WinHTTP finishes a blocked receive first, which its timeout bounds.
     std::set<HINTERNET*> exposed;
     std::size_t inFlight = 0;
     bool stopping = false;
@@ -205,11 +206,16 @@ void RequestPool::Serve(bool first) {
     // No agent here: the plugin's own User-Agent line is the only one sent.
     HINTERNET session = WinHttpOpen(nullptr, WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
                                     WINHTTP_NO_PROXY_BYPASS, 0);
-    if (session != nullptr)
+    if (session != nullptr) {
         WinHttpSetTimeouts(session, static_cast<int>(RequestConnectTimeoutMs),
                            static_cast<int>(RequestConnectTimeoutMs),
                            static_cast<int>(RequestTotalTimeoutMs),
                            static_cast<int>(RequestTotalTimeoutMs));
+        // The wait for the answer has a limit of its own, else Wine waits forever.
+        DWORD answerTimeout = static_cast<DWORD>(RequestTotalTimeoutMs);
+        WinHttpSetOption(session, WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &answerTimeout,
+                         sizeof(answerTimeout));
+    }
     HINTERNET open = nullptr;
     std::unique_lock lock(mutex);
     try {

@@ -43,7 +43,9 @@ protected:
     }
     void TearDown() override {
         PluginFixture::TearDown();
-        if (!copyFolder.empty()) fs::remove_all(copyFolder);
+        // Beyond 260 units only the long form of the path reaches the folders.
+        std::error_code ignored;
+        if (!copyFolder.empty()) fs::remove_all(L"\\\\?\\" + copyFolder.native(), ignored);
     }
 
     // The module path of the reply to a command, as the messenger it went through holds it.
