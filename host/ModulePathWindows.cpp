@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <string_view>
+#include <string>
 
 #include "host/ModulePath.h"
 
@@ -24,8 +24,9 @@ FString OwnModulePath() {
     wchar_t buffer[MaxModulePathUnits] = {};
     const DWORD length = GetModuleFileNameW(module, buffer, MaxModulePathUnits);
     if (length == 0) return FString();
-    // A longer path comes back cut to the buffer; the units end at its terminator, if any.
-    const std::u16string_view units(reinterpret_cast<const TCHAR*>(buffer), length);
+    // A longer path comes back cut to the buffer; the units end at its terminator, if any. Copied
+    // unit by unit: wchar_t and the engine's TCHAR are two types of the same size.
+    const std::u16string units(buffer, buffer + std::min(length, MaxModulePathUnits));
     const size_t end = std::min(units.find(u'\0'), units.size());
     return FString(static_cast<int32_t>(end), units.data());
 }

@@ -65,8 +65,10 @@ TAMEWARDEN_CHAT_URL="http://127.0.0.1:$port/webhook" \
   ctest --test-dir "$build" -L unit --output-on-failure
 
 check="$server/bin/tamewarden-check.exe"
-echo '{"DestroyDinosOverLvel": 5}' > "$work/misspelt.json"
-echo '{"DestroyDinosOverLevel": 500}' > "$work/clean.json"
+# The same file twice, once with one key misspelt.
+webhook='"LevelWarningWebhook": "http://127.0.0.1:18080/webhook"'
+echo "{\"DestroyDinosOverLvel\": 500, $webhook}" > "$work/misspelt.json"
+echo "{\"DestroyDinosOverLevel\": 500, $webhook}" > "$work/clean.json"
 status=0
 timeout 120 "$wine" "$check" "$work/misspelt.json" > "$work/misspelt.out" 2>&1 || status=$?
 if [ "$status" -ne 1 ] || ! grep -q '"\?DestroyDinosOverLvel' "$work/misspelt.out" ||

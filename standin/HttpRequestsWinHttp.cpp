@@ -61,7 +61,7 @@ std::wstring Wide(std::string_view text) {
 }
 
 std::string Narrow(std::wstring_view text) {
-    return ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size()));
+    return ToUtf8(std::u16string(text.begin(), text.end()));
 }
 
 std::string_view Trim(std::string_view text) {

@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -13,25 +14,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
+HMODULE LoadedModule(const std::string& path) {
+    const std::u16string units = standin::ToUtf16(path);
+    return GetModuleHandleW(std::wstring(units.begin(), units.end()).c_str());
+}
+
 // The path the loader holds for a loaded module, in full.
 std::u16string FullModulePath(const std::string& path) {
-    const std::u16string units = standin::ToUtf16(path);
-    const HMODULE module = GetModuleHandleW(reinterpret_cast<const wchar_t*>(units.c_str()));
-    std::u16string full(32768, u'\0');
-    const DWORD length = GetModuleFileNameW(module, reinterpret_cast<wchar_t*>(full.data()),
-                                            static_cast<DWORD>(full.size()));
-    full.resize(length);
-    return full;
+    std::wstring full(32768, L'\0');
+    full.resize(GetModuleFileNameW(LoadedModule(path), full.data(), 32768));
+    return std::u16string(full.begin(), full.end());
 }
 
 // The path as a call with a buffer of 260 units returns it: up to its terminator, if any.
 std::u16string ModulePathIn260Units(const std::string& path) {
-    const std::u16string units = standin::ToUtf16(path);
-    const HMODULE module = GetModuleHandleW(reinterpret_cast<const wchar_t*>(units.c_str()));
-    std::u16string cut(260, u'\0');
-    const DWORD length = GetModuleFileNameW(module, reinterpret_cast<wchar_t*>(cut.data()), 260);
-    cut.resize(length);
-    return cut.substr(0, cut.find(u'\0'));
+    std::wstring cut(260, L'\0');
+    cut.resize(GetModuleFileNameW(LoadedModule(path), cut.data(), 260));
+    return std::u16string(cut.begin(), cut.begin() + static_cast<std::ptrdiff_t>(
+                                                         std::min(cut.find(L'\0'), cut.size())));
 }
 
 class ModulePathTest : public PluginFixture {
@@ -76,7 +76,7 @@ TEST_F(ModulePathTest, PathLongerThan260UnitsIsCutAsTheLoaderReturnsIt) {
     const fs::path dll = folder / L"TameWarden.dll";
     fs::copy_file(fs::path(TAMEWARDEN_PLUGIN_PATH), dll);
     const std::string dllPath =
-        standin::ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(dll.c_str())));
+        standin::ToUtf8(std::u16string(dll.native().begin(), dll.native().end()));
 
     plugin = std::make_unique<standin::PluginLibrary>(dllPath);
     const std::u16string full = FullModulePath(dllPath);
