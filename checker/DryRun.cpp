@@ -1,7 +1,5 @@
 #include "checker/DryRun.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <set>
@@ -12,6 +10,7 @@
 #include "plugin/Timer.h"
 #include "standin/Host.h"
 #include "standin/RecordingSink.h"
+#include "standin/TemporaryFolder.h"
 #include "standin/Text.h"
 #include "standin/WorldFile.h"
 
@@ -23,11 +22,8 @@ namespace {
 // A server folder of its own, removed when the run ends, so the operator's files stay untouched.
 class TemporaryServer {
 public:
-    explicit TemporaryServer(const fs::path& configPath) {
-        std::string pattern = (fs::temp_directory_path() / "tamewarden-check-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr)
-            throw std::runtime_error("cannot make a temporary server folder");
-        folder = pattern;
+    explicit TemporaryServer(const fs::path& configPath)
+        : folder(standin::MakeTemporaryFolder("tamewarden-check-")) {
         const fs::path pluginFolder = folder / "ArkApi" / "Plugins" / "TameWarden";
         fs::create_directories(pluginFolder);
         fs::copy_file(configPath, pluginFolder / "config.json");

@@ -8,7 +8,9 @@ set(TAMEWARDEN_PLUGIN_FOLDER ArkApi/Plugins/TameWarden)
 configure_file(${PROJECT_SOURCE_DIR}/plugin/PluginInfo.json
                ${PROJECT_BINARY_DIR}/plugin/PluginInfo.json COPYONLY)
 
-install(TARGETS TameWarden LIBRARY DESTINATION ${TAMEWARDEN_PLUGIN_FOLDER})
+# A DLL is a runtime file to CMake, a .so a library.
+install(TARGETS TameWarden LIBRARY DESTINATION ${TAMEWARDEN_PLUGIN_FOLDER}
+        RUNTIME DESTINATION ${TAMEWARDEN_PLUGIN_FOLDER})
 install(FILES ${PROJECT_SOURCE_DIR}/plugin/PluginInfo.json DESTINATION ${TAMEWARDEN_PLUGIN_FOLDER})
 install(CODE "set(TAMEWARDEN_EXAMPLE_CONFIG
   \"${PROJECT_SOURCE_DIR}/examples/server/${TAMEWARDEN_PLUGIN_FOLDER}/config.json\")
@@ -23,6 +25,11 @@ endif()
 ]])
 
 # The checker and the stand-in server, and the stand-in host library that they and the plugin link
-# against.
-install(TARGETS tamewarden-check standin-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(TARGETS standin LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+# against. On Windows the stand-in server is not built, and standin.dll goes beside the checker,
+# where the loader looks for a program's imports.
+if(WIN32)
+  install(TARGETS tamewarden-check standin RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+else()
+  install(TARGETS tamewarden-check standin-server RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(TARGETS standin LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
+endif()

@@ -8,6 +8,8 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format valgrind
   rcon  # rconclt, the RCON client the end-to-end tests and operators reload with
+  # The Windows build: the mingw-w64 cross compiler, Wine to run it, GoogleTest's sources for it.
+  g++-mingw-w64-x86-64-posix wine64 googletest
 )
 
 missing=()

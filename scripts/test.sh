@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up, builds and runs every test: the suite, the suite again under AddressSanitizer
-# and UndefinedBehaviorSanitizer, and a short fuzzing run of the configuration reader.
-# TAMEWARDEN_QUICK=1 runs only the plain suite.
+# and UndefinedBehaviorSanitizer, a short fuzzing run of the configuration reader, and the Windows
+# build under Wine (scripts/test-windows.sh). TAMEWARDEN_QUICK=1 runs only the plain suite.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,4 +18,5 @@ fi
 
 [ -x scripts/sanitize.sh ] && scripts/sanitize.sh
 [ -x scripts/fuzz.sh ] && scripts/fuzz.sh "${TAMEWARDEN_FUZZ_SECONDS:-60}"
+scripts/test-windows.sh
 echo "All tests passed."

@@ -1,4 +1,5 @@
-// Loads and unloads the plugin library as the host does: dlopen, and dlclose at the end.
+// Loads and unloads the plugin library as the host does: dlopen and dlclose on Linux, LoadLibraryW
+// and FreeLibrary on Windows.
 #pragma once
 
 #include <string>
@@ -13,7 +14,7 @@ public:
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
-    // The entry notification, for reasons the loader never sends on its own (thread attach/detach).
+    // The entry notification, for reasons the loader sends only for threads (thread attach/detach).
     int CallEntry(unsigned reason) const;
     // Unloads now; true when the library is really gone from the process afterwards.
     bool Unload();

@@ -39,7 +39,9 @@ TEST_F(ConfigReloadTest, ConsoleReloadOfValidFileRepliesInGreenAndLogsNothing) {
     EXPECT_EQ(replies[0].at("text"), "TameWarden: Reloaded config");
     EXPECT_EQ(replies[0].at("color"), nlohmann::json({0.0, 1.0, 0.0, 1.0}));
     EXPECT_EQ(replies[0].at("player"), "");  // the admin controller has no actor key
-    EXPECT_THAT(replies[0].at("module").get<std::string>(), ::testing::EndsWith("TameWarden.so"));
+    EXPECT_THAT(
+        replies[0].at("module").get<std::string>(),
+        ::testing::EndsWith(std::filesystem::path(TAMEWARDEN_PLUGIN_PATH).filename().string()));
     EXPECT_THAT(Events("log"), IsEmpty());
 }
 

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# The Windows stage: cross-builds TameWarden.dll, the stand-in host's standin.dll, the checker and
+# the in-process tests with mingw-w64 in build-windows, installs them into a server folder, and
+# runs them under Wine in a fresh prefix: the unit tests (the loader's rules among them, with the
+# Linux chat stand-in as the web-hook peer outside Wine), and the installed checker on a config
+# with a misspelt key and on a clean one. Prints the time of the build and of the run.
+set -euo pipefail
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$root"
+build="${TAMEWARDEN_WINDOWS_BUILD_DIR:-$root/build-windows}"
+linux_build="${TAMEWARDEN_LINUX_BUILD_DIR:-$root/build}"
+jobs=$(nproc)
+
+wine="$(command -v wine64 || echo /usr/lib/wine/wine64)"
+wineserver="$(command -v wineserver || echo /usr/lib/wine/wineserver)"
+[ -x "$wine" ] && [ -x "$wineserver" ] || { echo "wine64 is missing: run scripts/install-deps.sh" >&2; exit 1; }
+
+# A prefix of its own, gone afterwards; no Mono or Gecko installers, no display.
+work="$(mktemp -d)"
+export WINEPREFIX="$work/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" DISPLAY=
+chat_pid=""
+finish() {
+  local status=$?
+  if [ -n "$chat_pid" ]; then kill "$chat_pid" 2>/dev/null || true; wait "$chat_pid" 2>/dev/null || true; fi
+  timeout 30 "$wineserver" -k 2>/dev/null || true
+  rm -rf "$work"
+  exit "$status"
+}
+trap finish EXIT
+
+build_started=$SECONDS
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_BUILD_TYPE=Release > "$work/configure.log" 2>&1 || { cat "$work/configure.log"; exit 1; }
+cmake --build "$build" -j"$jobs"
+server="$work/server"
+cmake --install "$build" --prefix "$server" > /dev/null
+# The chat stand-in is the Linux stand-in server's; the plain stage has built it already.
+[ -f "$linux_build/CMakeCache.txt" ] ||
+  cmake -S "$root" -B "$linux_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
+cmake --build "$linux_build" --target standin-server TameWarden -j"$jobs" > /dev/null
+build_seconds=$((SECONDS - build_started))
+
+run_started=$SECONDS
+timeout 120 "$wine" wineboot --init > /dev/null 2>&1
+
+chat_dir="$work/chat-server"
+mkdir -p "$chat_dir/ArkApi/Plugins/TameWarden"
+cp "$linux_build/plugin/TameWarden.so" "$linux_build/plugin/PluginInfo.json" \
+  "$chat_dir/ArkApi/Plugins/TameWarden/"
+echo '{}' > "$chat_dir/ArkApi/Plugins/TameWarden/config.json"
+"$linux_build/standin/server/standin-server" --server-dir "$chat_dir" --webhook-listen 0 \
+  --webhook-unlimited --seconds 1800 < /dev/null > "$work/chat.log" 2>&1 &
+chat_pid=$!
+port=""
+for _ in $(seq 1 300); do
+  port="$(sed -n 's/^Chat stand-in listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$work/chat.log")"
+  [ -n "$port" ] && break
+  kill -0 "$chat_pid" 2>/dev/null || break
+  sleep 0.1
+done
+[ -n "$port" ] || { echo "the chat stand-in did not start:" >&2; cat "$work/chat.log" >&2; exit 1; }
+
+TAMEWARDEN_CHAT_URL="http://127.0.0.1:$port/webhook" \
+  ctest --test-dir "$build" -L unit --output-on-failure
+
+check="$server/bin/tamewarden-check.exe"
+# The same file twice, once with one key misspelt.
+webhook='"LevelWarningWebhook": "http://127.0.0.1:18080/webhook"'
+echo "{\"DestroyDinosOverLvel\": 500, $webhook}" > "$work/misspelt.json"
+echo "{\"DestroyDinosOverLevel\": 500, $webhook}" > "$work/clean.json"
+status=0
+timeout 120 "$wine" "$check" "$work/misspelt.json" > "$work/misspelt.out" 2>&1 || status=$?
+if [ "$status" -ne 1 ] || ! grep -q '"\?DestroyDinosOverLvel' "$work/misspelt.out" ||
+   ! grep -q 'DestroyDinosOverLevel' "$work/misspelt.out"; then
+  echo "tamewarden-check.exe on a misspelt key: exit $status (1 expected), output:" >&2
+  cat "$work/misspelt.out" >&2
+  exit 1
+fi
+status=0
+timeout 120 "$wine" "$check" "$work/clean.json" > "$work/clean.out" 2>&1 || status=$?
+if [ "$status" -ne 0 ]; then
+  echo "tamewarden-check.exe on a clean config: exit $status (0 expected), output:" >&2
+  cat "$work/clean.out" >&2
+  exit 1
+fi
+echo "tamewarden-check.exe as installed: a misspelt key named (exit 1), a clean config passes (exit 0)"
+run_seconds=$((SECONDS - run_started))
+
+echo "Windows stage: build ${build_seconds} s, run under Wine ${run_seconds} s"
