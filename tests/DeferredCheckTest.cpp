@@ -120,7 +120,7 @@ TEST_F(DeferredCheckTest, WrongTypedKeyStallsTheQueueUntilAReloadDrainsIt) {
     EXPECT_EQ(Texts("log")[0],
               "Deferred creature check failed, checks wait until it passes! \n key "
               "\"MinDinoLevel\" in " +
-                  ConfigPath().string() +
+                  ConfigPathText() +
                   ": [json.exception.type_error.302] type must be number, but is string; fix the "
                   "file and run tmwd.reload");
     EXPECT_THAT(Events("uncaught"), IsEmpty());
@@ -141,7 +141,7 @@ TEST_F(DeferredCheckTest, UnreadableWebhookKeepsAnOverLevelCreatureWithoutAFalse
     EXPECT_THAT(Texts("log"),
                 ElementsAre("Deferred creature check failed, checks wait until it passes! \n key "
                             "\"LevelWarningWebhook\" in " +
-                            ConfigPath().string() +
+                            ConfigPathText() +
                             ": [json.exception.type_error.302] type must be string, but is null; "
                             "fix the file and run tmwd.reload"));
 

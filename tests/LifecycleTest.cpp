@@ -63,10 +63,10 @@ TEST_F(LifecycleTest, MissingConfigStopsLoadAfterLoggerWithOneCriticalLine) {
     const auto logs = Events("log");
     ASSERT_EQ(logs.size(), 1u);
     EXPECT_EQ(logs[0].at("level"), "critical");
-    EXPECT_EQ(logs[0].at("text"), "Failed to load TameWarden! \n stopped at reading the config: " +
-                                      ConfigPath().string() +
-                                      ": Can't open config.json; fix the file and load the plugin "
-                                      "again");
+    EXPECT_EQ(logs[0].at("text"),
+              "Failed to load TameWarden! \n stopped at reading the config: " + ConfigPathText() +
+                  ": Can't open config.json; fix the file and load the plugin "
+                  "again");
     EXPECT_FALSE(BeginPlayHooked());
     EXPECT_FALSE(ConsoleCommandRegistered());
     EXPECT_FALSE(RconCommandRegistered());
@@ -83,7 +83,7 @@ TEST_F(LifecycleTest, MalformedConfigStopsLoadWithTheParseError) {
     EXPECT_THAT(
         logs[0].at("text").get<std::string>(),
         ::testing::StartsWith("Failed to load TameWarden! \n stopped at reading the config: " +
-                              ConfigPath().string() + ": [json.exception.parse_error.101]"));
+                              ConfigPathText() + ": [json.exception.parse_error.101]"));
     EXPECT_FALSE(BeginPlayHooked());
     EXPECT_FALSE(ConsoleCommandRegistered());
     EXPECT_THAT(DestroyedKeys(), IsEmpty());
@@ -105,7 +105,7 @@ TEST_F(LifecycleTest, WrongTypedKeyAtLoadNamesTheKeyAndFileAndStatusStillAnswers
     EXPECT_THAT(replies[0],
                 ::testing::HasSubstr("\nload stopped at the start-up sweep: key "
                                      "\"DestroyDinosOverLevel\" in " +
-                                     ConfigPath().string() + ": " + error +
+                                     ConfigPathText() + ": " + error +
                                      "\ntmwd.reload is not registered: fix the file and load the "
                                      "plugin again\n"));
     EXPECT_THAT(replies[0], ::testing::HasSubstr("\nover-level: stops checks: " + error + "\n"));
@@ -121,12 +121,12 @@ TEST_F(LifecycleTest, MissingConfigAtLoadLeavesStatusAndPreviewOfAFile) {
     ASSERT_TRUE(host.commands.ExecuteRcon("tmwd.preview", nullptr, 9));
     const auto replies = Texts("reply");
     ASSERT_EQ(replies.size(), 3u);
-    EXPECT_THAT(replies[0], ::testing::HasSubstr(
-                                "\nload stopped at reading the config: " + ConfigPath().string() +
-                                ": Can't open config.json\n"
-                                "tmwd.reload is not registered: fix the file "
-                                "and load the plugin again\n"
-                                "no config in force: no creature is checked\n"));
+    EXPECT_THAT(replies[0],
+                ::testing::HasSubstr("\nload stopped at reading the config: " + ConfigPathText() +
+                                     ": Can't open config.json\n"
+                                     "tmwd.reload is not registered: fix the file "
+                                     "and load the plugin again\n"
+                                     "no config in force: no creature is checked\n"));
     EXPECT_THAT(replies[1], ::testing::HasSubstr("\nover-level: of 1 creature(s), destroy 1, only "
                                                  "report 0, leave 0\n"));
     EXPECT_EQ(replies[2],

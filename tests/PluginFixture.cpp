@@ -28,6 +28,10 @@ fs::path PluginFixture::ConfigPath() const {
     return serverDir / "ArkApi" / "Plugins" / "TameWarden" / "config.json";
 }
 
+std::string PluginFixture::ConfigPathText() const {
+    return serverDir.string() + "/ArkApi/Plugins/TameWarden/config.json";
+}
+
 void PluginFixture::WriteConfig(const std::string& text) {
     std::ofstream(ConfigPath(), std::ios::binary | std::ios::trunc) << text;
 }
@@ -93,7 +97,7 @@ std::vector<std::string> PluginFixture::Sequence(const std::set<std::string>& ty
 
 std::string PluginFixture::SweepStoppedAt(const std::string& key, const std::string& error) const {
     return "Failed to load TameWarden! \n stopped at the start-up sweep: key \"" + key + "\" in " +
-           ConfigPath().string() + ": " + error + "; fix the file and load the plugin again";
+           ConfigPathText() + ": " + error + "; fix the file and load the plugin again";
 }
 
 bool PluginFixture::ConsoleCommandRegistered() const {

@@ -27,6 +27,9 @@ protected:
     void WriteConfigJson(const nlohmann::json& document) { WriteConfig(document.dump()); }
     void RemoveConfig();
     std::filesystem::path ConfigPath() const;
+    // The same path as the plugin writes it: the server folder, then its part with forward slashes
+    // (on Windows the folder's own separators stay backslashes).
+    std::string ConfigPathText() const;
 
     standin::World& MakeWorld();
     void LoadPlugin();
