@@ -76,7 +76,7 @@ struct TArray {
     }
     void Empty() {
         for (int32_t i = 0; i < ArrayNum; ++i) Data[i].~T();
-        EngineFree(Data);
+        if (Data != nullptr) EngineFree(Data);  // an array that never held storage owes none
         Data = nullptr;
         ArrayNum = ArrayMax = 0;
     }
