@@ -4,7 +4,9 @@
 
 namespace {
 
-thread_local const char* lastFailedKey = "";
+// Checks run on the game thread only. Not thread_local: the library is unloaded while the host's
+// threads live on, and their thread storage would still point into it.
+const char* lastFailedKey = "";
 
 std::optional<std::string> ErrorOf(const std::exception_ptr& failure) {
     if (!failure) return std::nullopt;
