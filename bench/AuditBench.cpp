@@ -24,17 +24,22 @@ void CountPerCreature(benchmark::State& state, size_t creatures) {
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void StartupSweepOfLargeWorld(benchmark::State& state) {
+// Runs `sweep` once per iteration over a fresh generated world of state.range(0) creatures, so the
+// game mode learns no ids in advance, and counts the time per creature.
+template <typename Sweep>
+void SweepFreshWorlds(benchmark::State& state, Sweep sweep) {
     const auto creatures = static_cast<size_t>(state.range(0));
     PrepareInProcessPlugin();
     for (auto _ : state) {
         state.PauseTiming();
-        InstallGeneratedWorld(creatures);  // fresh, so the game mode learns no ids in advance
+        InstallGeneratedWorld(creatures);
         state.ResumeTiming();
-        StartupSweep();
+        sweep();
     }
     CountPerCreature(state, creatures);
 }
+
+void StartupSweepOfLargeWorld(benchmark::State& state) { SweepFreshWorlds(state, &StartupSweep); }
 BENCHMARK(StartupSweepOfLargeWorld)
     ->Arg(10000)
     ->Arg(100000)
@@ -44,12 +49,7 @@ BENCHMARK(StartupSweepOfLargeWorld)
 // Every creature's owner lines walked twice (once per text) and joined, beside its check: the
 // lookups in full, whether or not a report needs them.
 void StartupSweepWithEveryLookupInFull(benchmark::State& state) {
-    const auto creatures = static_cast<size_t>(state.range(0));
-    PrepareInProcessPlugin();
-    for (auto _ : state) {
-        state.PauseTiming();
-        InstallGeneratedWorld(creatures);
-        state.ResumeTiming();
+    SweepFreshWorlds(state, [] {
         ForEachCreatureInWorld([](TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
             CheckDino(weakDino);
             const int32_t team = Game::TargetingTeam(weakDino.Get());
@@ -57,8 +57,7 @@ void StartupSweepWithEveryLookupInFull(benchmark::State& state) {
             benchmark::DoNotOptimize(JoinLines(TribeMemberLines(team, ServerEffects(), owners)));
             benchmark::DoNotOptimize(JoinLines(TribeMemberLines(team, ServerEffects(), owners)));
         });
-    }
-    CountPerCreature(state, creatures);
+    });
 }
 BENCHMARK(StartupSweepWithEveryLookupInFull)
     ->Arg(100000)
@@ -68,15 +67,7 @@ BENCHMARK(StartupSweepWithEveryLookupInFull)
 // A preview looks at the same world the same way, with a recorder for the effects: it must cost
 // the game thread no more than the sweep.
 void PreviewOfLargeWorld(benchmark::State& state) {
-    const auto creatures = static_cast<size_t>(state.range(0));
-    PrepareInProcessPlugin();
-    for (auto _ : state) {
-        state.PauseTiming();
-        InstallGeneratedWorld(creatures);
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(PreviewWorld(CurrentConfig()));
-    }
-    CountPerCreature(state, creatures);
+    SweepFreshWorlds(state, [] { benchmark::DoNotOptimize(PreviewWorld(CurrentConfig())); });
 }
 BENCHMARK(PreviewOfLargeWorld)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(5);
 
