@@ -7,21 +7,14 @@
 namespace standin {
 
 void* Registry::Function(std::string_view name) const {
-    const auto found = functions.find(name);
-    if (found == functions.end())
-        throw std::invalid_argument("GetAddress: unknown game function \"" + std::string(name) +
-                                    "\"");
-    return found->second;
+    if (void* const* function = functions.Find(name)) return *function;
+    throw std::invalid_argument("GetAddress: unknown game function \"" + std::string(name) + "\"");
 }
 
 std::ptrdiff_t Registry::FieldOffset(std::string_view name) const {
-    const auto found = fields.find(name);
-    if (found == fields.end())
-        throw std::invalid_argument("GetAddress: unknown game field \"" + std::string(name) + "\"");
-    return found->second;
+    if (const std::ptrdiff_t* offset = fields.Find(name)) return *offset;
+    throw std::invalid_argument("GetAddress: unknown game field \"" + std::string(name) + "\"");
 }
-
-bool Registry::HasFunction(std::string_view name) const { return functions.contains(name); }
 
 }  // namespace standin
 

@@ -1,51 +1,90 @@
 // The names behind GetAddress: game functions by name, fields by name as offsets into objects.
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <unordered_map>
+#include <vector>
 
 namespace standin {
+
+// Names to values in one flat, open-addressed table. The plugin looks names up at every use, tens
+// of times per creature check, so a lookup is one hash of a few bytes, one mask and, almost always,
+// one whole-name comparison; a node-based map cost several times that.
+template <typename Value>
+class NameTable {
+public:
+    void Set(std::string name, Value value) {
+        if ((count + 1) * 2 > slots.size()) Grow();
+        Slot& slot = slots[IndexOf(name)];
+        if (!slot.used) ++count;
+        slot = {true, std::move(name), value};
+    }
+    const Value* Find(std::string_view name) const {
+        if (slots.empty()) return nullptr;
+        const Slot& slot = slots[IndexOf(name)];
+        return slot.used ? &slot.value : nullptr;
+    }
+
+private:
+    struct Slot {
+        bool used = false;
+        std::string name;
+        Value value{};
+    };
+
+    // The slot holding `name`, or the free slot where it would go; the table is never full.
+    size_t IndexOf(std::string_view name) const {
+        const size_t mask = slots.size() - 1;
+        size_t index = Hash(name) & mask;
+        while (slots[index].used && slots[index].name != name) index = (index + 1) & mask;
+        return index;
+    }
+    void Grow() {
+        std::vector<Slot> old(slots.empty() ? 32 : slots.size() * 2);
+        old.swap(slots);
+        count = 0;
+        for (Slot& slot : old)
+            if (slot.used) Set(std::move(slot.name), slot.value);
+    }
+    // The registered names differ in length or near their ends ("...Applied" and
+    // "...AppliedTamed"), so the length and the first and last eight bytes spread them.
+    static size_t Hash(std::string_view text) {
+        uint64_t head = 0, tail = 0;
+        if (text.size() >= sizeof(uint64_t)) {
+            std::memcpy(&head, text.data(), sizeof head);
+            std::memcpy(&tail, text.data() + text.size() - sizeof tail, sizeof tail);
+        } else if (!text.empty()) {
+            std::memcpy(&head, text.data(), text.size());
+        }
+        uint64_t mixed = text.size() * 0x9E3779B97F4A7C15ull;
+        mixed ^= head * 0xFF51AFD7ED558CCDull;
+        mixed = (mixed << 31 | mixed >> 33) ^ tail * 0xC4CEB9FE1A85EC53ull;
+        return static_cast<size_t>(mixed ^ mixed >> 29);
+    }
+
+    std::vector<Slot> slots;
+    size_t count = 0;
+};
 
 class Registry {
 public:
     template <typename Function>
     void AddFunction(std::string name, Function* function) {
-        functions[std::move(name)] = reinterpret_cast<void*>(function);
+        functions.Set(std::move(name), reinterpret_cast<void*>(function));
     }
-    void AddField(std::string name, std::ptrdiff_t offset) { fields[std::move(name)] = offset; }
+    void AddField(std::string name, std::ptrdiff_t offset) { fields.Set(std::move(name), offset); }
 
     // Both throw std::invalid_argument naming an unknown name.
     void* Function(std::string_view name) const;
     std::ptrdiff_t FieldOffset(std::string_view name) const;
-    bool HasFunction(std::string_view name) const;
+    bool HasFunction(std::string_view name) const { return functions.Find(name) != nullptr; }
 
 private:
-    // The plugin looks names up at every use, so hashing every byte of a 60-byte name cost more
-    // than the rest of a lookup. The registered names differ in length or near their ends
-    // ("...Applied" and "...AppliedTamed"), so the length and the first and last eight bytes
-    // spread them; the table still compares whole names.
-    struct Hash {
-        using is_transparent = void;
-        size_t operator()(std::string_view text) const {
-            uint64_t head = 0, tail = 0;
-            if (!text.empty()) {
-                const size_t width = std::min<size_t>(text.size(), sizeof(uint64_t));
-                std::memcpy(&head, text.data(), width);
-                std::memcpy(&tail, text.data() + text.size() - width, width);
-            }
-            uint64_t mixed = text.size() * 0x9E3779B97F4A7C15ull;
-            mixed ^= head * 0xFF51AFD7ED558CCDull;
-            mixed = (mixed << 31 | mixed >> 33) ^ tail * 0xC4CEB9FE1A85EC53ull;
-            return static_cast<size_t>(mixed ^ mixed >> 29);
-        }
-    };
-    std::unordered_map<std::string, void*, Hash, std::equal_to<>> functions;
-    std::unordered_map<std::string, std::ptrdiff_t, Hash, std::equal_to<>> fields;
+    NameTable<void*> functions;
+    NameTable<std::ptrdiff_t> fields;
 };
 
 // The registry with every game function and field this stand-in offers.
