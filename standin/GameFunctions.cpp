@@ -2,6 +2,8 @@
 // plugin looks up. Functions take their object first.
 #include <cstddef>
 #include <cstdlib>
+#include <cstring>
+#include <new>
 #include <string>
 
 #include "standin/Host.h"
@@ -12,6 +14,14 @@ namespace standin {
 namespace {
 
 World& CurrentWorld() { return *Host::Get().world; }
+
+// The engine allocator
+
+void* Malloc(uint64_t size, uint32_t) { return std::malloc(size != 0 ? size : 1); }
+void* Realloc(void* block, uint64_t size, uint32_t) {
+    return std::realloc(block, size != 0 ? size : 1);
+}
+void Free(void* block) { std::free(block); }
 
 // Creatures
 
@@ -81,15 +91,37 @@ void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId, const FString& eo
         {{"type", "playerIdLearned"}, {"playerId", playerId}, {"eosId", ToUtf8(eosId)}});
 }
 
+// The game's own copies into a record it fills, from its allocator called directly as the engine
+// calls it; only the plugin reaches the allocator by name. The audit asks at every check of a
+// tribe's creature.
+template <typename T>
+T* GameStorage(size_t count) {
+    return static_cast<T*>(Malloc(count * sizeof(T), 0));
+}
+
+template <typename T>
+void FillArray(TArray<T>& array, const T* values, size_t count) {
+    if (count == 0) return;
+    array.Data = GameStorage<T>(count);
+    std::memcpy(array.Data, values, count * sizeof(T));
+    array.ArrayNum = array.ArrayMax = static_cast<int32_t>(count);
+}
+
 FTribeData* GetOrLoadTribeData(AShooterGameMode*, int32_t tribeId, FTribeData* record, int32_t) {
     const TribeSpec* tribe = CurrentWorld().FindTribe(tribeId);
     if (tribe == nullptr) return record;
     record->TribeID = tribe->id;
-    // Sized once: the audit asks at every check of a tribe's creature.
-    record->MembersPlayerName.Reserve(static_cast<int32_t>(tribe->memberNames.size()));
-    for (const auto& name : tribe->memberNames) record->MembersPlayerName.Emplace(FromUtf16(name));
-    record->MembersPlayerDataID.Append(tribe->memberIds.data(),
-                                       static_cast<int32_t>(tribe->memberIds.size()));
+    const size_t members = tribe->memberNames.size();
+    TArray<FString>& names = record->MembersPlayerName;
+    if (members > 0) {
+        names.Data = GameStorage<FString>(members);
+        names.ArrayMax = static_cast<int32_t>(members);
+    }
+    for (const std::u16string& name : tribe->memberNames) {
+        FString& copy = *new (names.Data + names.ArrayNum++) FString();
+        if (!name.empty()) FillArray(copy.Data, name.c_str(), name.size() + 1);
+    }
+    FillArray(record->MembersPlayerDataID, tribe->memberIds.data(), tribe->memberIds.size());
     return record;
 }
 
@@ -105,14 +137,6 @@ void SendRconMessage(RCONClientConnection* connection, int32_t requestId, int32_
         {{"type", "reply"}, {"channel", "rcon"}, {"text", body}, {"id", requestId}});
     if (connection != nullptr) connection->Send(requestId, type, body);
 }
-
-// The engine allocator
-
-void* Malloc(uint64_t size, uint32_t) { return std::malloc(size != 0 ? size : 1); }
-void* Realloc(void* block, uint64_t size, uint32_t) {
-    return std::realloc(block, size != 0 ? size : 1);
-}
-void Free(void* block) { std::free(block); }
 
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
