@@ -16,41 +16,59 @@ namespace {
 // StaticFindObject's outer for "any package".
 UObject* const AnyPackage = reinterpret_cast<UObject*>(static_cast<intptr_t>(-1));
 
-// A zero-filled block that the game fills as its tribe record. Only the three fields the plugin
-// knows are released; the block itself goes back to the engine allocator.
+// A zero-filled block that the game fills as its tribe record. Its three known fields are located
+// once; only they are released, and the block itself goes back to the engine allocator.
 class TribeRecord {
 public:
-    explicit TribeRecord(int32_t blockSize)
-        : size(blockSize), block(EngineMalloc(static_cast<uint64_t>(blockSize))) {
-        std::memset(block, 0, static_cast<size_t>(blockSize));
+    explicit TribeRecord(int32_t blockSize) : size(blockSize), block(blockSize) {
+        FTribeData* record = get();
+        tribeId = &Game::TribeId(record);
+        names = &Game::MembersPlayerName(record);
+        ids = &Game::MembersPlayerDataId(record);
+        holdsFields = Ends(tribeId) && Ends(names) && Ends(ids);
     }
     ~TribeRecord() {
-        if (HoldsFields()) {
-            Game::MembersPlayerName(get()).~TArray();
-            Game::MembersPlayerDataId(get()).~TArray();
+        if (holdsFields) {
+            names->~TArray();
+            ids->~TArray();
         }
-        EngineFree(block);
     }
     TribeRecord(const TribeRecord&) = delete;
     TribeRecord& operator=(const TribeRecord&) = delete;
 
-    FTribeData* get() const { return static_cast<FTribeData*>(block); }
+    FTribeData* get() const { return static_cast<FTribeData*>(block.data); }
 
     // A block smaller than the game's record would let the game write past its end.
-    bool HoldsFields() const {
-        return Ends(&Game::TribeId(get())) && Ends(&Game::MembersPlayerName(get())) &&
-               Ends(&Game::MembersPlayerDataId(get()));
-    }
+    bool HoldsFields() const { return holdsFields; }
+    int32_t TribeId() const { return *tribeId; }
+    const TArray<FString>& Names() const { return *names; }
+    const TArray<uint32_t>& Ids() const { return *ids; }
 
 private:
     template <typename Field>
     bool Ends(const Field* field) const {
-        const auto offset = reinterpret_cast<const char*>(field) - static_cast<const char*>(block);
+        const auto offset =
+            reinterpret_cast<const char*>(field) - static_cast<const char*>(block.data);
         return offset >= 0 && offset + static_cast<std::ptrdiff_t>(sizeof(Field)) <= size;
     }
 
+    // Goes back to the allocator even when locating a field throws.
+    struct Block {
+        explicit Block(int32_t size) : data(EngineMalloc(static_cast<uint64_t>(size))) {
+            std::memset(data, 0, static_cast<size_t>(size));
+        }
+        ~Block() { EngineFree(data); }
+        Block(const Block&) = delete;
+        Block& operator=(const Block&) = delete;
+        void* data;
+    };
+
     int32_t size;
-    void* block;
+    Block block;
+    int32_t* tribeId;
+    TArray<FString>* names;
+    TArray<uint32_t>* ids;
+    bool holdsFields;
 };
 
 // The size of the game's tribe record, found once per process; 0 when the game has no such type.
@@ -99,8 +117,8 @@ void VisitTribe(int32_t tribeId, Visit visit) {
     TribeRecord record(size);
     if (!record.HoldsFields()) return;
     Game::GetOrLoadTribeData(gameMode, tribeId, record.get());
-    if (Game::TribeId(record.get()) != tribeId) return;
-    visit(Game::MembersPlayerName(record.get()), Game::MembersPlayerDataId(record.get()));
+    if (record.TribeId() != tribeId) return;
+    visit(record.Names(), record.Ids());
 }
 
 void AddTribeLines(TArray<FString>& lines, std::vector<Owner>& owners, int32_t tribeId,
