@@ -154,10 +154,17 @@ inline int32_t FString::Find(const TCHAR* sub, ESearchCase::Type searchCase, ESe
     const std::u16string_view wanted(sub);
     const size_t from = start < 0 ? 0 : static_cast<size_t>(start);
     if (wanted.size() > text.size()) return -1;
+    if (wanted.empty()) return from <= text.size() ? static_cast<int32_t>(from) : -1;
+    // Most places differ in their first unit, so only a place that starts right is compared whole.
+    const auto fold = [](TCHAR unit) {
+        return unit >= u'A' && unit <= u'Z' ? static_cast<TCHAR>(unit + (u'a' - u'A')) : unit;
+    };
+    const TCHAR first = fold(wanted[0]);
     for (size_t at = from; at + wanted.size() <= text.size(); ++at) {
         const bool same =
             searchCase == ESearchCase::IgnoreCase
-                ? FGenericPlatformStricmp::Strnicmp(text.data() + at, sub, wanted.size()) == 0
+                ? fold(text[at]) == first &&
+                      FGenericPlatformStricmp::Strnicmp(text.data() + at, sub, wanted.size()) == 0
                 : text.compare(at, wanted.size(), wanted) == 0;
         if (same) return static_cast<int32_t>(at);
     }
