@@ -1,12 +1,11 @@
-// API::Requests on this machine: a bounded queue of posts served by worker threads, each driving
-// its own libcurl multi handle so that a stop can wake it and abort its transfer at once.
+// Posts on this machine: a bounded queue served by worker threads, each driving its own libcurl
+// multi handle so that a stop can wake it and abort its transfer at once.
 #include "standin/HttpRequests.h"
 
 #include <curl/curl.h>
 
 #include <atomic>
 #include <condition_variable>
-#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -15,46 +14,10 @@
 #include <thread>
 #include <utility>
 
-#include "host/Requests.h"
-#include "standin/Host.h"
+#include "standin/PostRequest.h"
 
 namespace standin {
 namespace {
-
-using Completion = API::Requests::Completion;
-using Headers = std::unordered_map<std::string, std::string>;
-
-struct PostRequest {
-    std::string url;
-    std::string body;
-    std::string contentType;
-    std::vector<std::string> headerLines;
-    Completion completion;
-};
-
-struct Response {
-    std::string body;
-    Headers headers;
-};
-
-// The worker threads are a boundary: an exception out of a completion would end the process.
-void Complete(const Completion& completion, bool success, Response response) {
-    if (!completion) return;
-    try {
-        completion(success, std::move(response.body), std::move(response.headers));
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "post completion failed: %s\n", error.what());
-    } catch (...) {
-        std::fprintf(stderr, "post completion failed\n");
-    }
-}
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
 size_t AppendBody(char* data, size_t size, size_t count, void* response) {
     static_cast<Response*>(response)->body.append(data, size * count);
@@ -71,8 +34,8 @@ size_t AddHeader(char* data, size_t size, size_t count, void* response) {
     }
     const auto colon = line.find(':');
     if (colon != std::string_view::npos)
-        headers[std::string(Trim(line.substr(0, colon)))] =
-            std::string(Trim(line.substr(colon + 1)));
+        headers[std::string(TrimBlanks(line.substr(0, colon)))] =
+            std::string(TrimBlanks(line.substr(colon + 1)));
     return line.size();
 }
 
@@ -228,34 +191,8 @@ RequestPool& Pool() {
 
 }  // namespace
 
+bool SubmitPost(PostRequest& request) { return Pool().Submit(request); }
+
 void StopRequests() { Pool().Stop(); }
 
 }  // namespace standin
-
-namespace API {
-
-Requests& Requests::Get() {
-    static Requests requests;
-    return requests;
-}
-
-bool Requests::CreatePostRequest(const std::string& url, const Completion& completion,
-                                 const std::string& body, const std::string& contentType,
-                                 const std::vector<std::string>& headerLines) {
-    // The game thread calls this: nothing may escape or wait here.
-    try {
-        standin::Host::Get().events.Record({{"type", "post"}, {"url", url}, {"body", body}});
-        if (!standin::Host::Get().sendRequests) {
-            standin::Complete(completion, false, {});
-            return false;
-        }
-        standin::PostRequest request{url, body, contentType, headerLines, completion};
-        if (standin::Pool().Submit(request)) return true;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "post to %s not started: %s\n", url.c_str(), error.what());
-    }
-    standin::Complete(completion, false, {});
-    return false;
-}
-
-}  // namespace API

@@ -1,13 +1,12 @@
-// API::Requests on Windows: a bounded queue of posts served by worker threads with WinHTTP. Every
-// WinHTTP call, its first use included (which loads libraries), is made on those threads: the
-// first post comes from inside the plugin's DllMain, under the loader lock, where only queueing it
-// and starting a thread that nobody waits for are allowed.
+// Posts on Windows: a bounded queue served by worker threads with WinHTTP. Every WinHTTP call, its
+// first use included (which loads libraries), is made on those threads: the first post comes from
+// inside the plugin's DllMain, under the loader lock, where only queueing it and starting a thread
+// that nobody waits for are allowed.
 #include <windows.h>
 // After <windows.h>, which it needs.
 #include <winhttp.h>
 
 #include <condition_variable>
-#include <cstdio>
 #include <deque>
 #include <mutex>
 #include <optional>
@@ -17,43 +16,14 @@
 #include <thread>
 #include <utility>
 
-#include "host/Requests.h"
-#include "standin/Host.h"
 #include "standin/HttpRequests.h"
+#include "standin/PostRequest.h"
 #include "standin/Text.h"
 
 namespace standin {
 namespace {
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
-
-using Completion = API::Requests::Completion;
-using Headers = std::unordered_map<std::string, std::string>;
-
-struct PostRequest {
-    std::string url;
-    std::string body;
-    std::string contentType;
-    std::vector<std::string> headerLines;
-    Completion completion;
-};
-
-struct Response {
-    std::string body;
-    Headers headers;
-};
-
-// The worker threads are a boundary: an exception out of a completion would end the process.
-void Complete(const Completion& completion, bool success, Response response) {
-    if (!completion) return;
-    try {
-        completion(success, std::move(response.body), std::move(response.headers));
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "post completion failed: %s\n", error.what());
-    } catch (...) {
-        std::fprintf(stderr, "post completion failed\n");
-    }
-}
 
 std::wstring Wide(std::string_view text) {
     const std::u16string units = ToUtf16(text);
@@ -62,13 +32,6 @@ std::wstring Wide(std::string_view text) {
 
 std::string Narrow(std::wstring_view text) {
     return ToUtf8(std::u16string(text.begin(), text.end()));
-}
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
 }
 
 // WinHTTP gives the final response's status line and headers, one per line.
@@ -81,8 +44,8 @@ Headers ParseHeaders(std::string_view raw) {
         start = end + 1;
         const auto colon = line.find(':');
         if (line.starts_with("HTTP/") || colon == std::string_view::npos) continue;
-        headers[std::string(Trim(line.substr(0, colon)))] =
-            std::string(Trim(line.substr(colon + 1)));
+        headers[std::string(TrimBlanks(line.substr(0, colon)))] =
+            std::string(TrimBlanks(line.substr(colon + 1)));
     }
     return headers;
 }
@@ -287,34 +250,8 @@ RequestPool& Pool() {
 
 }  // namespace
 
+bool SubmitPost(PostRequest& request) { return Pool().Submit(request); }
+
 void StopRequests() { Pool().Stop(); }
 
 }  // namespace standin
-
-namespace API {
-
-Requests& Requests::Get() {
-    static Requests requests;
-    return requests;
-}
-
-bool Requests::CreatePostRequest(const std::string& url, const Completion& completion,
-                                 const std::string& body, const std::string& contentType,
-                                 const std::vector<std::string>& headerLines) {
-    // The game thread calls this, also from inside DllMain: nothing may escape or wait here.
-    try {
-        standin::Host::Get().events.Record({{"type", "post"}, {"url", url}, {"body", body}});
-        if (!standin::Host::Get().sendRequests) {
-            standin::Complete(completion, false, {});
-            return false;
-        }
-        standin::PostRequest request{url, body, contentType, headerLines, completion};
-        if (standin::Pool().Submit(request)) return true;
-    } catch (const std::exception& error) {
-        std::fprintf(stderr, "post to %s not started: %s\n", url.c_str(), error.what());
-    }
-    standin::Complete(completion, false, {});
-    return false;
-}
-
-}  // namespace API
