@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/EngineTypes.h"
+#include "host/Game.h"
 
 // The rules in the order a check tries them.
 enum class AuditRule { OverLevel, LevelWarning, MinimumLevel, Incoherent, StatLimit };
@@ -33,9 +34,13 @@ public:
     // The warning-level line of an over-level destruction, formatted.
     virtual void LogDestroyed(const std::string& line) = 0;
     virtual void Post(const Report& report) = 0;
-    virtual void Destroy(APrimalDinoCharacter* dino, AuditRule rule) = 0;
+    // Destroys the creature with the game's destroy, which the rule looked up beforehand.
+    virtual void Destroy(APrimalDinoCharacter* dino, AuditRule rule,
+                         Game::DestroyFunction* destroy) = 0;
     // Keeps what was destroyed, right after the destruction; nothing the game or the chat sees.
     virtual void RecordDestruction(const DestructionRecord& record) = 0;
+    // A record the journal would keep could not be made: counted as not written, and said why.
+    virtual void RecordNotMade(const std::string&) {}
     // Hands the game mode an EOS id it did not know, found among the online players.
     virtual void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId,
                              const FString& eosId) = 0;

@@ -127,6 +127,11 @@ void DestructionJournal::Add(const DestructionRecord& record) {
     if (writeRefused) Write();  // no tick will come for it
 }
 
+void DestructionJournal::NotMade(const std::string& reason) {
+    ++counts.notWritten;
+    Fail("record a destruction in", reason);
+}
+
 void DestructionJournal::Write() {
     if (waitingRecords == 0) return;
     const uint64_t records = waitingRecords;
@@ -161,9 +166,25 @@ void DestructionJournal::Close() {
     file = nullptr;
     if (writeRegistered) {
         writeRegistered = false;
-        AsaApi::GetCommands().UnregisterUpdateCallback(FString(UpdateCallbackId));
+        UnregisterWrite();
     }
     writeRefused = false;
+}
+
+// A callback the host refused to forget leads into a library about to go: the line names it.
+void DestructionJournal::UnregisterWrite() {
+    std::string error;
+    try {
+        AsaApi::GetCommands().UnregisterUpdateCallback(FString(UpdateCallbackId));
+        return;
+    } catch (const std::exception& caught) {
+        error = caught.what();
+    } catch (...) {
+        error = "unknown error";
+    }
+    if (PluginLogger())
+        PluginLogger()->critical("Failed to unregister {}, it stays registered! \n {}",
+                                 UpdateCallbackId, error);
 }
 
 bool DestructionJournal::EnsureOpen() {
@@ -238,6 +259,15 @@ bool JournalEnabled(const ConfigSnapshot& config) {
 
 void OpenJournal() {
     if (JournalEnabled(CurrentConfig())) TheJournal().Open(JournalFilePath());
+}
+
+JournalWrittenAtEnd::~JournalWrittenAtEnd() {
+    if (existingJournal == nullptr) return;
+    try {
+        existingJournal->Write();
+    } catch (...) {
+        // Write says what failed; a record it could not hand over stays counted as not written.
+    }
 }
 
 void CloseJournal() {

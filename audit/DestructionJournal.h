@@ -37,6 +37,8 @@ public:
     void Open(const std::filesystem::path& journalFile);
     // Formats the record; it reaches the file by the end of the tick.
     void Add(const DestructionRecord& record);
+    // A record that could not be made: counted as not written, and said once per run of failures.
+    void NotMade(const std::string& reason);
     // Hands what waits to the operating system.
     void Write();
     // Writes what waits, closes the file and unregisters the tick's write.
@@ -49,6 +51,7 @@ private:
     bool EnsureOpen();
     void RotateIfFull(size_t adding);
     void RegisterWrite();
+    void UnregisterWrite();
     void Fail(const char* what, const std::string& reason);
 
     std::filesystem::path path;
@@ -77,3 +80,12 @@ bool JournalEnabled(const ConfigSnapshot& config);
 void OpenJournal();
 // At unload: writes what waits and closes the file.
 void CloseJournal();
+
+// Hands what waits to the system when it goes out of scope: at the end of a call of the host that
+// may destroy creatures. Never throws.
+struct JournalWrittenAtEnd {
+    JournalWrittenAtEnd() = default;
+    ~JournalWrittenAtEnd();
+    JournalWrittenAtEnd(const JournalWrittenAtEnd&) = delete;
+    JournalWrittenAtEnd& operator=(const JournalWrittenAtEnd&) = delete;
+};

@@ -35,10 +35,23 @@ void SetConfig(nlohmann::json document) {
     History().readAt = std::chrono::system_clock::now();
 }
 
-std::filesystem::path ConfigFilePath() {
-    return AsaApi::Tools::GetCurrentDir() +
-           fmt::format("/ArkApi/Plugins/{}/config.json", PluginName);
+namespace {
+
+std::string& LastPath() {
+    static std::string path;
+    return path;
 }
+
+}  // namespace
+
+std::filesystem::path ConfigFilePath() {
+    std::string path =
+        AsaApi::Tools::GetCurrentDir() + fmt::format("/ArkApi/Plugins/{}/config.json", PluginName);
+    LastPath() = path;
+    return path;
+}
+
+const std::string& LastConfigFilePath() { return LastPath(); }
 
 nlohmann::json ReadConfigDocument(const std::filesystem::path& path) {
     std::ifstream file(path);

@@ -11,9 +11,11 @@
 
 #include "standin/Commands.h"
 #include "standin/Events.h"
+#include "standin/Faults.h"
 #include "standin/Hooks.h"
 #include "standin/ObjectTable.h"
 #include "standin/World.h"
+#include "host/GameClock.h"
 
 namespace standin {
 
@@ -39,6 +41,8 @@ struct Host {
     bool printReplies = false;  // also show console replies on the terminal
     bool colourOutput = false;  // what is printed may carry colour codes: the output is a terminal
     bool sendRequests = true;   // false: posts are recorded but never sent (a dry run)
+    // With sendRequests false: each post is answered as accepted, as by a chat that takes all.
+    bool acceptUnsentPosts = false;
     // Each creature a weak reference resolves to is recorded ("resolved"), so a dry run can tell
     // which creature each check was about.
     bool recordResolutions = false;
@@ -47,6 +51,10 @@ struct Host {
     // A host operation that throws something not derived from std::exception, as a faulty host
     // may: its name as the plugin calls it ("RemoveHook", "FWeakObjectPtr.Get()", ...).
     std::string throwUnknownFrom;
+    // The fault loop's failures of the plugin's host calls.
+    Faults& faults = HostFaults();
+    // How far the game clock runs ahead of the steady clock: time the stand-in skipped.
+    GameClock::duration clockAdvance{};
 
     // Throws UnknownHostFault when `operation` is the one set to fail.
     void ThrowIfFaulty(std::string_view operation) const;
