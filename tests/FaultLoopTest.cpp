@@ -191,17 +191,19 @@ protected:
     static std::vector<std::string> Violations(const LifeRecord& run, const std::set<std::string>& failed,
                                                bool thrown) {
         std::vector<std::string> broken;
-        const auto logged = [&](size_t from, size_t to, const std::string& part,
-                                const char* level) {
+        const auto said = [&](size_t from, size_t to, const std::string& part, const char* type,
+                              const char* level) {
             for (size_t at = from; at < to; ++at) {
                 const auto& event = run.events[at];
-                if (event.at("type") == "log" && event.at("text").get<std::string>().find(part) !=
-                                                     std::string::npos &&
+                if (event.at("type") == type && event.at("text").get<std::string>().find(part) !=
+                                                    std::string::npos &&
                     (level == nullptr || event.at("level") == level))
                     return true;
             }
             return false;
         };
+        const auto logged = [&](size_t from, size_t to, const std::string& part,
+                                const char* level) { return said(from, to, part, "log", level); };
         // 1. Nothing leaves the plugin.
         for (const std::string& escape : run.escapes) broken.push_back("1: " + escape);
         for (const auto& event : run.events)
@@ -311,10 +313,13 @@ protected:
                 !journalTroubleLogged)
                 broken.push_back("3: " + event.at("creature").get<std::string>() +
                                  " was destroyed with no record and no word of it");
-        // 6. Every failure that was contained left a line that names it; but for the host's own
-        // log sinks, without which no logger can be made.
+        // 6. Every failure that was contained left a line that names it, in the log or in the
+        // reply of the command that met it (a preview logs nothing); but for the host's own log
+        // sinks, without which no logger can be made.
         const bool loggerMade = !failed.contains("GetLogSinks");
-        if (thrown && loggerMade && !logged(0, run.events.size(), "simulated fault in", nullptr))
+        const std::string fault = "simulated fault in";
+        if (thrown && loggerMade && !logged(0, run.events.size(), fault, nullptr) &&
+            !said(0, run.events.size(), fault, "reply", nullptr))
             broken.push_back("6: a failure left no line that names it");
         return broken;
     }
