@@ -40,6 +40,7 @@ void Host::Reset() {
     recordResolutions = false;
     currentWorldMissing = false;
     throwUnknownFrom.clear();
+    simulatedFileError = nullptr;
     classes.tribeData.Name = FString(u"TribeData");
     classes.tribeData.PropertiesSize = sizeof(FTribeData);
 }

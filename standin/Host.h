@@ -4,6 +4,7 @@
 
 #include <spdlog/common.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -47,6 +48,9 @@ struct Host {
     // A host operation that throws something not derived from std::exception, as a faulty host
     // may: its name as the plugin calls it ("RemoveHook", "FWeakObjectPtr.Get()", ...).
     std::string throwUnknownFrom;
+    // Asked before each of the plugin's file operations, by its name ("AppendBytes",
+    // "RenameFile", ...): the system error number to fail it with, 0 for none. Empty: none fails.
+    std::function<int(std::string_view)> simulatedFileError;
 
     // Throws UnknownHostFault when `operation` is the one set to fail.
     void ThrowIfFaulty(std::string_view operation) const;
