@@ -35,9 +35,12 @@ void SetConfig(nlohmann::json document) {
     History().readAt = std::chrono::system_clock::now();
 }
 
+// The host's text is UTF-8; a path made from plain text would read it in the system's code page
+// on Windows.
 std::filesystem::path ConfigFilePath() {
-    return AsaApi::Tools::GetCurrentDir() +
-           fmt::format("/ArkApi/Plugins/{}/config.json", PluginName);
+    const std::string text =
+        AsaApi::Tools::GetCurrentDir() + fmt::format("/ArkApi/Plugins/{}/config.json", PluginName);
+    return std::u8string(reinterpret_cast<const char8_t*>(text.data()), text.size());
 }
 
 nlohmann::json ReadConfigDocument(const std::filesystem::path& path) {
