@@ -99,7 +99,7 @@ private:
 };
 
 // The seq of the file's last record, read back from its end as far as it takes.
-void ReadLastSeq(OpenFile file, FileEnd& end) {
+void ReadLastSeq(SystemFile file, FileEnd& end) {
     const FileSize size = SizeOfFile(file);
     if (size.error != 0) {
         end.error = size.error;
@@ -375,7 +375,7 @@ void DestructionJournal::RotateIfFull(size_t adding) {
         endsInsideLine = false;
         rotateAbove = RotationSize;
     } else {
-        rotateAbove = (fileSize / RotationSize + 1) * RotationSize;
+        rotateAbove = ((fileSize + adding) / RotationSize + 1) * RotationSize;
         Fail("rotate", FileErrorText(renamed.error));
     }
     EnsureOpen();

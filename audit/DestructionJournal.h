@@ -62,7 +62,7 @@ private:
     void Fail(const char* what, std::string_view reason) noexcept;
 
     std::string path;  // UTF-8
-    OpenFile file;
+    SystemFile file;
     uint64_t fileSize = 0;
     uint64_t rotateAbove = RotationSize;  // raised by 16 MiB after each failed rename
     uint64_t lastSeq = 0;

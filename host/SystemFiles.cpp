@@ -22,7 +22,7 @@ int Simulated(std::string_view operation) noexcept {
     }
 }
 
-int Descriptor(OpenFile file) { return static_cast<int>(file.handle); }
+int Descriptor(SystemFile file) { return static_cast<int>(file.handle); }
 
 FileOpened Open(const std::string& path, int flags) noexcept {
     const int descriptor = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
@@ -48,7 +48,7 @@ FileOpened OpenForReading(const std::string& path) noexcept {
     return Open(path, O_RDONLY);
 }
 
-FileTransfer AppendBytes(OpenFile file, std::string_view bytes) noexcept {
+FileTransfer AppendBytes(SystemFile file, std::string_view bytes) noexcept {
     if (const int error = Simulated("AppendBytes")) return {0, error};
     FileTransfer done;
     while (done.bytes < bytes.size()) {
@@ -64,7 +64,7 @@ FileTransfer AppendBytes(OpenFile file, std::string_view bytes) noexcept {
     return done;
 }
 
-FileTransfer ReadBytesAt(OpenFile file, uint64_t offset, char* buffer, size_t size) noexcept {
+FileTransfer ReadBytesAt(SystemFile file, uint64_t offset, char* buffer, size_t size) noexcept {
     if (const int error = Simulated("ReadBytesAt")) return {0, error};
     FileTransfer done;
     while (done.bytes < size) {
@@ -78,14 +78,14 @@ FileTransfer ReadBytesAt(OpenFile file, uint64_t offset, char* buffer, size_t si
     return done;
 }
 
-FileSize SizeOfFile(OpenFile file) noexcept {
+FileSize SizeOfFile(SystemFile file) noexcept {
     if (const int error = Simulated("SizeOfFile")) return {0, error};
     struct stat status {};
     if (::fstat(Descriptor(file), &status) != 0) return {0, errno};
     return {static_cast<uint64_t>(status.st_size), 0};
 }
 
-int CloseFile(OpenFile file) noexcept {
+int CloseFile(SystemFile file) noexcept {
     const int simulated = Simulated("CloseFile");
     const int error = ::close(Descriptor(file)) == 0 ? 0 : errno;
     return simulated != 0 ? simulated : error;

@@ -14,13 +14,13 @@
 int SimulatedFileError(std::string_view operation);
 
 // A file opened by the calls below: a descriptor, or a Windows handle.
-struct OpenFile {
+struct SystemFile {
     std::intptr_t handle = -1;
     bool IsOpen() const { return handle != -1; }
 };
 
 struct FileOpened {
-    OpenFile file;
+    SystemFile file;
     int error = 0;
 };
 // Creates the file when missing; every write goes to its end. Others may read, append to and
@@ -33,18 +33,18 @@ struct FileTransfer {
     int error = 0;
 };
 // Writes all of `bytes` or fails; a failure may come after some of them reached the file.
-FileTransfer AppendBytes(OpenFile file, std::string_view bytes) noexcept;
+FileTransfer AppendBytes(SystemFile file, std::string_view bytes) noexcept;
 // Reads up to `size` bytes at `offset`; fewer only at the file's end.
-FileTransfer ReadBytesAt(OpenFile file, uint64_t offset, char* buffer, size_t size) noexcept;
+FileTransfer ReadBytesAt(SystemFile file, uint64_t offset, char* buffer, size_t size) noexcept;
 
 struct FileSize {
     uint64_t bytes = 0;
     int error = 0;
 };
-FileSize SizeOfFile(OpenFile file) noexcept;
+FileSize SizeOfFile(SystemFile file) noexcept;
 
 // The file is closed whatever the outcome; the error says what the close reported.
-int CloseFile(OpenFile file) noexcept;
+int CloseFile(SystemFile file) noexcept;
 
 struct FileRenamed {
     int error = 0;

@@ -22,7 +22,7 @@ int Simulated(std::string_view operation) noexcept {
 
 int LastError() { return static_cast<int>(GetLastError()); }
 
-HANDLE Handle(OpenFile file) { return reinterpret_cast<HANDLE>(file.handle); }
+HANDLE Handle(SystemFile file) { return reinterpret_cast<HANDLE>(file.handle); }
 
 // UTF-8 to UTF-16; false with the error set when the text is not UTF-8.
 bool Wide(const std::string& text, std::wstring& wide) noexcept {
@@ -70,7 +70,7 @@ FileOpened OpenForReading(const std::string& path) noexcept {
     return Open(path, GENERIC_READ, OPEN_EXISTING);
 }
 
-FileTransfer AppendBytes(OpenFile file, std::string_view bytes) noexcept {
+FileTransfer AppendBytes(SystemFile file, std::string_view bytes) noexcept {
     if (const int error = Simulated("AppendBytes")) return {0, error};
     FileTransfer done;
     while (done.bytes < bytes.size()) {
@@ -91,7 +91,7 @@ FileTransfer AppendBytes(OpenFile file, std::string_view bytes) noexcept {
     return done;
 }
 
-FileTransfer ReadBytesAt(OpenFile file, uint64_t offset, char* buffer, size_t size) noexcept {
+FileTransfer ReadBytesAt(SystemFile file, uint64_t offset, char* buffer, size_t size) noexcept {
     if (const int error = Simulated("ReadBytesAt")) return {0, error};
     FileTransfer done;
     while (done.bytes < size) {
@@ -112,14 +112,14 @@ FileTransfer ReadBytesAt(OpenFile file, uint64_t offset, char* buffer, size_t si
     return done;
 }
 
-FileSize SizeOfFile(OpenFile file) noexcept {
+FileSize SizeOfFile(SystemFile file) noexcept {
     if (const int error = Simulated("SizeOfFile")) return {0, error};
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(Handle(file), &size)) return {0, LastError()};
     return {static_cast<uint64_t>(size.QuadPart), 0};
 }
 
-int CloseFile(OpenFile file) noexcept {
+int CloseFile(SystemFile file) noexcept {
     const int simulated = Simulated("CloseFile");
     const int error = CloseHandle(Handle(file)) ? 0 : LastError();
     return simulated != 0 ? simulated : error;
