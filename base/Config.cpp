@@ -44,11 +44,13 @@ std::string& LastPath() {
 
 }  // namespace
 
+// The host's text is UTF-8; a path made from plain text would read it in the system's code page
+// on Windows.
 std::filesystem::path ConfigFilePath() {
-    std::string path =
+    std::string text =
         AsaApi::Tools::GetCurrentDir() + fmt::format("/ArkApi/Plugins/{}/config.json", PluginName);
-    LastPath() = path;
-    return path;
+    LastPath() = text;
+    return std::u8string(reinterpret_cast<const char8_t*>(text.data()), text.size());
 }
 
 const std::string& LastConfigFilePath() { return LastPath(); }

@@ -41,6 +41,7 @@ void Host::Reset() {
     currentWorldMissing = false;
     throwUnknownFrom.clear();
     clockAdvance = {};
+    simulatedFileError = nullptr;
     acceptUnsentPosts = false;
     classes.tribeData.Name = FromUtf16(u"TribeData");
     classes.tribeData.PropertiesSize = sizeof(FTribeData);

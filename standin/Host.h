@@ -4,6 +4,7 @@
 
 #include <spdlog/common.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -55,6 +56,9 @@ struct Host {
     Faults& faults = HostFaults();
     // How far the game clock runs ahead of the steady clock: time the stand-in skipped.
     GameClock::duration clockAdvance{};
+    // Asked before each of the plugin's file operations, by its name ("AppendBytes",
+    // "RenameFile", ...): the system error number to fail it with, 0 for none. Empty: none fails.
+    std::function<int(std::string_view)> simulatedFileError;
 
     // Throws UnknownHostFault when `operation` is the one set to fail.
     void ThrowIfFaulty(std::string_view operation) const;
