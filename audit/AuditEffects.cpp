@@ -21,6 +21,7 @@ public:
     }
     void RecordDestruction(const DestructionRecord& record) override { TheJournal().Add(record); }
     void RecordNotMade(const std::string& reason) override { TheJournal().NotMade(reason); }
+    bool KeepsJournal() const override { return true; }
     void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId, const FString& eosId) override {
         Game::AddPlayerId(gameMode, playerId, eosId);
     }

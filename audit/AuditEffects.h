@@ -41,6 +41,10 @@ public:
     virtual void RecordDestruction(const DestructionRecord& record) = 0;
     // A record the journal would keep could not be made: counted as not written, and said why.
     virtual void RecordNotMade(const std::string&) {}
+    // Whether these effects keep a journal, so that a destroying rule makes its record: the live
+    // ones do; a recorder keeps none, and reading the game for a record it drops would only add
+    // failures nobody hears of.
+    virtual bool KeepsJournal() const { return false; }
     // Hands the game mode an EOS id it did not know, found among the online players.
     virtual void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId,
                              const FString& eosId) = 0;

@@ -21,7 +21,9 @@ auto Find(const FWeakObjectPtr& creature) {
 
 }  // namespace
 
-bool DestructionClaimed(const FWeakObjectPtr& creature) { return Find(creature) != Claimed().end(); }
+bool DestructionClaimed(const FWeakObjectPtr& creature) {
+    return Find(creature) != Claimed().end();
+}
 
 void NoteDestructionClaimed(const FWeakObjectPtr& creature) {
     if (!DestructionClaimed(creature)) Claimed().push_back(creature);

@@ -27,7 +27,7 @@ std::optional<std::array<double, 3>> Location(APrimalDinoCharacter* dino) {
 
 PendingRecord::PendingRecord(AuditCheck& check, AuditRule rule, const Comparison& compared,
                              const std::string& report) {
-    if (!JournalEnabled(check.config)) return;
+    if (!check.effects.KeepsJournal() || !JournalEnabled(check.config)) return;
     try {
         record = MakeDestructionRecord(check, rule, compared, report);
     } catch (const std::exception& error) {

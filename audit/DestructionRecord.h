@@ -54,8 +54,8 @@ DestructionRecord MakeDestructionRecord(AuditCheck& check, AuditRule rule,
                                         const Comparison& compared, const std::string& report);
 
 // A destroying rule's record, made before the rule's first effect and only when the journal is
-// on. Making it reads the game, which can fail; that failure is kept, not raised, so it cannot
-// stop the check: the record then counts as not written.
+// on and the effects keep one. Making it reads the game, which can fail; that failure is kept, not
+// raised, so it cannot stop the check: the record then counts as not written.
 class PendingRecord {
 public:
     PendingRecord(AuditCheck& check, AuditRule rule, const Comparison& compared,

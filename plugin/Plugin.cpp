@@ -119,25 +119,20 @@ void PluginUnload() {
     RemoveContained("the hook on APrimalDinoCharacter.BeginPlay()", [] {
         AsaApi::GetHooks().RemoveHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook));
     });
-    RemoveContained("the console command tmwd.reload", [] {
-        AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReloadCommand));
-    });
-    RemoveContained("the RCON command tmwd.reload", [] {
-        AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand));
-    });
+    RemoveContained("the console command tmwd.reload",
+                    [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReloadCommand)); });
+    RemoveContained("the RCON command tmwd.reload",
+                    [] { AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand)); });
     Contained("unload", &CloseJournal);
     RemoveContained("the console command tmwd.preview", [] {
         AsaApi::GetCommands().UnregisterConsoleCommand(FString(PreviewCommand));
     });
-    RemoveContained("the RCON command tmwd.preview", [] {
-        AsaApi::GetCommands().UnregisterRconCommand(FString(PreviewCommand));
-    });
-    RemoveContained("the console command tmwd.status", [] {
-        AsaApi::GetCommands().UnregisterConsoleCommand(FString(StatusCommand));
-    });
-    RemoveContained("the RCON command tmwd.status", [] {
-        AsaApi::GetCommands().UnregisterRconCommand(FString(StatusCommand));
-    });
+    RemoveContained("the RCON command tmwd.preview",
+                    [] { AsaApi::GetCommands().UnregisterRconCommand(FString(PreviewCommand)); });
+    RemoveContained("the console command tmwd.status",
+                    [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(StatusCommand)); });
+    RemoveContained("the RCON command tmwd.status",
+                    [] { AsaApi::GetCommands().UnregisterRconCommand(FString(StatusCommand)); });
 }
 
 // The sweep's records reach the system before the load goes on, also when a check stops it: they

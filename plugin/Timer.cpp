@@ -19,9 +19,7 @@ Timer::Task::Task(std::function<void()> taskCallback, int32_t delayMs)
     : callback(std::move(taskCallback)),
       due(Now() + static_cast<int64_t>(delayMs) * NanosecondsPerMillisecond) {}
 
-int64_t Timer::Now() {
-    return GameClock::now().time_since_epoch().count();
-}
+int64_t Timer::Now() { return GameClock::now().time_since_epoch().count(); }
 
 Timer::Timer() {
     AsaApi::GetCommands().RegisterUpdateCallback(FString(UpdateCallbackId),

@@ -149,15 +149,19 @@ void RegisterAll(Registry& registry) {
     registry.AddFunction<&StatusComponent, true>("APrimalCharacter.GetCharacterStatusComponent()");
     registry.AddFunction<&CharacterLevel>("UPrimalCharacterStatusComponent.GetCharacterLevel()");
     registry.AddFunction<&IsChildOf>("UStruct.IsChildOf(UStruct*)");
-    registry.AddFunction<&StaticFindObject>("Global.StaticFindObject(UClass*,UObject*,wchar_t*,bool)");
-    registry.AddFunction<&AllActorsOfClass>("UGameplayStatics.GetAllActorsOfClass(UObject*,TSubclassOf<AActor>,TArray<AActor*,"
+    registry.AddFunction<&StaticFindObject>(
+        "Global.StaticFindObject(UClass*,UObject*,wchar_t*,bool)");
+    registry.AddFunction<&AllActorsOfClass>(
+        "UGameplayStatics.GetAllActorsOfClass(UObject*,TSubclassOf<AActor>,TArray<AActor*,"
         "TSizedDefaultAllocator<32>>&)");
     registry.AddFunction<&SetWeak>("FWeakObjectPtr.operator=(UObject*)");
     registry.AddFunction<&ResolveWeak>("FWeakObjectPtr.Get()");
     registry.AddFunction<&MapName>("AShooterGameMode.GetMapName()");
-    registry.AddFunction<&SteamIdStringForPlayerId>("AShooterGameMode.GetSteamIDStringForPlayerID(int)");
+    registry.AddFunction<&SteamIdStringForPlayerId>(
+        "AShooterGameMode.GetSteamIDStringForPlayerID(int)");
     registry.AddFunction<&AddPlayerId>("AShooterGameMode.AddPlayerID(int,FString,bool)");
-    registry.AddFunction<&GetOrLoadTribeData>("AShooterGameMode.GetOrLoadTribeData(int,FTribeData&,ETribeDataExclude)");
+    registry.AddFunction<&GetOrLoadTribeData>(
+        "AShooterGameMode.GetOrLoadTribeData(int,FTribeData&,ETribeDataExclude)");
     registry.AddFunction<&UniqueNetIdAsString>("AShooterPlayerController.GetUniqueNetIdAsString()");
     registry.AddFunction<&PlayerCharacterName>("AShooterPlayerController.GetPlayerCharacterName()");
     registry.AddFunction<&SendRconMessage>("RCONClientConnection.SendMessage(int,int,FString&)");

@@ -10,13 +10,13 @@
 #include <string_view>
 #include <vector>
 
+#include "host/GameClock.h"
 #include "standin/Commands.h"
 #include "standin/Events.h"
 #include "standin/Faults.h"
 #include "standin/Hooks.h"
 #include "standin/ObjectTable.h"
 #include "standin/World.h"
-#include "host/GameClock.h"
 
 namespace standin {
 

@@ -32,7 +32,8 @@ void* GetAddress(std::string_view name) {
 
 void* GetAddress(const void* object, std::string_view name) {
     standin::Faults& faults = standin::HostFaults();
-    if (faults.Enabled()) faults.Enter("GetAddress " + std::string(name), __builtin_return_address(0));
+    if (faults.Enabled())
+        faults.Enter("GetAddress " + std::string(name), __builtin_return_address(0));
     if (object == nullptr)
         throw std::invalid_argument("GetAddress: field \"" + std::string(name) +
                                     "\" of a null object");

@@ -98,8 +98,8 @@ public:
     void AddFunction(std::string name) {
         using Call = HostCall<F, Nullable>;
         Call::name = name;
-        functions.Set(std::move(name), {reinterpret_cast<void*>(&Call::Call),
-                                        reinterpret_cast<void*>(F)});
+        functions.Set(std::move(name),
+                      {reinterpret_cast<void*>(&Call::Call), reinterpret_cast<void*>(F)});
     }
     // A function that only releases: it cannot fail, and nothing could handle it if it did.
     template <auto F>

@@ -1,12 +1,15 @@
-// The fault loop: one whole life of the plugin (load with a world every rule acts on, creatures that
-// begin play, ticks until their checks run, a good and a failed reload, the status, a preview,
+// The fault loop: one whole life of the plugin (load with a world every rule acts on, creatures
+// that begin play, ticks until their checks run, a good and a failed reload, the status, a preview,
 // unload, a second load) is run once with no fault to count the host operations the plugin calls,
 // then for every N once with the Nth operation failing once, and once with every operation from the
 // Nth on failing (where the host may answer null, also that way). After each run the invariants
 // hold, or the test names N, the operation and the invariant broken.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <fstream>
 #include <map>
@@ -64,7 +67,7 @@ struct LifeRecord {
     std::vector<nlohmann::json> events;
     std::vector<size_t> loadStarts;  // two loads: [load, unload) slices end at the next start
     std::vector<std::string> journal;
-    std::vector<std::string> escapes;  // exceptions that reached the harness
+    std::vector<std::string> escapes;                      // exceptions that reached the harness
     std::vector<std::vector<std::string>> leftRegistered;  // after each unload
 };
 
@@ -93,7 +96,8 @@ protected:
         standin::World& world = MakeWorld();
         world.AddPlayer({.id = 11, .eosId = u"eos-ann", .characterName = u"Ann", .online = true});
         world.AddPlayer({.id = 12, .eosId = u"eos-bob", .knownToGameMode = true});
-        world.AddTribe({.id = Tribe, .memberNames = {u"Ann", u"Bob", u"Cy"}, .memberIds = {11, 12}});
+        world.AddTribe(
+            {.id = Tribe, .memberNames = {u"Ann", u"Bob", u"Cy"}, .memberIds = {11, 12}});
         world.AddDino(Creature("rex", u"Rex", Tribe, 1200));
         world.AddDino(Creature("giga", u"Giganotosaurus", Tribe, 600));
         world.AddDino(Creature("raptor", u"Raptor", 100, 550));
@@ -188,15 +192,15 @@ protected:
         return std::regex_search(text, match, claim) ? KeyOfName(match[1]) : std::string();
     }
 
-    static std::vector<std::string> Violations(const LifeRecord& run, const std::set<std::string>& failed,
-                                               bool thrown) {
+    static std::vector<std::string> Violations(const LifeRecord& run,
+                                               const std::set<std::string>& failed, bool thrown) {
         std::vector<std::string> broken;
         const auto said = [&](size_t from, size_t to, const std::string& part, const char* type,
                               const char* level) {
             for (size_t at = from; at < to; ++at) {
                 const auto& event = run.events[at];
-                if (event.at("type") == type && event.at("text").get<std::string>().find(part) !=
-                                                    std::string::npos &&
+                if (event.at("type") == type &&
+                    event.at("text").get<std::string>().find(part) != std::string::npos &&
                     (level == nullptr || event.at("level") == level))
                     return true;
             }
@@ -245,7 +249,8 @@ protected:
             for (size_t at = from; at < to; ++at) {
                 const auto& event = run.events[at];
                 if (event.at("type") != "log") continue;
-                static const std::regex stop(R"(^Failed to load TameWarden! \n stopped at (.*?): )");
+                static const std::regex stop(
+                    R"(^Failed to load TameWarden! \n stopped at (.*?): )");
                 std::smatch match;
                 const std::string text = event.at("text");
                 if (std::regex_search(text, match, stop)) stoppedAt = match[1];
@@ -263,8 +268,8 @@ protected:
             const bool reloadRegistered = happened("consoleCommandRegistered", "tmwd.reload");
             const bool anyLog = logged(from, to, "", nullptr);
             const std::string where = " in load " + std::to_string(load + 1);
-            if (stoppedAt.empty() && anyLog && (!hooked || !reloadRegistered ||
-                                                !happened("rconCommandRegistered", "tmwd.reload")))
+            if (stoppedAt.empty() && anyLog &&
+                (!hooked || !reloadRegistered || !happened("rconCommandRegistered", "tmwd.reload")))
                 broken.push_back("4: a load step did not run and no failure says why" + where);
             if (stoppedAt == "reading the config" || stoppedAt == "installing the BeginPlay hook" ||
                 (!anyLog && !hooked)) {
@@ -316,8 +321,14 @@ protected:
         // 6. Every failure that was contained left a line that names it, in the log or in the
         // reply of the command that met it (a preview logs nothing); but for the host's own log
         // sinks, without which no logger can be made.
+        // A file operation fails like a full disk, which the journal's line names.
         const bool loggerMade = !failed.contains("GetLogSinks");
-        const std::string fault = "simulated fault in";
+        const bool fileFailed = std::any_of(failed.begin(), failed.end(), [](const auto& name) {
+            return name.starts_with("SystemFiles ");
+        });
+        const std::string fault = fileFailed && failed.size() == 1
+                                      ? std::strerror(ENOSPC)
+                                      : std::string("simulated fault in");
         if (thrown && loggerMade && !logged(0, run.events.size(), fault, nullptr) &&
             !said(0, run.events.size(), fault, "reply", nullptr))
             broken.push_back("6: a failure left no line that names it");
@@ -361,7 +372,8 @@ TEST_F(FaultLoopTest, EveryHostOperationFailingOnceOrForGoodKeepsTheInvariants) 
             const bool thrown =
                 !(span == Faults::Span::Once && kind == Faults::Kind::NullWhereAllowed);
             for (const std::string& broken : Violations(run, failed, thrown))
-                firstBreak.emplace(broken, currentRun);
+                firstBreak.emplace(broken, currentRun + ", which failed " +
+                                               (failed.empty() ? "nothing" : *failed.begin()));
         }
     }
     std::printf("fault loop: %zu host operations, %zu runs\n", operations.size(), runs);
