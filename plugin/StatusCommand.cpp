@@ -94,7 +94,7 @@ std::string WebhookLine(const ConfigSnapshot& config) {
 std::string ReadLine() {
     const ConfigHistory& history = ConfigReadHistory();
     const std::string readAt =
-        fmt::format("{:%Y-%m-%d %H:%M:%S}",
+        fmt::format("{:%Y-%m-%d %H:%M:%S %z}",
                     fmt::localtime(std::chrono::system_clock::to_time_t(history.readAt)));
     if (!history.reloaded) return "config read " + readAt + "; no reload since load";
     if (!history.lastReloadFailure) return "config read " + readAt + "; last reload: reloaded";
@@ -113,9 +113,9 @@ std::string QueueLine() {
 std::string JournalLine(const ConfigSnapshot& config) {
     if (!JournalEnabled(config)) return "journal: off";
     const DestructionJournal::Counts counts = TheJournal().Statistics();
-    // The counts first: a long path is what the line's clipping cuts.
-    return fmt::format("journal: {} written, {} not written, {}", counts.written, counts.notWritten,
-                       JournalFilePath().string());
+    const std::string start =
+        fmt::format("journal: {} written, {} not written, ", counts.written, counts.notWritten);
+    return start + PathWithin(JournalFilePath().string(), LongestLine - start.size());
 }
 
 // A load that stopped is said first: the rest of the status is what that left.
@@ -141,18 +141,19 @@ std::string StatusText() {
     const CheckCounts& checks = TheCheckCounts();
     const EffectCounts effects = LiveEffectCounts();
     const Outbox::Counts reports = TheOutbox().Statistics();
+    const std::string title = fmt::format("{} {}, config ", PluginName, PluginVersion);
     std::string text = Clipped(
-        fmt::format("{} {}, config {}", PluginName, PluginVersion, ConfigFilePath().string()),
-        LongestLine);
+        title + PathWithin(ConfigFilePath().string(), LongestLine - title.size()), LongestLine);
     for (const std::string& line : LoadLines()) text += "\n" + line;
-    std::vector<std::string> lines = RuleLines();
-    lines.push_back(fmt::format("checked {} at load, {} after BeginPlay; destroyed {}, reported {}",
-                                checks.atLoad, checks.afterBeginPlay, effects.destroyed,
-                                effects.reported));
-    lines.push_back(QueueLine());
-    lines.push_back(fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent,
-                                reports.waiting, reports.dropped));
-    lines.push_back(JournalLine(CurrentConfig()));
+    // Counts and states first, the rules after them: the reply's limit cuts from the end.
+    std::vector<std::string> lines = {
+        fmt::format("checked {} at load, {} after BeginPlay; destroyed {}, reported {}",
+                    checks.atLoad, checks.afterBeginPlay, effects.destroyed, effects.reported),
+        QueueLine(),
+        fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent, reports.waiting,
+                    reports.dropped),
+        JournalLine(CurrentConfig())};
+    for (std::string& line : RuleLines()) lines.push_back(std::move(line));
     for (const std::string& line : lines) text += "\n" + Clipped(line, LongestLine);
     return Clipped(text, LongestReply);
 }
