@@ -128,7 +128,7 @@ std::vector<std::string> LoadLines() {
 }
 
 std::vector<std::string> RuleLines() {
-    if (NoConfigInForce()) return {"no config in force: no creature is checked"};
+    if (NoConfigInForce()) return {};
     const ConfigSnapshot& config = CurrentConfig();
     return {
         ReadLine(),          WhitelistLine(config),  OverLevelLine(config),  WarningLine(config),
@@ -145,6 +145,7 @@ std::string StatusText() {
     std::string text = Clipped(
         title + PathWithin(ConfigFilePath().string(), LongestLine - title.size()), LongestLine);
     for (const std::string& line : LoadLines()) text += "\n" + line;
+    if (NoConfigInForce()) text += "\nno config in force: no creature is checked";
     // Counts and states first, the rules after them: the reply's limit cuts from the end.
     std::vector<std::string> lines = {
         fmt::format("checked {} at load, {} after BeginPlay; destroyed {}, reported {}",
