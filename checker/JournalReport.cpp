@@ -11,13 +11,12 @@
 #include <regex>
 #include <sstream>
 
+#include "audit/AuditRules.h"
+
 namespace checker {
 namespace {
 
 using json = nlohmann::json;
-
-constexpr std::array<const char*, 4> Rules{"over-level", "below-minimum", "incoherent",
-                                           "stat-limit"};
 
 constexpr const char* Usage =
     "usage: tamewarden-check --journal FILE [--owner TEXT] [--since DATE]\n"
@@ -95,7 +94,7 @@ std::string NumberText(const json& record, const char* member) {
 
 std::string JournalText(std::istream& journal, const JournalQuery& query) {
     std::string text;
-    std::array<uint64_t, Rules.size()> perRule{};
+    std::array<uint64_t, RuleCount> perRule{};
     uint64_t matching = 0;
     size_t number = 0;
     for (std::string line; std::getline(journal, line);) {
@@ -109,16 +108,22 @@ std::string JournalText(std::istream& journal, const JournalQuery& query) {
         if (query.since && time < *query.since) continue;
         if (query.owner && !OwnedBy(record, *query.owner)) continue;
         const std::string rule = Text(record, "rule");
-        const auto known = std::find(Rules.begin(), Rules.end(), rule);
-        if (known != Rules.end()) ++perRule[static_cast<size_t>(known - Rules.begin())];
+        for (const RuleIdentity& identity : AuditRules)
+            if (identity.CanDestroy() && rule == identity.journalName)
+                ++perRule[static_cast<size_t>(identity.rule)];
         ++matching;
         text += fmt::format("{} {}: {} level {}, owners {}, at {}\n", Printable(time),
                             Printable(rule), Printable(Text(record, "creature")),
                             NumberText(record, "level"), OwnersText(record), LocationText(record));
     }
     text += fmt::format("{} destroyed:", matching);
-    for (size_t rule = 0; rule < Rules.size(); ++rule)
-        text += fmt::format("{} {} {}", rule == 0 ? "" : ",", Rules[rule], perRule[rule]);
+    const char* separator = "";
+    for (const RuleIdentity& identity : AuditRules) {
+        if (!identity.CanDestroy()) continue;  // a journal holds destructions only
+        text += fmt::format("{} {} {}", separator, identity.journalName,
+                            perRule[static_cast<size_t>(identity.rule)]);
+        separator = ",";
+    }
     return text + "\n";
 }
 

@@ -15,23 +15,6 @@ using nlohmann::json;
 // More than a tenth of the creatures a rule sees, or more than this many, is rarely meant.
 constexpr uint64_t CreaturesMeant = 50;
 
-// The key an operator changes to make a rule destroy less.
-const char* DestroyingKey(AuditRule rule) {
-    switch (rule) {
-        case AuditRule::OverLevel:
-            return ConfigKeys::DestroyDinosOverLevel.name;
-        case AuditRule::MinimumLevel:
-            return ConfigKeys::MinDinoLevel.name;
-        case AuditRule::Incoherent:
-            return ConfigKeys::DestroyIncoherentDinos.name;
-        case AuditRule::StatLimit:
-            return ConfigKeys::StatValueLimits.name;
-        case AuditRule::LevelWarning:
-            break;  // it only reports
-    }
-    return "";
-}
-
 std::string ValueText(const json& document, const std::string& key) {
     const auto found = document.is_object() ? document.find(key) : document.end();
     return found == document.end() ? "absent (its default applies)" : found->dump();
@@ -41,14 +24,15 @@ void DestructionShares(const json& document, const DryRunResult& run, const std:
                        std::vector<Problem>& problems) {
     for (size_t index = 0; index < RuleCount; ++index) {
         const RuleTally& tally = run.tallies[index];
-        if (tally.destroyed == 0) continue;
+        const RuleIdentity& identity = AuditRules[index];
+        if (tally.destroyed == 0 || !identity.CanDestroy()) continue;
         if (tally.destroyed * 10 <= tally.reached && tally.destroyed <= CreaturesMeant) continue;
-        const auto rule = static_cast<AuditRule>(index);
-        const std::string key = DestroyingKey(rule);
+        // The key an operator changes to make the rule destroy less.
+        const std::string key = *identity.destroyingKey;
         problems.push_back(
             {Harm::DestroysCreatures, key, ValueText(document, key),
              fmt::format("a {} rule that destroys at most a tenth of the creatures it sees",
-                         RuleName(rule)),
+                         identity.name),
              fmt::format(
                  "would destroy {} of {} creatures ({:.0f} %) in the dry run on {}",
                  tally.destroyed, tally.reached,
