@@ -4,11 +4,11 @@
 #include <fmt/ranges.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <limits>
-#include <map>
 #include <optional>
 
 #include "base/ConfigKeys.h"
@@ -26,28 +26,21 @@ constexpr const char* StallEffect =
     "registered); creatures that begin play later wait behind it in the deferred queue "
     "(\"Deferred creature check failed, checks wait until it passes!\")";
 
-// When the plugin reads each key in a creature check; a wrong type shows only then.
-const std::map<std::string, std::string>& WhenRead() {
-    static const std::map<std::string, std::string> when = {
-        {"WhitelistedDinos", "first thing in every creature check"},
-        {"DestroyDinosOverLevel", "in the check of every creature that is not exempt"},
-        {"EnableLevelWarning", "in the check of every creature not destroyed for its level"},
-        {"LevelWarningThreshold",
-         "in the check of every creature not destroyed for its level, while the warning is on"},
-        {"MinDinoLevel",
-         "in the check of every creature neither destroyed for its level nor warned about"},
-        {"AutoDestroyDinosBelowMinLevel",
-         "in the check of every creature at or below \"MinDinoLevel\""},
-        {"DestroyIncoherentDinos",
-         "in the check of every creature whose level disagrees with its level-up points"},
-        {"DestroyDinosOverStatValue",
-         "in the check of every creature that passed the level and coherence rules"},
-        {"StatValueLimits", "when a creature reaches the stat limits"},
-        {"LevelWarningWebhook",
-         "at every post (for an over-level creature before it is logged or destroyed, so it "
-         "stays)"},
-    };
-    return when;
+// When the plugin reads the key in a creature check; a wrong type shows only then. Every key of
+// the table says when, so the last words are only for a name that is no key.
+const char* WhenRead(const std::string& key) {
+    for (const auto& known : ConfigKeys::AllKeys())
+        if (known.name == key) return known.whenRead;
+    return "when a check reads it";
+}
+
+// "eleven": the count as a word, as a sentence says it.
+std::string CountInWords(size_t count) {
+    constexpr std::array<const char*, 21> Words{
+        "no",       "one",     "two",     "three",     "four",     "five",     "six",
+        "seven",    "eight",   "nine",    "ten",       "eleven",   "twelve",   "thirteen",
+        "fourteen", "fifteen", "sixteen", "seventeen", "eighteen", "nineteen", "twenty"};
+    return count < Words.size() ? Words[count] : std::to_string(count);
 }
 
 std::string ExpectedWords(ConfigKeys::KeyType type) {
@@ -101,7 +94,7 @@ std::string TypeErrorEffect(const std::string& key, const std::string& error) {
     // The journal changes nothing a check does, so its key never stops one.
     if (key == ConfigKeys::DestroyJournal.name)
         return fmt::format("type error \"{}\": read as true, the journal is kept", error);
-    return fmt::format("type error \"{}\" {}: {}", error, WhenRead().at(key), StallEffect);
+    return fmt::format("type error \"{}\" {}: {}", error, WhenRead(key), StallEffect);
 }
 
 // The value the plugin reads for a key of the right type; none when the read would throw.
@@ -198,7 +191,8 @@ private:
                 continue;
             const std::optional<std::string> nearest = NearestName(name, KnownKeyNames());
             if (!nearest) {
-                Add(Harm::Misleads, name, Shown(value), "one of the eleven keys",
+                Add(Harm::Misleads, name, Shown(value),
+                    fmt::format("one of the {} keys", CountInWords(keys.size())),
                     "ignored by the plugin");
                 continue;
             }

@@ -17,14 +17,13 @@
 #include "checker/JournalLineScan.h"
 #include "checker/JournalSources.h"
 
+#include "audit/AuditRules.h"
+
 namespace checker {
 namespace {
 
 using json = nlohmann::json;
 namespace fs = std::filesystem;
-
-constexpr std::array<const char*, 4> Rules{"over-level", "below-minimum", "incoherent",
-                                           "stat-limit"};
 
 constexpr const char* Usage =
     "usage: tamewarden-check --journal FILE|FOLDER... [--owner TEXT] [--creature TEXT]\n"
@@ -89,7 +88,7 @@ private:
 
 // What the whole query found, beyond the records it lists.
 struct Tally {
-    std::array<uint64_t, Rules.size()> perRule{};
+    std::array<uint64_t, RuleCount> perRule{};  // by AuditRule
     uint64_t matching = 0;
     uint64_t cutShort = 0, notJson = 0, memberMissing = 0;
     uint64_t gaps = 0, recordsMissing = 0;
@@ -254,8 +253,9 @@ private:
 
     void Count(const ScannedLine& scanned) {
         const std::string rule = DecodedString(scanned.rule);
-        const auto known = std::find(Rules.begin(), Rules.end(), rule);
-        if (known != Rules.end()) ++tally.perRule[static_cast<size_t>(known - Rules.begin())];
+        for (const RuleIdentity& identity : AuditRules)
+            if (identity.CanDestroy() && rule == identity.journalName)
+                ++tally.perRule[static_cast<size_t>(identity.rule)];
         ++tally.matching;
     }
 
@@ -292,8 +292,13 @@ std::string Plural(uint64_t count, const char* one, const char* many) {
 
 std::string Summary(const Tally& tally) {
     std::string text = fmt::format("{} destroyed:", tally.matching);
-    for (size_t rule = 0; rule < Rules.size(); ++rule)
-        text += fmt::format("{} {} {}", rule == 0 ? "" : ",", Rules[rule], tally.perRule[rule]);
+    const char* separator = "";
+    for (const RuleIdentity& identity : AuditRules) {
+        if (!identity.CanDestroy()) continue;  // a journal holds destructions only
+        text += fmt::format("{} {} {}", separator, identity.journalName,
+                            tally.perRule[static_cast<size_t>(identity.rule)]);
+        separator = ",";
+    }
     text += "\n";
     if (const uint64_t skipped = tally.cutShort + tally.notJson + tally.memberMissing) {
         std::vector<std::string> reasons;

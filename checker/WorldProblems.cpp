@@ -24,23 +24,6 @@ std::string WithArticle(const std::string& word) {
     return (vowel ? "an " : "a ") + word;
 }
 
-// The key an operator changes to make a rule destroy less.
-const char* DestroyingKey(AuditRule rule) {
-    switch (rule) {
-        case AuditRule::OverLevel:
-            return ConfigKeys::DestroyDinosOverLevel.name;
-        case AuditRule::MinimumLevel:
-            return ConfigKeys::MinDinoLevel.name;
-        case AuditRule::Incoherent:
-            return ConfigKeys::DestroyIncoherentDinos.name;
-        case AuditRule::StatLimit:
-            return ConfigKeys::StatValueLimits.name;
-        case AuditRule::LevelWarning:
-            break;  // it only reports
-    }
-    return "";
-}
-
 std::string ValueText(const json& document, const std::string& key) {
     const auto found = document.is_object() ? document.find(key) : document.end();
     return found == document.end() ? "absent (its default applies)" : found->dump();
@@ -50,17 +33,18 @@ void DestructionShares(const json& document, const DryRunResult& run, const std:
                        std::vector<Problem>& problems) {
     for (size_t index = 0; index < RuleCount; ++index) {
         const RuleTally& tally = run.tallies[index];
-        if (tally.destroyed == 0) continue;
+        const RuleIdentity& identity = AuditRules[index];
+        if (tally.destroyed == 0 || !identity.CanDestroy()) continue;
         const bool largeShare =
             tally.destroyed * 10 > tally.reached && tally.destroyed > FewCreatures;
         if (!largeShare && tally.destroyed <= CreaturesMeant) continue;
-        const auto rule = static_cast<AuditRule>(index);
-        const std::string key = DestroyingKey(rule);
+        // The key an operator changes to make the rule destroy less.
+        const std::string key = *identity.destroyingKey;
         problems.push_back(
             {Harm::DestroysCreatures, key, ValueText(document, key),
              fmt::format("{} rule that destroys at most a tenth of the creatures it sees (or "
                          "at most {} of them)",
-                         WithArticle(RuleName(rule)), FewCreatures),
+                         WithArticle(identity.name), FewCreatures),
              fmt::format(
                  "would destroy {} of {} creatures ({:.0f} %) in the dry run on {}",
                  tally.destroyed, tally.reached,

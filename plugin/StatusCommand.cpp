@@ -28,6 +28,11 @@ const FLinearColor StatusColor{1, 1, 1, 1};
 
 std::string Stops(const std::string& error) { return "stops checks: " + error; }
 
+// "over-level: off": a rule's line, under the rule's name.
+std::string Line(AuditRule rule, const std::string& state) {
+    return fmt::format("{}: {}", RuleName(rule), state);
+}
+
 std::string WhitelistLine(const ConfigSnapshot& config) {
     if (const auto error = config.whitelistedDinos.Error()) return "whitelist: " + Stops(*error);
     const size_t names = config.whitelistedDinos.Read().size();
@@ -36,42 +41,47 @@ std::string WhitelistLine(const ConfigSnapshot& config) {
 
 std::string OverLevelLine(const ConfigSnapshot& config) {
     if (const auto error = config.destroyDinosOverLevel.Error())
-        return "over-level: " + Stops(*error);
+        return Line(AuditRule::OverLevel, Stops(*error));
     const int32_t level = config.destroyDinosOverLevel.Read();
-    return level == -1 ? "over-level: off"
-                       : fmt::format("over-level: destroy at level >= {}", level);
+    return Line(AuditRule::OverLevel,
+                level == -1 ? "off" : fmt::format("destroy at level >= {}", level));
 }
 
 std::string WarningLine(const ConfigSnapshot& config) {
     if (const auto error = config.enableLevelWarning.Error())
-        return "level warning: " + Stops(*error);
-    if (!config.enableLevelWarning.Read()) return "level warning: off";
+        return Line(AuditRule::LevelWarning, Stops(*error));
+    if (!config.enableLevelWarning.Read()) return Line(AuditRule::LevelWarning, "off");
     if (const auto error = config.levelWarningThreshold.Error())
-        return "level warning: on, " + Stops(*error);
-    return fmt::format("level warning: report at level >= {}", config.levelWarningThreshold.Read());
+        return Line(AuditRule::LevelWarning, "on, " + Stops(*error));
+    return Line(AuditRule::LevelWarning,
+                fmt::format("report at level >= {}", config.levelWarningThreshold.Read()));
 }
 
 // No creature has a negative level, so a negative minimum never acts.
 std::string MinimumLine(const ConfigSnapshot& config) {
-    if (const auto error = config.minDinoLevel.Error()) return "minimum level: " + Stops(*error);
+    if (const auto error = config.minDinoLevel.Error())
+        return Line(AuditRule::MinimumLevel, Stops(*error));
     const int32_t level = config.minDinoLevel.Read();
-    if (level < 0) return "minimum level: off";
+    if (level < 0) return Line(AuditRule::MinimumLevel, "off");
     if (const auto error = config.autoDestroyDinosBelowMinLevel.Error())
-        return fmt::format("minimum level: at level <= {}, {}", level, Stops(*error));
-    return fmt::format("minimum level: {} at level <= {}",
-                       config.autoDestroyDinosBelowMinLevel.Read() ? "destroy" : "report", level);
+        return Line(AuditRule::MinimumLevel,
+                    fmt::format("at level <= {}, {}", level, Stops(*error)));
+    return Line(
+        AuditRule::MinimumLevel,
+        fmt::format("{} at level <= {}",
+                    config.autoDestroyDinosBelowMinLevel.Read() ? "destroy" : "report", level));
 }
 
 std::string IncoherentLine(const ConfigSnapshot& config) {
     if (const auto error = config.destroyIncoherentDinos.Error())
-        return "incoherent: " + Stops(*error);
-    return config.destroyIncoherentDinos.Read() ? "incoherent: destroy" : "incoherent: report";
+        return Line(AuditRule::Incoherent, Stops(*error));
+    return Line(AuditRule::Incoherent, config.destroyIncoherentDinos.Read() ? "destroy" : "report");
 }
 
 std::string StatLimitsLine(const ConfigSnapshot& config) {
     if (const auto error = config.destroyDinosOverStatValue.Error())
-        return "stat limits: " + Stops(*error);
-    if (!config.destroyDinosOverStatValue.Read()) return "stat limits: off";
+        return Line(AuditRule::StatLimit, Stops(*error));
+    if (!config.destroyDinosOverStatValue.Read()) return Line(AuditRule::StatLimit, "off");
     std::string limits;
     for (const StatLimitsSetting::Limit& entry : config.statValueLimits.Limits()) {
         if (!entry.stat || entry.limit <= 0) continue;
@@ -79,7 +89,7 @@ std::string StatLimitsLine(const ConfigSnapshot& config) {
                               Game::Stats[*entry.stat].name, entry.limit);
     }
     std::string line =
-        limits.empty() ? "stat limits: on, no limit set" : "stat limits: destroy at " + limits;
+        Line(AuditRule::StatLimit, limits.empty() ? "on, no limit set" : "destroy at " + limits);
     if (const auto error = config.statValueLimits.Error()) line += ", then " + Stops(*error);
     return line;
 }
