@@ -13,11 +13,10 @@
 #include <set>
 #include <stdexcept>
 
+#include "audit/AuditRules.h"
 #include "checker/FoldedCase.h"
 #include "checker/JournalLineScan.h"
 #include "checker/JournalSources.h"
-
-#include "audit/AuditRules.h"
 
 namespace checker {
 namespace {
