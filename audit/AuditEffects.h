@@ -8,11 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "audit/AuditRules.h"
 #include "host/EngineTypes.h"
 #include "host/Game.h"
-
-// The rules in the order a check tries them.
-enum class AuditRule { OverLevel, LevelWarning, MinimumLevel, Incoherent, StatLimit };
 
 // A report ready to leave: the rule that made it, the URL read for it, its chat text and the
 // request body of each post it takes (one, or one per part of a long message).

@@ -1,19 +1,13 @@
 #include "audit/CheckDino.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <array>
 #include <string>
 #include <vector>
 
 #include "audit/AuditCheck.h"
-#include "audit/ClaimedDestructions.h"
-#include "audit/Coherence.h"
+#include "audit/AuditRules.h"
 #include "audit/MemberLines.h"
-#include "audit/Messages.h"
-#include "audit/Notifier.h"
-#include "audit/StatLimits.h"
 #include "base/Config.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
@@ -39,70 +33,6 @@ bool IsExempt(APrimalDinoCharacter* dino, const std::vector<std::string>& whitel
     return false;
 }
 
-bool CheckOverLevel(AuditCheck& check) {
-    const int32_t threshold = check.config.destroyDinosOverLevel.Read();
-    AuditFacts& facts = check.facts;
-    if (threshold == -1 || facts.Level() < threshold) return false;
-    const CreatureTexts& creature = facts.Creature();
-    // Everything that can fail is made ready before the log line (the report with its URL, the
-    // journal's record, the game's destroy), so a failure stops the check before anything claims
-    // the creature was destroyed.
-    const Report report =
-        MakeReport(check, AuditRule::OverLevel,
-                   fmt::format(Messages::OverLevelPost, creature.name, facts.Level(), creature.team,
-                               creature.location, facts.MemberBlockText()));
-    const std::string line = fmt::format(Messages::OverLevelLog, creature.name, facts.Level(),
-                                         creature.team, creature.location, facts.MemberListText());
-    const PendingRecord record(check, AuditRule::OverLevel, LevelThreshold{threshold},
-                               report.message);
-    Game::DestroyFunction* destroy = Game::FindDestroy();
-    if (!DestructionClaimed(check.weak)) {
-        NoteDestructionClaimed(check.weak);  // forgotten once the destroy call returns
-        check.effects.LogDestroyed(line);
-        check.effects.Post(report);
-    }
-    check.effects.Destroy(check.dino, AuditRule::OverLevel, destroy);
-    ForgetDestructionClaim(check.weak);
-    record.Hand(check.effects);
-    return true;
-}
-
-bool CheckLevelWarning(AuditCheck& check) {
-    if (!check.config.enableLevelWarning.Read()) return false;
-    AuditFacts& facts = check.facts;
-    if (facts.Level() < check.config.levelWarningThreshold.Read()) return false;
-    const CreatureTexts& creature = facts.Creature();
-    if (creature.team <= Game::LastWildTeam)
-        PostToWebhook(check, AuditRule::LevelWarning,
-                      fmt::format(Messages::WildWarning, facts.MapText(), creature.name,
-                                  facts.Level(), creature.location));
-    else
-        PostToWebhook(
-            check, AuditRule::LevelWarning,
-            fmt::format(Messages::TribeWarning, facts.MapText(), creature.name, facts.Level(),
-                        creature.team, creature.location, facts.MemberBlockText()));
-    return true;
-}
-
-bool CheckMinimumLevel(AuditCheck& check) {
-    AuditFacts& facts = check.facts;
-    const int32_t minimum = check.config.minDinoLevel.Read();
-    if (facts.Level() > minimum) return false;
-    const bool destroy = check.config.autoDestroyDinosBelowMinLevel.Read();
-    const CreatureTexts& creature = facts.Creature();
-    if (destroy)
-        DestroyThenPost(
-            check, AuditRule::MinimumLevel,
-            fmt::format(Messages::BelowMinimumDestroyed, facts.MapText(), creature.name,
-                        facts.Level(), creature.team, creature.location, facts.MemberBlockText()),
-            LevelThreshold{minimum});
-    else
-        PostToWebhook(check, AuditRule::MinimumLevel,
-                      fmt::format(Messages::BelowMinimumKept, facts.MapText(), creature.name,
-                                  facts.Level(), creature.team, creature.location));
-    return true;
-}
-
 }  // namespace
 
 void CheckDino(TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
@@ -124,7 +54,6 @@ void AuditCreature(TWeakObjectPtr<APrimalDinoCharacter> weakDino, const ConfigSn
     LearnOwnerIds(Game::TargetingTeam(dino), effects);
     AuditCheck check{weakDino, dino, status, config, effects, facts};
     effects.RulesBegin(dino);
-    if (CheckOverLevel(check) || CheckLevelWarning(check) || CheckMinimumLevel(check)) return;
-    if (CheckIncoherentDino(check)) return;
-    CheckStatValueLimits(check);
+    for (const RuleIdentity& rule : AuditRules)
+        if (rule.check(check)) return;
 }

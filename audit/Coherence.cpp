@@ -1,7 +1,9 @@
-#include "audit/Coherence.h"
-
+// The coherence rule: a creature's level must be one plus the level-up points and mutations on
+// the stats that count toward it; an incoherent creature is reported, or destroyed and reported.
 #include <fmt/format.h>
 
+#include "audit/AuditCheck.h"
+#include "audit/AuditRules.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
 #include "host/Game.h"

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <iterator>
 #include <type_traits>
+#include <variant>
 
 namespace {
 
@@ -37,6 +38,11 @@ size_t ValidSequenceLength(std::string_view text) {
     const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
     return code < lowest || code > 0x10FFFF || surrogate ? 0 : length;
 }
+
+template <typename... Writers>
+struct Overloaded : Writers... {
+    using Writers::operator()...;
+};
 
 void Append(fmt::memory_buffer& out, std::string_view text) { out.append(text); }
 
@@ -89,20 +95,27 @@ void AppendOwners(fmt::memory_buffer& out, const std::vector<Owner>& owners) {
     out.push_back(']');
 }
 
+// One writer per kind: a kind of comparison without one here does not build.
 void AppendCompared(fmt::memory_buffer& out, const Comparison& compared) {
-    if (const auto* level = std::get_if<LevelThreshold>(&compared)) {
-        fmt::format_to(std::back_inserter(out), "{{\"threshold\":{}}}", level->threshold);
-    } else if (const auto* points = std::get_if<LevelAgainstPoints>(&compared)) {
-        fmt::format_to(std::back_inserter(out), "{{\"level\":{},\"pointsSum\":{}}}", points->level,
-                       points->pointsSum);
-    } else if (const auto* stat = std::get_if<StatAgainstLimit>(&compared)) {
-        fmt::format_to(std::back_inserter(out),
-                       "{{\"stat\":\"{}\",\"limit\":", Game::Stats[stat->stat].name);
-        AppendNumber(out, stat->limit);
-        Append(out, ",\"value\":");
-        AppendNumber(out, stat->value);
-        out.push_back('}');
-    }
+    std::visit(Overloaded{
+                   [&](const LevelThreshold& level) {
+                       fmt::format_to(std::back_inserter(out), "{{\"threshold\":{}}}",
+                                      level.threshold);
+                   },
+                   [&](const LevelAgainstPoints& points) {
+                       fmt::format_to(std::back_inserter(out), "{{\"level\":{},\"pointsSum\":{}}}",
+                                      points.level, points.pointsSum);
+                   },
+                   [&](const StatAgainstLimit& stat) {
+                       fmt::format_to(std::back_inserter(out),
+                                      "{{\"stat\":\"{}\",\"limit\":", Game::Stats[stat.stat].name);
+                       AppendNumber(out, stat.limit);
+                       Append(out, ",\"value\":");
+                       AppendNumber(out, stat.value);
+                       out.push_back('}');
+                   },
+               },
+               compared);
 }
 
 template <typename Number>
@@ -119,22 +132,6 @@ void AppendPerStat(fmt::memory_buffer& out, const char* opening, const PerStat<N
 }
 
 }  // namespace
-
-const char* JournalRuleName(AuditRule rule) {
-    switch (rule) {
-        case AuditRule::OverLevel:
-            return "over-level";
-        case AuditRule::MinimumLevel:
-            return "below-minimum";
-        case AuditRule::Incoherent:
-            return "incoherent";
-        case AuditRule::StatLimit:
-            return "stat-limit";
-        case AuditRule::LevelWarning:
-            break;  // never destroys
-    }
-    return "";
-}
 
 void AppendJsonString(fmt::memory_buffer& out, std::string_view text) {
     out.push_back('"');
@@ -176,7 +173,7 @@ void AppendJournalLine(fmt::memory_buffer& out, const DestructionRecord& record,
     Append(out, ",\"seq\":");
     AppendInteger(out, static_cast<int64_t>(seq));
     Append(out, ",\"rule\":\"");
-    Append(out, JournalRuleName(record.rule));
+    Append(out, IdentityOf(record.rule).journalName);
     Append(out, "\",\"map\":");
     AppendJsonString(out, record.map);
     Append(out, ",\"creature\":");

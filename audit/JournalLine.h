@@ -9,9 +9,6 @@
 
 #include "audit/DestructionRecord.h"
 
-// "over-level", "below-minimum", "incoherent", "stat-limit".
-const char* JournalRuleName(AuditRule rule);
-
 // Appends the record as one JSON object and a line feed. Text that is not valid UTF-8 is written
 // with U+FFFD in place of each bad byte, so every line is valid JSON whatever the names hold.
 void AppendJournalLine(fmt::memory_buffer& out, const DestructionRecord& record, uint64_t seq,

@@ -54,22 +54,6 @@ private:
 
 }  // namespace
 
-const char* RuleName(AuditRule rule) {
-    switch (rule) {
-        case AuditRule::OverLevel:
-            return "over-level";
-        case AuditRule::LevelWarning:
-            return "level warning";
-        case AuditRule::MinimumLevel:
-            return "minimum level";
-        case AuditRule::Incoherent:
-            return "incoherent";
-        case AuditRule::StatLimit:
-            return "stat limits";
-    }
-    return "";
-}
-
 void CountCheck(RuleTallies& tallies, bool reachedRules, std::optional<AuditRule> actedBy,
                 bool destroyed) {
     if (!reachedRules) return;

@@ -12,7 +12,6 @@
 #include "audit/AuditEffects.h"
 #include "base/ConfigSnapshot.h"
 
-inline constexpr size_t RuleCount = 5;
 inline constexpr size_t ListedCreatures = 10;
 
 // What one rule does to the creatures it sees: those not exempt that no rule before it acted on.
@@ -52,9 +51,6 @@ struct PreviewResult {
 };
 
 PreviewResult PreviewWorld(const ConfigSnapshot& config);
-
-// "over-level", "level warning", "minimum level", "incoherent", "stat limits".
-const char* RuleName(AuditRule rule);
 
 // "Rex level 1200 team 1000050001 at X=1.000 Y=2.000 Z=3.000".
 std::string DescribeForOperator(APrimalDinoCharacter* dino);

@@ -7,15 +7,6 @@
 #include "host/GameFacts.h"
 
 namespace ConfigKeys {
-namespace {
-
-template <typename T>
-KeyDescription Describe(const Key<T>& key, KeyType type) {
-    return {key.name, type, nlohmann::json(key.fallback),
-            [&key](const nlohmann::json& document) { (void)ReadKey(document, key); }};
-}
-
-}  // namespace
 
 int32_t ReadInt32(const nlohmann::json& value) {
     constexpr int32_t Lowest = std::numeric_limits<int32_t>::min();
@@ -48,23 +39,6 @@ std::optional<size_t> StatIndexFromName(std::string_view name) {
                        Game::Stats[stat].name.end(), same))
             return stat;
     return std::nullopt;
-}
-
-const std::vector<KeyDescription>& AllKeys() {
-    static const std::vector<KeyDescription> keys = {
-        Describe(WhitelistedDinos, KeyType::ArrayOfStrings),
-        Describe(DestroyDinosOverLevel, KeyType::Number),
-        Describe(EnableLevelWarning, KeyType::Boolean),
-        Describe(LevelWarningThreshold, KeyType::Number),
-        Describe(MinDinoLevel, KeyType::Number),
-        Describe(AutoDestroyDinosBelowMinLevel, KeyType::Boolean),
-        Describe(DestroyIncoherentDinos, KeyType::Boolean),
-        Describe(DestroyDinosOverStatValue, KeyType::Boolean),
-        Describe(StatValueLimits, KeyType::Object),
-        Describe(LevelWarningWebhook, KeyType::String),
-        Describe(DestroyJournal, KeyType::Boolean),
-    };
-    return keys;
 }
 
 }  // namespace ConfigKeys

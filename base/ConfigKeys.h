@@ -57,13 +57,53 @@ struct KeyDescription {
     std::string name;
     KeyType type;
     nlohmann::json fallback;
+    // When a creature check reads it: where a wrong type shows, in the checker's words.
+    const char* whenRead;
     // The plugin's typed read of this key on a document: throws the library's error exactly when
     // the plugin's read would.
     std::function<void(const nlohmann::json& document)> readFrom;
 };
 
-// Every key, in the order of the table above.
-const std::vector<KeyDescription>& AllKeys();
+template <typename T>
+constexpr KeyType TypeOf() {
+    if constexpr (std::is_same_v<T, int32_t>) return KeyType::Number;
+    if constexpr (std::is_same_v<T, bool>) return KeyType::Boolean;
+    if constexpr (std::is_same_v<T, std::string>) return KeyType::String;
+    if constexpr (std::is_same_v<T, std::vector<std::string>>) return KeyType::ArrayOfStrings;
+    if constexpr (std::is_same_v<T, nlohmann::json>) return KeyType::Object;
+}
+
+template <typename T>
+KeyDescription Describe(const Key<T>& key, const char* whenRead) {
+    return {key.name, TypeOf<T>(), nlohmann::json(key.fallback), whenRead,
+            [&key](const nlohmann::json& document) { (void)ReadKey(document, key); }};
+}
+
+// Every key, in the order of the declarations above.
+inline const std::vector<KeyDescription>& AllKeys() {
+    static const std::vector<KeyDescription> keys = {
+        Describe(WhitelistedDinos, "first thing in every creature check"),
+        Describe(DestroyDinosOverLevel, "in the check of every creature that is not exempt"),
+        Describe(EnableLevelWarning, "in the check of every creature not destroyed for its level"),
+        Describe(LevelWarningThreshold,
+                 "in the check of every creature not destroyed for its level, while the warning "
+                 "is on"),
+        Describe(MinDinoLevel,
+                 "in the check of every creature neither destroyed for its level nor warned about"),
+        Describe(AutoDestroyDinosBelowMinLevel,
+                 "in the check of every creature at or below \"MinDinoLevel\""),
+        Describe(DestroyIncoherentDinos,
+                 "in the check of every creature whose level disagrees with its level-up points"),
+        Describe(DestroyDinosOverStatValue,
+                 "in the check of every creature that passed the level and coherence rules"),
+        Describe(StatValueLimits, "when a creature reaches the stat limits"),
+        Describe(LevelWarningWebhook,
+                 "at every post (for an over-level creature before it is logged or destroyed, so "
+                 "it stays)"),
+        Describe(DestroyJournal, "at load and at every destruction"),
+    };
+    return keys;
+}
 
 // The stat a "StatValueLimits" member names, with ASCII case ignored; none for a name that is no
 // stat (its limit then limits nothing).

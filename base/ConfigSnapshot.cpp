@@ -71,16 +71,3 @@ std::optional<StatLimitsSetting::Limit> StatLimitsSetting::FirstReached(
 }
 
 std::optional<std::string> StatLimitsSetting::Error() const { return ErrorOf(failure); }
-
-ConfigSnapshot::ConfigSnapshot(const nlohmann::json& document)
-    : whitelistedDinos(document, ConfigKeys::WhitelistedDinos),
-      destroyDinosOverLevel(document, ConfigKeys::DestroyDinosOverLevel),
-      enableLevelWarning(document, ConfigKeys::EnableLevelWarning),
-      levelWarningThreshold(document, ConfigKeys::LevelWarningThreshold),
-      minDinoLevel(document, ConfigKeys::MinDinoLevel),
-      autoDestroyDinosBelowMinLevel(document, ConfigKeys::AutoDestroyDinosBelowMinLevel),
-      destroyIncoherentDinos(document, ConfigKeys::DestroyIncoherentDinos),
-      destroyDinosOverStatValue(document, ConfigKeys::DestroyDinosOverStatValue),
-      statValueLimits(document),
-      levelWarningWebhook(document, ConfigKeys::LevelWarningWebhook),
-      destroyJournal(document, ConfigKeys::DestroyJournal) {}

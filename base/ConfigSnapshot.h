@@ -82,7 +82,18 @@ private:
 // Every key the checks read, each as its typed read of the JSON document gives it.
 struct ConfigSnapshot {
     ConfigSnapshot() = default;
-    explicit ConfigSnapshot(const nlohmann::json& document);
+    explicit ConfigSnapshot(const nlohmann::json& document)
+        : whitelistedDinos(document, ConfigKeys::WhitelistedDinos),
+          destroyDinosOverLevel(document, ConfigKeys::DestroyDinosOverLevel),
+          enableLevelWarning(document, ConfigKeys::EnableLevelWarning),
+          levelWarningThreshold(document, ConfigKeys::LevelWarningThreshold),
+          minDinoLevel(document, ConfigKeys::MinDinoLevel),
+          autoDestroyDinosBelowMinLevel(document, ConfigKeys::AutoDestroyDinosBelowMinLevel),
+          destroyIncoherentDinos(document, ConfigKeys::DestroyIncoherentDinos),
+          destroyDinosOverStatValue(document, ConfigKeys::DestroyDinosOverStatValue),
+          statValueLimits(document),
+          levelWarningWebhook(document, ConfigKeys::LevelWarningWebhook),
+          destroyJournal(document, ConfigKeys::DestroyJournal) {}
 
     Setting<std::vector<std::string>> whitelistedDinos;
     Setting<int32_t> destroyDinosOverLevel;

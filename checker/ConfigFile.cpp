@@ -37,21 +37,27 @@ ConfigFile ReadConfigFile(const std::filesystem::path& path) {
     if (const std::optional<std::string> trouble = FileTrouble(path))
         throw ConfigUnreadable(*trouble +
                                " (the plugin would fail to load: \"Can't open config.json\")");
+    const std::string whole = WholeText(path);
+    if (whole.find_first_not_of(" \t\r\n") == std::string::npos)
+        throw ConfigUnreadable(
+            "the file is empty (the plugin would fail to load: a JSON parse error); write {} "
+            "for every key at its default");
     std::ifstream file(path, std::ios::binary);
     ConfigFile config;
     try {
         file >> config.document;
     } catch (const nlohmann::json::parse_error& error) {
-        throw ConfigUnreadable(error.what() + Hint(WholeText(path), error.byte));
+        throw ConfigUnreadable(error.what() + Hint(whole, error.byte));
     }
     // Whatever follows the value; its place is counted from the whole text.
     file.clear();
     const std::streamoff consumed = file.tellg();
     const std::string rest{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
     const auto start = rest.find_first_not_of(" \t\r\n");
+    config.duplicates =
+        FindDuplicateKeys(consumed < 0 ? whole : whole.substr(0, static_cast<size_t>(consumed)));
     if (consumed < 0 || start == std::string::npos) return config;
     config.trailingText = rest.substr(start);
-    const std::string whole = WholeText(path);
     const size_t offset = static_cast<size_t>(consumed) + start;
     config.trailingLine = 1;
     config.trailingColumn = 1;

@@ -7,6 +7,9 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
+
+#include "checker/DuplicateKeys.h"
 
 namespace checker {
 
@@ -23,9 +26,12 @@ struct ConfigFile {
     // Text after the first JSON value, which the plugin neither reads nor rejects.
     std::optional<std::string> trailingText;
     int trailingLine = 0, trailingColumn = 0;
+    // Keys set twice in one object, of which the plugin reads the last.
+    std::vector<DuplicateKey> duplicates;
 };
 
-// One stream extraction, as the plugin's ReadConfig does. Throws ConfigUnreadable.
+// One stream extraction, as the plugin's ReadConfig does. Throws ConfigUnreadable, also for a
+// file holding nothing but white space, which it names as empty.
 ConfigFile ReadConfigFile(const std::filesystem::path& path);
 
 }  // namespace checker

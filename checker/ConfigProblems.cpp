@@ -1,12 +1,14 @@
 #include "checker/ConfigProblems.h"
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 #include <limits>
-#include <map>
 #include <optional>
 
 #include "base/ConfigKeys.h"
@@ -24,28 +26,21 @@ constexpr const char* StallEffect =
     "registered); creatures that begin play later wait behind it in the deferred queue "
     "(\"Deferred creature check failed, checks wait until it passes!\")";
 
-// When the plugin reads each key in a creature check; a wrong type shows only then.
-const std::map<std::string, std::string>& WhenRead() {
-    static const std::map<std::string, std::string> when = {
-        {"WhitelistedDinos", "first thing in every creature check"},
-        {"DestroyDinosOverLevel", "in the check of every creature that is not exempt"},
-        {"EnableLevelWarning", "in the check of every creature not destroyed for its level"},
-        {"LevelWarningThreshold",
-         "in the check of every creature not destroyed for its level, while the warning is on"},
-        {"MinDinoLevel",
-         "in the check of every creature neither destroyed for its level nor warned about"},
-        {"AutoDestroyDinosBelowMinLevel",
-         "in the check of every creature at or below \"MinDinoLevel\""},
-        {"DestroyIncoherentDinos",
-         "in the check of every creature whose level disagrees with its level-up points"},
-        {"DestroyDinosOverStatValue",
-         "in the check of every creature that passed the level and coherence rules"},
-        {"StatValueLimits", "when a creature reaches the stat limits"},
-        {"LevelWarningWebhook",
-         "at every post (for an over-level creature before it is logged or destroyed, so it "
-         "stays)"},
-    };
-    return when;
+// When the plugin reads the key in a creature check; a wrong type shows only then. Every key of
+// the table says when, so the last words are only for a name that is no key.
+const char* WhenRead(const std::string& key) {
+    for (const auto& known : ConfigKeys::AllKeys())
+        if (known.name == key) return known.whenRead;
+    return "when a check reads it";
+}
+
+// "eleven": the count as a word, as a sentence says it.
+std::string CountInWords(size_t count) {
+    constexpr std::array<const char*, 21> Words{
+        "no",       "one",     "two",     "three",     "four",     "five",     "six",
+        "seven",    "eight",   "nine",    "ten",       "eleven",   "twelve",   "thirteen",
+        "fourteen", "fifteen", "sixteen", "seventeen", "eighteen", "nineteen", "twenty"};
+    return count < Words.size() ? Words[count] : std::to_string(count);
 }
 
 std::string ExpectedWords(ConfigKeys::KeyType type) {
@@ -64,6 +59,31 @@ std::string ExpectedWords(ConfigKeys::KeyType type) {
     return "";
 }
 
+// A number or a boolean written as a string is the commonest wrong type; it says how to mend it.
+std::string QuotesHint(const json& value, ConfigKeys::KeyType type) {
+    if (!value.is_string()) return "";
+    const json unquoted = json::parse(value.get<std::string>(), nullptr, false);
+    const bool mendable = type == ConfigKeys::KeyType::Number    ? unquoted.is_number()
+                          : type == ConfigKeys::KeyType::Boolean ? unquoted.is_boolean()
+                                                                 : false;
+    return mendable ? ": remove the quotes around " + value.get<std::string>() : "";
+}
+
+// What a level rule does when its level is read as the nearest 32-bit bound.
+std::string SaturatedEffect(const std::string& key, int32_t read) {
+    const bool highest = read == std::numeric_limits<int32_t>::max();
+    if (key == ConfigKeys::MinDinoLevel.name)
+        return highest ? "the rule acts on every creature that is not exempt: every level is at "
+                         "or below it"
+                       : "the rule never acts: no level is at or below it; -1 switches it off";
+    const std::string off = key == ConfigKeys::DestroyDinosOverLevel.name
+                                ? "-1 switches it off"
+                                : "\"EnableLevelWarning\": false switches it off";
+    return highest ? "the rule never acts: no level reaches it; " + off
+                   : "the rule acts on every creature that is not exempt: every level is at or "
+                     "above it";
+}
+
 std::string Shown(const json& value) {
     std::string text = value.dump();
     if (text.size() > 60) text = text.substr(0, 57) + "...";
@@ -74,7 +94,7 @@ std::string TypeErrorEffect(const std::string& key, const std::string& error) {
     // The journal changes nothing a check does, so its key never stops one.
     if (key == ConfigKeys::DestroyJournal.name)
         return fmt::format("type error \"{}\": read as true, the journal is kept", error);
-    return fmt::format("type error \"{}\" {}: {}", error, WhenRead().at(key), StallEffect);
+    return fmt::format("type error \"{}\" {}: {}", error, WhenRead(key), StallEffect);
 }
 
 // The value the plugin reads for a key of the right type; none when the read would throw.
@@ -109,6 +129,7 @@ public:
             TopLevelNotObject();
             return std::move(problems);
         }
+        DuplicateKeys(config);
         UnknownKeys();
         KeyTypes();
         Whitelist();
@@ -148,6 +169,20 @@ private:
                         error, StallEffect));
     }
 
+    void DuplicateKeys(const ConfigFile& config) {
+        for (const DuplicateKey& duplicate : config.duplicates) {
+            const std::vector<int>& lines = duplicate.lines;
+            const std::string earlier =
+                fmt::format("{}", fmt::join(lines.begin(), lines.end() - 1, ", "));
+            Add(Harm::Misleads, duplicate.key,
+                fmt::format("set on lines {} and {}", earlier, lines.back()), "the key once",
+                fmt::format("the plugin reads only the last, on line {}; the one{} on line{} {} "
+                            "{} ignored",
+                            lines.back(), lines.size() > 2 ? "s" : "", lines.size() > 2 ? "s" : "",
+                            earlier, lines.size() > 2 ? "are" : "is"));
+        }
+    }
+
     void UnknownKeys() {
         for (const auto& [name, value] : document.items()) {
             const auto& keys = ConfigKeys::AllKeys();
@@ -156,7 +191,8 @@ private:
                 continue;
             const std::optional<std::string> nearest = NearestName(name, KnownKeyNames());
             if (!nearest) {
-                Add(Harm::Misleads, name, Shown(value), "one of the eleven keys",
+                Add(Harm::Misleads, name, Shown(value),
+                    fmt::format("one of the {} keys", CountInWords(keys.size())),
                     "ignored by the plugin");
                 continue;
             }
@@ -183,7 +219,8 @@ private:
             try {
                 key.readFrom(document);
             } catch (const json::exception& error) {
-                Add(Harm::StopsChecks, key.name, Shown(*found), ExpectedWords(key.type),
+                Add(Harm::StopsChecks, key.name, Shown(*found),
+                    ExpectedWords(key.type) + QuotesHint(*found, key.type),
                     TypeErrorEffect(key.name, error.what()));
                 continue;
             }
@@ -204,7 +241,8 @@ private:
             number > std::numeric_limits<int32_t>::max()) {
             const int32_t read = ConfigKeys::ReadInt32(value);
             Add(Harm::Misleads, name, Shown(value), "a whole number from -2147483648 to 2147483647",
-                fmt::format("out of the 32-bit range: read as {}, the nearest bound", read));
+                fmt::format("out of the 32-bit range: read as {}, the nearest bound, so {}", read,
+                            SaturatedEffect(name, read)));
             return;
         }
         if (value.is_number_float() && std::trunc(number) != number)
@@ -301,7 +339,8 @@ private:
                 Add(Harm::Misleads, key, Shown(limit), "a number above 0",
                     "never acts: a limit of 0 or less is ignored");
         } catch (const json::exception& error) {
-            Add(Harm::StopsChecks, key, Shown(limit), "a number",
+            Add(Harm::StopsChecks, key, Shown(limit),
+                "a number" + QuotesHint(limit, ConfigKeys::KeyType::Number),
                 TypeErrorEffect(ConfigKeys::StatValueLimits.name, error.what()) + onlyWhenOn);
         }
     }
@@ -312,8 +351,14 @@ private:
         const std::string name = ConfigKeys::LevelWarningWebhook.name;
         const std::string found = document.contains(name) ? json(*url).dump() : "absent (\"\")";
         if (url->empty()) {
-            Add(Harm::LosesReports, name, found, "an http:// or https:// URL",
-                "every post fails: nothing reaches the chat (creatures are still destroyed)");
+            // Destroying without reporting is an ordinary setup while the journal keeps the record.
+            if (Effective(document, ConfigKeys::DestroyJournal).value_or(true))
+                Add(Harm::Note, name, found, "an http:// or https:// URL, to report to a chat",
+                    "reports go nowhere; the journal still records every destruction");
+            else
+                Add(Harm::LosesReports, name, found, "an http:// or https:// URL",
+                    "reports go nowhere, and with \"DestroyJournal\" off only the server log "
+                    "names what is destroyed");
             return;
         }
         std::string lower = *url;

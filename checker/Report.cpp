@@ -54,23 +54,26 @@ std::string FindingText(const Finding& finding) {
 // The preview's words: each rule with what it does to the creatures it sees, then its creatures.
 std::string DryRunText(const std::string& world, const DryRunResult& run) {
     std::string text = fmt::format("\nDry run on {} (nothing sent):\n", world);
+    // What follows holds only what came before the stop, so the stop is said first.
+    if (run.stopped)
+        text += fmt::format(
+            "\n  A check stopped at {}: {}\n", run.stopped->creature,
+            run.stopped->description.empty() ? "(not described)" : run.stopped->description);
     for (size_t rule = 0; rule < RuleCount; ++rule) {
         const std::string name = RuleName(static_cast<AuditRule>(rule));
         text += "\n  " + TallyText(static_cast<AuditRule>(rule), run.tallies[rule]) + "\n";
         for (const Finding& finding : run.findings)
             if (finding.rule == name) text += FindingText(finding);
     }
-    if (run.findings.empty()) text += "\n  No creature would be destroyed or reported.\n";
+    if (run.findings.empty())
+        text += fmt::format("\n  No creature would be destroyed or reported{}.\n",
+                            run.stopped ? " before the stop" : "");
     text += fmt::format("\n  Destroyed: {}\n",
                         run.destroyed.empty() ? std::string("-")
                                               : fmt::format("{}", fmt::join(run.destroyed, ", ")));
     if (!run.notChecked.empty())
         text += fmt::format("  Removed by the world before their check: {}\n",
                             fmt::join(run.notChecked, ", "));
-    if (run.stopped)
-        text += fmt::format(
-            "  A check stopped at {}: {}\n", run.stopped->creature,
-            run.stopped->description.empty() ? "(not described)" : run.stopped->description);
     for (const auto& log : run.logs)
         if (log.value("level", "") != "warning")
             text += fmt::format("  log [{}]: {}\n", log.value("level", ""),

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 
 #include "base/ConfigKeys.h"
 
@@ -12,24 +13,15 @@ namespace {
 
 using nlohmann::json;
 
-// More than a tenth of the creatures a rule sees, or more than this many, is rarely meant.
+// More than a tenth of the creatures a rule sees is rarely meant, unless they are this few; more
+// than CreaturesMeant is never meant.
+constexpr uint64_t FewCreatures = 5;
 constexpr uint64_t CreaturesMeant = 50;
 
-// The key an operator changes to make a rule destroy less.
-const char* DestroyingKey(AuditRule rule) {
-    switch (rule) {
-        case AuditRule::OverLevel:
-            return ConfigKeys::DestroyDinosOverLevel.name;
-        case AuditRule::MinimumLevel:
-            return ConfigKeys::MinDinoLevel.name;
-        case AuditRule::Incoherent:
-            return ConfigKeys::DestroyIncoherentDinos.name;
-        case AuditRule::StatLimit:
-            return ConfigKeys::StatValueLimits.name;
-        case AuditRule::LevelWarning:
-            break;  // it only reports
-    }
-    return "";
+std::string WithArticle(const std::string& word) {
+    const bool vowel =
+        !word.empty() && std::string_view("aeiou").find(word[0]) != std::string_view::npos;
+    return (vowel ? "an " : "a ") + word;
 }
 
 std::string ValueText(const json& document, const std::string& key) {
@@ -41,14 +33,18 @@ void DestructionShares(const json& document, const DryRunResult& run, const std:
                        std::vector<Problem>& problems) {
     for (size_t index = 0; index < RuleCount; ++index) {
         const RuleTally& tally = run.tallies[index];
-        if (tally.destroyed == 0) continue;
-        if (tally.destroyed * 10 <= tally.reached && tally.destroyed <= CreaturesMeant) continue;
-        const auto rule = static_cast<AuditRule>(index);
-        const std::string key = DestroyingKey(rule);
+        const RuleIdentity& identity = AuditRules[index];
+        if (tally.destroyed == 0 || !identity.CanDestroy()) continue;
+        const bool largeShare =
+            tally.destroyed * 10 > tally.reached && tally.destroyed > FewCreatures;
+        if (!largeShare && tally.destroyed <= CreaturesMeant) continue;
+        // The key an operator changes to make the rule destroy less.
+        const std::string key = *identity.destroyingKey;
         problems.push_back(
             {Harm::DestroysCreatures, key, ValueText(document, key),
-             fmt::format("a {} rule that destroys at most a tenth of the creatures it sees",
-                         RuleName(rule)),
+             fmt::format("{} rule that destroys at most a tenth of the creatures it sees (or "
+                         "at most {} of them)",
+                         WithArticle(identity.name), FewCreatures),
              fmt::format(
                  "would destroy {} of {} creatures ({:.0f} %) in the dry run on {}",
                  tally.destroyed, tally.reached,

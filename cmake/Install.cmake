@@ -1,7 +1,7 @@
 # `cmake --install` lays out the plugin folder as a server expects it, under the install prefix:
 # ArkApi/Plugins/TameWarden/ with the library, PluginInfo.json and, only when none is there yet,
-# the example config.json (an operator's file is never overwritten). Also the checker and the
-# stand-in server.
+# plugin/config.json (an operator's file is never overwritten). Also the checker and the stand-in
+# server.
 set(TAMEWARDEN_PLUGIN_FOLDER ArkApi/Plugins/TameWarden)
 
 # The host reads PluginInfo.json beside the library, also in the build tree.
@@ -12,15 +12,16 @@ configure_file(${PROJECT_SOURCE_DIR}/plugin/PluginInfo.json
 install(TARGETS TameWarden LIBRARY DESTINATION ${TAMEWARDEN_PLUGIN_FOLDER}
         RUNTIME DESTINATION ${TAMEWARDEN_PLUGIN_FOLDER})
 install(FILES ${PROJECT_SOURCE_DIR}/plugin/PluginInfo.json DESTINATION ${TAMEWARDEN_PLUGIN_FOLDER})
-install(CODE "set(TAMEWARDEN_EXAMPLE_CONFIG
-  \"${PROJECT_SOURCE_DIR}/examples/server/${TAMEWARDEN_PLUGIN_FOLDER}/config.json\")
+# Every key at the value the plugin takes when it is absent: safe on a live server, it destroys
+# only creatures at level 1000 or more. The example world's own rules stay under examples/.
+install(CODE "set(TAMEWARDEN_INSTALLED_CONFIG \"${PROJECT_SOURCE_DIR}/plugin/config.json\")
 set(TAMEWARDEN_CONFIG_FOLDER \"\${CMAKE_INSTALL_PREFIX}/${TAMEWARDEN_PLUGIN_FOLDER}\")")
 install(CODE [[
 if(EXISTS "$ENV{DESTDIR}${TAMEWARDEN_CONFIG_FOLDER}/config.json")
   message(STATUS "Kept the existing: $ENV{DESTDIR}${TAMEWARDEN_CONFIG_FOLDER}/config.json")
 else()
   file(INSTALL DESTINATION "${TAMEWARDEN_CONFIG_FOLDER}" TYPE FILE
-       FILES "${TAMEWARDEN_EXAMPLE_CONFIG}")
+       FILES "${TAMEWARDEN_INSTALLED_CONFIG}")
 endif()
 ]])
 

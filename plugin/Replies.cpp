@@ -1,5 +1,7 @@
 #include "plugin/Replies.h"
 
+#include <string_view>
+
 #include "base/Logger.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
@@ -26,6 +28,21 @@ void LogFailedAnswer(const char* command, const char* reason) {
 std::string Clipped(std::string text, size_t longest) {
     if (text.size() > longest) text = text.substr(0, longest - 3) + "...";
     return text;
+}
+
+std::string PathWithin(const std::string& path, size_t longest) {
+    if (path.size() <= longest) return path;
+    constexpr std::string_view Elided = "\xE2\x80\xA6/";  // "…/"
+    // Whole folder names only, as many of the last as fit; the file's name always.
+    size_t start = path.find_last_of("/\\");
+    if (start == std::string::npos) return path;
+    for (size_t earlier = start; earlier > 0;) {
+        earlier = path.find_last_of("/\\", earlier - 1);
+        if (earlier == std::string::npos || path.size() - earlier - 1 + Elided.size() > longest)
+            break;
+        start = earlier;
+    }
+    return std::string(Elided) + path.substr(start + 1);
 }
 
 std::string CommandArgument(const FString* command) {

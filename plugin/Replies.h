@@ -35,5 +35,9 @@ void AnswerContained(const char* command, Make make, Send send) {
 // within what a console or an RCON client shows.
 std::string Clipped(std::string text, size_t longest);
 
+// A file's path cut from the left to at most `longest` bytes where it can be: "…/" and the
+// last folders' names that fit, so the file's name always shows.
+std::string PathWithin(const std::string& path, size_t longest);
+
 // The words after the command's name in its text, trimmed; empty when there are none.
 std::string CommandArgument(const FString* command);

@@ -28,6 +28,11 @@ const FLinearColor StatusColor{1, 1, 1, 1};
 
 std::string Stops(const std::string& error) { return "stops checks: " + error; }
 
+// "over-level: off": a rule's line, under the rule's name.
+std::string Line(AuditRule rule, const std::string& state) {
+    return fmt::format("{}: {}", RuleName(rule), state);
+}
+
 std::string WhitelistLine(const ConfigSnapshot& config) {
     if (const auto error = config.whitelistedDinos.Error()) return "whitelist: " + Stops(*error);
     const size_t names = config.whitelistedDinos.Read().size();
@@ -36,42 +41,47 @@ std::string WhitelistLine(const ConfigSnapshot& config) {
 
 std::string OverLevelLine(const ConfigSnapshot& config) {
     if (const auto error = config.destroyDinosOverLevel.Error())
-        return "over-level: " + Stops(*error);
+        return Line(AuditRule::OverLevel, Stops(*error));
     const int32_t level = config.destroyDinosOverLevel.Read();
-    return level == -1 ? "over-level: off"
-                       : fmt::format("over-level: destroy at level >= {}", level);
+    return Line(AuditRule::OverLevel,
+                level == -1 ? "off" : fmt::format("destroy at level >= {}", level));
 }
 
 std::string WarningLine(const ConfigSnapshot& config) {
     if (const auto error = config.enableLevelWarning.Error())
-        return "level warning: " + Stops(*error);
-    if (!config.enableLevelWarning.Read()) return "level warning: off";
+        return Line(AuditRule::LevelWarning, Stops(*error));
+    if (!config.enableLevelWarning.Read()) return Line(AuditRule::LevelWarning, "off");
     if (const auto error = config.levelWarningThreshold.Error())
-        return "level warning: on, " + Stops(*error);
-    return fmt::format("level warning: report at level >= {}", config.levelWarningThreshold.Read());
+        return Line(AuditRule::LevelWarning, "on, " + Stops(*error));
+    return Line(AuditRule::LevelWarning,
+                fmt::format("report at level >= {}", config.levelWarningThreshold.Read()));
 }
 
 // No creature has a negative level, so a negative minimum never acts.
 std::string MinimumLine(const ConfigSnapshot& config) {
-    if (const auto error = config.minDinoLevel.Error()) return "minimum level: " + Stops(*error);
+    if (const auto error = config.minDinoLevel.Error())
+        return Line(AuditRule::MinimumLevel, Stops(*error));
     const int32_t level = config.minDinoLevel.Read();
-    if (level < 0) return "minimum level: off";
+    if (level < 0) return Line(AuditRule::MinimumLevel, "off");
     if (const auto error = config.autoDestroyDinosBelowMinLevel.Error())
-        return fmt::format("minimum level: at level <= {}, {}", level, Stops(*error));
-    return fmt::format("minimum level: {} at level <= {}",
-                       config.autoDestroyDinosBelowMinLevel.Read() ? "destroy" : "report", level);
+        return Line(AuditRule::MinimumLevel,
+                    fmt::format("at level <= {}, {}", level, Stops(*error)));
+    return Line(
+        AuditRule::MinimumLevel,
+        fmt::format("{} at level <= {}",
+                    config.autoDestroyDinosBelowMinLevel.Read() ? "destroy" : "report", level));
 }
 
 std::string IncoherentLine(const ConfigSnapshot& config) {
     if (const auto error = config.destroyIncoherentDinos.Error())
-        return "incoherent: " + Stops(*error);
-    return config.destroyIncoherentDinos.Read() ? "incoherent: destroy" : "incoherent: report";
+        return Line(AuditRule::Incoherent, Stops(*error));
+    return Line(AuditRule::Incoherent, config.destroyIncoherentDinos.Read() ? "destroy" : "report");
 }
 
 std::string StatLimitsLine(const ConfigSnapshot& config) {
     if (const auto error = config.destroyDinosOverStatValue.Error())
-        return "stat limits: " + Stops(*error);
-    if (!config.destroyDinosOverStatValue.Read()) return "stat limits: off";
+        return Line(AuditRule::StatLimit, Stops(*error));
+    if (!config.destroyDinosOverStatValue.Read()) return Line(AuditRule::StatLimit, "off");
     std::string limits;
     for (const StatLimitsSetting::Limit& entry : config.statValueLimits.Limits()) {
         if (!entry.stat || entry.limit <= 0) continue;
@@ -79,7 +89,7 @@ std::string StatLimitsLine(const ConfigSnapshot& config) {
                               Game::Stats[*entry.stat].name, entry.limit);
     }
     std::string line =
-        limits.empty() ? "stat limits: on, no limit set" : "stat limits: destroy at " + limits;
+        Line(AuditRule::StatLimit, limits.empty() ? "on, no limit set" : "destroy at " + limits);
     if (const auto error = config.statValueLimits.Error()) line += ", then " + Stops(*error);
     return line;
 }
@@ -94,7 +104,7 @@ std::string WebhookLine(const ConfigSnapshot& config) {
 std::string ReadLine() {
     const ConfigHistory& history = ConfigReadHistory();
     const std::string readAt =
-        fmt::format("{:%Y-%m-%d %H:%M:%S}",
+        fmt::format("{:%Y-%m-%d %H:%M:%S %z}",
                     fmt::localtime(std::chrono::system_clock::to_time_t(history.readAt)));
     if (!history.reloaded) return "config read " + readAt + "; no reload since load";
     if (!history.lastReloadFailure) return "config read " + readAt + "; last reload: reloaded";
@@ -113,9 +123,9 @@ std::string QueueLine() {
 std::string JournalLine(const ConfigSnapshot& config) {
     if (!JournalEnabled(config)) return "journal: off";
     const DestructionJournal::Counts counts = TheJournal().Statistics();
-    // The counts first: a long path is what the line's clipping cuts.
-    return fmt::format("journal: {} written, {} not written, {}", counts.written, counts.notWritten,
-                       JournalFilePath().string());
+    const std::string start =
+        fmt::format("journal: {} written, {} not written, ", counts.written, counts.notWritten);
+    return start + PathWithin(JournalFilePath().string(), LongestLine - start.size());
 }
 
 // A load that stopped is said first: the rest of the status is what that left.
@@ -128,7 +138,7 @@ std::vector<std::string> LoadLines() {
 }
 
 std::vector<std::string> RuleLines() {
-    if (NoConfigInForce()) return {"no config in force: no creature is checked"};
+    if (NoConfigInForce()) return {};
     const ConfigSnapshot& config = CurrentConfig();
     return {
         ReadLine(),          WhitelistLine(config),  OverLevelLine(config),  WarningLine(config),
@@ -141,18 +151,20 @@ std::string StatusText() {
     const CheckCounts& checks = TheCheckCounts();
     const EffectCounts effects = LiveEffectCounts();
     const Outbox::Counts reports = TheOutbox().Statistics();
+    const std::string title = fmt::format("{} {}, config ", PluginName, PluginVersion);
     std::string text = Clipped(
-        fmt::format("{} {}, config {}", PluginName, PluginVersion, ConfigFilePath().string()),
-        LongestLine);
+        title + PathWithin(ConfigFilePath().string(), LongestLine - title.size()), LongestLine);
     for (const std::string& line : LoadLines()) text += "\n" + line;
-    std::vector<std::string> lines = RuleLines();
-    lines.push_back(fmt::format("checked {} at load, {} after BeginPlay; destroyed {}, reported {}",
-                                checks.atLoad, checks.afterBeginPlay, effects.destroyed,
-                                effects.reported));
-    lines.push_back(QueueLine());
-    lines.push_back(fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent,
-                                reports.waiting, reports.dropped));
-    lines.push_back(JournalLine(CurrentConfig()));
+    if (NoConfigInForce()) text += "\nno config in force: no creature is checked";
+    // Counts and states first, the rules after them: the reply's limit cuts from the end.
+    std::vector<std::string> lines = {
+        fmt::format("checked {} at load, {} after BeginPlay; destroyed {}, reported {}",
+                    checks.atLoad, checks.afterBeginPlay, effects.destroyed, effects.reported),
+        QueueLine(),
+        fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent, reports.waiting,
+                    reports.dropped),
+        JournalLine(CurrentConfig())};
+    for (std::string& line : RuleLines()) lines.push_back(std::move(line));
     for (const std::string& line : lines) text += "\n" + Clipped(line, LongestLine);
     return Clipped(text, LongestReply);
 }

@@ -118,7 +118,6 @@ TEST_F(CheckerTest, CleanConfigPassesWithStatusZero) {
 }
 
 TEST_F(CheckerTest, AbsentKeysTakeTheirDefaultsWithoutComplaint) {
-    // Only the web hook is needed: without it no post reaches anyone.
     const auto report = CheckText(R"({"LevelWarningWebhook": "http://127.0.0.1:8080/hook"})", 0);
     EXPECT_THAT(Keys(report), IsEmpty());
 }
@@ -168,8 +167,9 @@ TEST_F(CheckerTest, NumbersThatLoseSomethingAreShownAsTheyAreRead) {
                                                    // true is read as 1: every creature is over it
                                                    "DestroyDinosOverLevel"));
     EXPECT_THAT(report.at("problems").dump(), HasSubstr("read as 10 (the fraction is cut off)"));
-    EXPECT_EQ(Problem(report, "LevelWarningThreshold").at("effect"),
-              "out of the 32-bit range: read as 2147483647, the nearest bound");
+    EXPECT_THAT(
+        Problem(report, "LevelWarningThreshold").at("effect").get<std::string>(),
+        ::testing::StartsWith("out of the 32-bit range: read as 2147483647, the nearest bound"));
 }
 
 TEST_F(CheckerTest, UnknownKeyNamesTheNearestKnownKeyAndTheDefaultThatApplies) {
@@ -236,14 +236,10 @@ TEST_F(CheckerTest, LimitsSetWhileTheStatRuleIsOffAreReported) {
 }
 
 TEST_F(CheckerTest, WebhookThatIsEmptyOrNotHttpIsReported) {
-    for (const char* url : {"", "ftp://host/x", "http://", "hooks.example/x", "http://a b/"}) {
+    for (const char* url : {"ftp://host/x", "http://", "hooks.example/x", "http://a b/"}) {
         const auto report = Check({{"LevelWarningWebhook", url}});
         EXPECT_THAT(Keys(report), ElementsAre("LevelWarningWebhook")) << url;
     }
-    nlohmann::json config = CleanConfig();
-    config.erase("LevelWarningWebhook");
-    EXPECT_EQ(Problem(CheckText(config.dump()), "LevelWarningWebhook").at("found"),
-              "absent (\"\")");
     Check({{"LevelWarningWebhook", "HTTPS://chat.example/hooks/1"}}, 0);
 }
 
@@ -363,10 +359,64 @@ TEST_F(CheckerTest, HarmfulMistakesAreNamedFirstAndSyntaxErrorsGetAHint) {
     EXPECT_THAT(help.output, ::testing::StartsWith("usage: tamewarden-check CONFIG"));
 }
 
+// An ordinary setup passes, and each common slip is named with what the plugin then does.
+TEST_F(CheckerTest, OrdinarySetupsPassAndSlipsAreNamedWithTheirMend) {
+    struct Case {
+        std::string config;
+        bool withWorld;
+        int status;
+        std::string shown;
+    };
+    const std::vector<Case> cases = {
+        {"{}", false, 0,
+         "No problems found.\n\n1 note(s), not problems:\n\n  LevelWarningWebhook\n    found:  "
+         "  absent (\"\")\n    expected: an http:// or https:// URL, to report to a chat\n    "
+         "plugin:   reports go nowhere; the journal still records every destruction\n"},
+        {R"({"DestroyJournal": false})", false, 1,
+         "reports go nowhere, and with \"DestroyJournal\" off only the server log names what is "
+         "destroyed"},
+        {"{\n\"DestroyDinosOverLevel\": 500,\n\"DestroyDinosOverLevel\": 900\n}", false, 1,
+         "  DestroyDinosOverLevel\n    found:    set on lines 2 and 3\n    expected: the key "
+         "once\n    plugin:   the plugin reads only the last, on line 3; the one on line 2 is "
+         "ignored\n"},
+        {" \n", false, 2, "cannot be used: the file is empty"},
+        {R"({"DestroyDinosOverLevel": 1e12})", false, 1,
+         "read as 2147483647, the nearest bound, so the rule never acts: no level reaches it; -1 "
+         "switches it off\n"},
+        {R"({"MinDinoLevel": -1e12})", false, 1,
+         "read as -2147483648, the nearest bound, so the rule never acts: no level is at or "
+         "below it; -1 switches it off\n"},
+        {R"({"DestroyDinosOverLevel": "500"})", false, 1,
+         "expected: a number (read as a 32-bit integer): remove the quotes around 500\n"},
+        // A few creatures destroyed of a small world is what a rule is for.
+        {CleanConfig().dump(), true, 0, "No problems found.\n"},
+        {R"({"DestroyDinosOverLevel": 2})", true, 1,
+         "expected: an over-level rule that destroys at most a tenth of the creatures it sees (or "
+         "at most 5 of them)\n    plugin:   would destroy 10 of 11 creatures (91 %)"},
+        {R"({"EnableLevelWarning": 1})", true, 1,
+         "(nothing sent):\n\n  A check stopped at rex-over-level: Rex level 600"},
+    };
+    for (const Case& test : cases) {
+        std::vector<std::string> arguments = {WriteText(test.config)};
+        if (test.withWorld) arguments.insert(arguments.end(), {"--world", ExampleWorld});
+        const ChildRun run = RunChecker(arguments, false);
+        EXPECT_EQ(run.status, test.status) << test.config << "\n" << run.output;
+        EXPECT_THAT(run.output, HasSubstr(test.shown)) << test.config;
+    }
+}
+
 TEST_F(CheckerTest, MissingFileAndBadArgumentsExitWithTwo) {
     EXPECT_EQ(RunChecker({(folder / "absent.json").string()}).status, 2);
     EXPECT_EQ(RunChecker({}).status, 2);
-    EXPECT_EQ(RunChecker({WriteText("{}"), "--unknown"}).status, 2);
+    const ChildRun unknown = RunChecker({WriteText("{}"), "--version2"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_THAT(unknown.output, ::testing::StartsWith("tamewarden-check: unknown option "
+                                                      "--version2\nusage: tamewarden-check"));
+    const ChildRun version = RunChecker({"--version"});
+    EXPECT_EQ(version.status, 0);
+    nlohmann::json info;
+    std::ifstream(std::string(TAMEWARDEN_SOURCE_DIR) + "/plugin/PluginInfo.json") >> info;
+    EXPECT_EQ(version.output, "tamewarden-check " + info.at("Version").dump() + "\n");
 }
 
 TEST_F(CheckerTest, DryRunSendsNothingAndLeavesTheWorldFileAlone) {
@@ -389,8 +439,8 @@ TEST_F(CheckerTest, DryRunSendsNothingAndLeavesTheWorldFileAlone) {
     config["LevelWarningWebhook"] = webhook;
     const ChildRun run =
         RunChecker({WriteText(config.dump()), "--world", world.string(), "--json"});
-    // Each rule destroys more than a tenth of the example world's few creatures.
-    ASSERT_EQ(run.status, 1) << run.output;
+    // Each rule destroys a few of the example world's creatures, which is no problem.
+    ASSERT_EQ(run.status, 0) << run.output;
     const auto report = nlohmann::json::parse(run.output);
     EXPECT_FALSE(report.at("dryRun").at("posts").empty());
 
@@ -462,9 +512,9 @@ void ExpectDryRunMatchesServer(nlohmann::json config, int checkerStatus) {
 TEST_F(CheckerTest, DryRunOfTheExampleWorldMatchesARealServerRun) {
     nlohmann::json config;
     std::ifstream(ExampleConfig) >> config;
-    // Each rule destroys more than a tenth of the example world's few creatures: status 1.
-    ExpectDryRunMatchesServer(config, 1);
-    ExpectDryRunMatchesServer(CleanConfig(), 1);
+    // Each rule destroys a few of the example world's creatures, which is no problem.
+    ExpectDryRunMatchesServer(config, 0);
+    ExpectDryRunMatchesServer(CleanConfig(), 0);
 }
 
 TEST_F(CheckerTest, DryRunWithAKeyOfTheWrongTypeStallsAsTheServerDoes) {
@@ -475,7 +525,7 @@ TEST_F(CheckerTest, DryRunWithAKeyOfTheWrongTypeStallsAsTheServerDoes) {
 
 TEST_F(CheckerTest, DryRunListsEachRulesCreaturesInItsReport) {
     const ChildRun run = RunChecker({WriteText(CleanConfig().dump()), "--world", ExampleWorld});
-    ASSERT_EQ(run.status, 1) << run.output;
+    ASSERT_EQ(run.status, 0) << run.output;
     const ChildRun json =
         RunChecker({WriteText(CleanConfig().dump()), "--world", ExampleWorld, "--json"});
     const auto report = nlohmann::json::parse(json.output).at("dryRun");

@@ -1,6 +1,6 @@
 // cmake --install into a temporary prefix, as an operator installs onto a server: the plugin
-// folder's layout, the installed checker and stand-in server running on it, and an operator's
-// config.json surviving.
+// folder's layout with a config safe on a live server, the installed checker and stand-in server
+// running on it, and an operator's config.json surviving.
 #include <gmock/gmock.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <nlohmann/json.hpp>
 
 namespace fs = std::filesystem;
@@ -67,24 +68,29 @@ protected:
     std::string lastOutput;
 };
 
-TEST_F(InstallTest, LaysOutThePluginFolderWithTheExampleConfig) {
+TEST_F(InstallTest, LaysOutThePluginFolderWithAConfigSafeOnALiveServer) {
     Install();
     const std::string source = TAMEWARDEN_SOURCE_DIR;
     EXPECT_TRUE(fs::is_regular_file(PluginFolder() / "TameWarden.so"));
     EXPECT_EQ(ReadAll(PluginFolder() / "PluginInfo.json"),
               ReadAll(source + "/plugin/PluginInfo.json"));
-    EXPECT_EQ(ReadAll(PluginFolder() / "config.json"),
-              ReadAll(source + "/examples/server/ArkApi/Plugins/TameWarden/config.json"));
     EXPECT_TRUE(fs::is_regular_file(prefix / "bin" / "tamewarden-check"));
 
-    // The installed checker finds the installed library and runs the audit with it.
+    // The installed checker finds nothing wrong with the installed config, and its dry run with
+    // the installed library destroys no creature under level 1000.
+    const std::string checker = "'" + (prefix / "bin" / "tamewarden-check").string() + "' '" +
+                                (PluginFolder() / "config.json").string() + "'";
     std::string output;
-    const int status = Shell("'" + (prefix / "bin" / "tamewarden-check").string() + "' '" +
-                                 (PluginFolder() / "config.json").string() + "' --world '" +
-                                 source + "/examples/worlds/example-world.json' --json",
-                             output);
-    EXPECT_NE(status, 2) << output;
-    EXPECT_THAT(output, HasSubstr("\"dryRun\""));
+    EXPECT_EQ(Shell(checker, output), 0) << output;
+    const std::string world = source + "/examples/worlds/example-world.json";
+    EXPECT_EQ(Shell(checker + " --world '" + world + "' --json", output), 0) << output;
+    const auto report = nlohmann::json::parse(output, nullptr, false);
+    ASSERT_TRUE(report.contains("dryRun")) << output;
+    std::map<std::string, int> levels;
+    for (const auto& creature : nlohmann::json::parse(ReadAll(world)).at("creatures"))
+        levels[creature.at("key")] = creature.at("level");
+    for (const auto& destroyed : report.at("dryRun").at("destroyed"))
+        EXPECT_GE(levels.at(destroyed), 1000) << destroyed;
 }
 
 TEST_F(InstallTest, InstalledServerRunsAndLoadsTheInstalledPlugin) {

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <thread>
 
 #include "tests/e2e/ServerFolder.h"
@@ -56,6 +57,104 @@ TEST(JournalFileTest, ServerKilledJustAfterADestructionKeepsTheWholeRecord) {
     EXPECT_EQ(record.at("seq"), 1);
 }
 
+// A record as the plugin writes it, cut to the members a listing shows.
+std::string Record(const std::string& time, int seq, const std::string& map,
+                   const std::string& creature, const std::string& owner, int playerId) {
+    return nlohmann::json({{"time", time},
+                           {"seq", seq},
+                           {"rule", "over-level"},
+                           {"map", map},
+                           {"creature", creature},
+                           {"level", 1200},
+                           {"owners", {{{"name", owner}, {"playerId", playerId}, {"eosId", ""}}}},
+                           {"location", {1, 2, 3}}})
+               .dump() +
+           "\n";
+}
+
+void WriteFile(const fs::path& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// Two servers of a cluster, each with rotated files, answered in one run, oldest first.
+TEST(JournalFileTest, CheckerMergesTheJournalsOfSeveralServersAndNamesWhatIsMissing) {
+    ServerFolder folder;
+    const fs::path a = folder.Dir() / "island", b = folder.Dir() / "scorched";
+    fs::create_directories(a);
+    fs::create_directories(b);
+    WriteFile(a / "destroyed-2026-12-09T11-00-00.000Z.jsonl",
+              Record("2026-12-09T10:00:00.000Z", 1, "TheIsland", "Rex", "Zo\xC3\xAB", 7) +
+                  Record("2026-12-09T10:59:00.000Z", 2, "TheIsland", "Dodo", "Ann", 8));
+    WriteFile(a / "destroyed.jsonl",
+              Record("2026-12-09T11:30:00.000Z", 3, "TheIsland", "Giga", "Ann", 8) +
+                  Record("2026-12-09T12:00:00.000Z", 5, "TheIsland", "Tek Rex", "Bob", 9));
+    // A second rotation within the same millisecond is written later than the first.
+    WriteFile(b / "destroyed-2026-12-09T10-00-00.000Z-2.jsonl",
+              Record("2026-12-09T10:30:00.000Z", 2, "Scorched", "Wyvern", "Zo\xC3\xAB", 7));
+    WriteFile(b / "destroyed-2026-12-09T10-00-00.000Z.jsonl",
+              Record("2026-12-09T09:00:00.000Z", 1, "Scorched", "Raptor", "Cy", 10));
+    WriteFile(b / "destroyed.jsonl",
+              R"({"time":"2026-12-09T11:00:00.0)"
+              "\n" +
+                  Record("2026-12-09T11:45:00.000Z", 3, "Scorched", "Rex", "Cy", 10));
+
+    ChildProcess all(TAMEWARDEN_CHECKER_PATH, {"--journal", a.string(), b.string()});
+    ASSERT_EQ(all.WaitForExit(std::chrono::seconds(20)), 1);
+    const std::string owners = ", at X=1.000 Y=2.000 Z=3.000\n";
+    EXPECT_EQ(
+        all.Output(),
+        "2026-12-09T09:00:00.000Z Scorched seq 1 over-level: Raptor level 1200, owners Cy "
+        "[no EOS id]" +
+            owners +
+            "2026-12-09T10:00:00.000Z TheIsland seq 1 over-level: Rex level 1200, owners "
+            "Zo\xC3\xAB [no EOS id]" +
+            owners +
+            "2026-12-09T10:30:00.000Z Scorched seq 2 over-level: Wyvern level 1200, owners "
+            "Zo\xC3\xAB [no EOS id]" +
+            owners +
+            "2026-12-09T10:59:00.000Z TheIsland seq 2 over-level: Dodo level 1200, owners Ann "
+            "[no EOS id]" +
+            owners +
+            "2026-12-09T11:30:00.000Z TheIsland seq 3 over-level: Giga level 1200, owners Ann "
+            "[no EOS id]" +
+            owners +
+            "2026-12-09T11:45:00.000Z Scorched seq 3 over-level: Rex level 1200, owners Cy "
+            "[no EOS id]" +
+            owners +
+            "2026-12-09T12:00:00.000Z TheIsland seq 5 over-level: Tek Rex level 1200, owners Bob "
+            "[no EOS id]" +
+            owners + (a / "destroyed.jsonl").string() + " line 2: seq 5 follows 3, 1 missing\n" +
+            (b / "destroyed.jsonl").string() + " line 1: skipped, cut short\n" +
+            "7 destroyed: over-level 7, below-minimum 0, incoherent 0, stat-limit 0\n"
+            "1 line skipped: 1 cut short\n"
+            "1 gap in seq: 1 record missing\n");
+
+    // By an owner's name with another case beyond ASCII, or a player id, by creature, in a time
+    // span: the records whole.
+    for (const char* owner : {"ZO\xC3\x8B", "7"}) {
+        ChildProcess query(TAMEWARDEN_CHECKER_PATH,
+                           {"--journal", (a / "destroyed-2026-12-09T11-00-00.000Z.jsonl").string(),
+                            b.string(), "--owner", owner, "--creature", "REX", "--json", "--since",
+                            "2026-12-09 10:00", "--until", "2026-12-09 10:00:00"});
+        ASSERT_EQ(query.WaitForExit(std::chrono::seconds(20)), 1);
+        EXPECT_EQ(query.Output(),
+                  Record("2026-12-09T10:00:00.000Z", 1, "TheIsland", "Rex", "Zo\xC3\xAB", 7) +
+                      (b / "destroyed.jsonl").string() + " line 1: skipped, cut short\n" +
+                      "1 destroyed: over-level 1, below-minimum 0, incoherent 0, stat-limit 0\n"
+                      "1 line skipped: 1 cut short\n");
+    }
+
+    ChildProcess badDate(TAMEWARDEN_CHECKER_PATH,
+                         {"--journal", a.string(), "--since", "2026-12-09 25:00"});
+    ASSERT_EQ(badDate.WaitForExit(std::chrono::seconds(20)), 2);
+    EXPECT_THAT(badDate.Output(), ::testing::StartsWith("tamewarden-check: --since cannot read "
+                                                        "the date \"2026-12-09 25:00\"\n"));
+    fs::create_directory(a / "elsewhere");
+    ChildProcess noJournal(TAMEWARDEN_CHECKER_PATH, {"--journal", (a / "elsewhere").string()});
+    ASSERT_EQ(noJournal.WaitForExit(std::chrono::seconds(20)), 2);
+    EXPECT_THAT(noJournal.Output(), ::testing::HasSubstr("holds no journal"));
+}
+
 TEST(JournalFileTest, CheckerListsMatchingDestructionsAndNamesTheLinesThatAreNoRecord) {
     ServerFolder folder;
     const fs::path journal = folder.Dir() / "destroyed.jsonl";
@@ -72,19 +171,26 @@ TEST(JournalFileTest, CheckerListsMatchingDestructionsAndNamesTheLinesThatAreNoR
     }
     ChildProcess checker(TAMEWARDEN_CHECKER_PATH, {"--journal", journal.string(), "--owner", "ann",
                                                    "--since", "2026-12-09"});
-    ASSERT_EQ(checker.WaitForExit(std::chrono::seconds(20)), 0);
+    ASSERT_EQ(checker.WaitForExit(std::chrono::seconds(20)), 1);
+    const std::string missing = journal.string() + " line 3: skipped, cut short\n" +
+                                journal.string() + " line 4: seq 4 follows 2, 1 missing\n";
+    const std::string broken = "1 line skipped: 1 cut short\n1 gap in seq: 1 record missing\n";
     EXPECT_EQ(checker.Output(),
-              "2026-12-09T10:00:00.000Z stat-limit: R\"e?x level 3, owners ANN [EOS eos-ann], "
-              "Zo\xC3\xAB [no EOS id], at X=-1.500 Y=0.000 Z=2.250\n"
-              "line 3: not a record, skipped\n"
-              "1 destroyed: over-level 0, below-minimum 0, incoherent 0, stat-limit 1\n");
+              "2026-12-09T10:00:00.000Z seq 2 stat-limit: R\"e?x level 3, owners ANN [EOS "
+              "eos-ann], Zo\xC3\xAB [no EOS id], at X=-1.500 Y=0.000 Z=2.250\n" +
+                  missing +
+                  "1 destroyed: over-level 0, below-minimum 0, incoherent 0, stat-limit 1\n" +
+                  broken);
 
     ChildProcess everything(TAMEWARDEN_CHECKER_PATH, {"--journal", journal.string()});
-    ASSERT_EQ(everything.WaitForExit(std::chrono::seconds(20)), 0);
+    ASSERT_EQ(everything.WaitForExit(std::chrono::seconds(20)), 1);
     EXPECT_THAT(everything.Output(),
-                ::testing::EndsWith("Dodo level 10, owners Bob [EOS eos-bob], at unknown location\n"
+                ::testing::EndsWith("seq 4 incoherent: Dodo level 10, owners Bob [EOS eos-bob], at "
+                                    "unknown location\n" +
+                                    missing +
                                     "3 destroyed: over-level 1, below-minimum 0, incoherent 1, "
-                                    "stat-limit 1\n"));
+                                    "stat-limit 1\n" +
+                                    broken));
 }
 
 }  // namespace

@@ -105,7 +105,7 @@ TEST_F(OperatorCommandsTest, StatusShowsTheRulesInForceAndTheLastReloadsOutcome)
                               HasSubstr("\nminimum level: destroy at level <= 2\n"),
                               HasSubstr("\nincoherent: report\n"),
                               HasSubstr("\nstat limits: destroy at Health >= 20000\n"),
-                              HasSubstr("\nreports: no URL, nothing reaches the chat\n"),
+                              HasSubstr("\nreports: no URL, nothing reaches the chat"),
                               HasSubstr("\nchecked 0 at load, 0 after BeginPlay; destroyed 0, "
                                         "reported 0\n"),
                               HasSubstr("\nqueue: 0 waiting\n"),

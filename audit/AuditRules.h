@@ -1,0 +1,109 @@
+// The rules a check tries, in their order, and what each one is: its names, the keys it reads and
+// whether it can destroy. Everything that names, counts or runs the rules takes them from here.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "base/ConfigKeys.h"
+
+struct AuditCheck;
+
+// The rules in the order a check tries them.
+enum class AuditRule { OverLevel, LevelWarning, MinimumLevel, Incoherent, StatLimit };
+
+// Each rule, in a file of its own: acts on the creature or leaves it to the rules after it; true
+// when it acted, which ends the check.
+bool CheckOverLevel(AuditCheck& check);
+bool CheckLevelWarning(AuditCheck& check);
+bool CheckMinimumLevel(AuditCheck& check);
+bool CheckIncoherentDino(AuditCheck& check);
+bool CheckStatValueLimits(AuditCheck& check);
+
+struct RuleIdentity {
+    AuditRule rule;
+    bool (*check)(AuditCheck& check);
+    const char* name;         // tmwd.status, the preview and the dry run: "stat limits"
+    const char* journalName;  // the journal and its reader: "stat-limit"; "" when it never destroys
+    // The keys it reads, in the order it reads them (the name of a ConfigKeys key, or null).
+    std::array<const char* const*, 2> keys;
+    // The key an operator changes to make it destroy less; null when it never destroys.
+    const char* const* destroyingKey;
+
+    constexpr bool CanDestroy() const { return destroyingKey != nullptr; }
+};
+
+inline constexpr std::array AuditRules{
+    RuleIdentity{AuditRule::OverLevel,
+                 CheckOverLevel,
+                 "over-level",
+                 "over-level",
+                 {&ConfigKeys::DestroyDinosOverLevel.name},
+                 &ConfigKeys::DestroyDinosOverLevel.name},
+    RuleIdentity{AuditRule::LevelWarning,
+                 CheckLevelWarning,
+                 "level warning",
+                 "",
+                 {&ConfigKeys::EnableLevelWarning.name, &ConfigKeys::LevelWarningThreshold.name},
+                 nullptr},
+    RuleIdentity{AuditRule::MinimumLevel,
+                 CheckMinimumLevel,
+                 "minimum level",
+                 "below-minimum",
+                 {&ConfigKeys::MinDinoLevel.name, &ConfigKeys::AutoDestroyDinosBelowMinLevel.name},
+                 &ConfigKeys::MinDinoLevel.name},
+    RuleIdentity{AuditRule::Incoherent,
+                 CheckIncoherentDino,
+                 "incoherent",
+                 "incoherent",
+                 {&ConfigKeys::DestroyIncoherentDinos.name},
+                 &ConfigKeys::DestroyIncoherentDinos.name},
+    RuleIdentity{AuditRule::StatLimit,
+                 CheckStatValueLimits,
+                 "stat limits",
+                 "stat-limit",
+                 {&ConfigKeys::DestroyDinosOverStatValue.name, &ConfigKeys::StatValueLimits.name},
+                 &ConfigKeys::StatValueLimits.name},
+};
+
+inline constexpr size_t RuleCount = AuditRules.size();
+
+constexpr const RuleIdentity& IdentityOf(AuditRule rule) {
+    return AuditRules[static_cast<size_t>(rule)];
+}
+
+// "over-level", "level warning", "minimum level", "incoherent", "stat limits".
+constexpr const char* RuleName(AuditRule rule) { return IdentityOf(rule).name; }
+
+namespace AuditRulesCheck {
+
+// Whether AuditRule has a rule at this place. No default: a rule added to AuditRule and not named
+// here does not build.
+constexpr bool IsRule(size_t index) {
+    switch (static_cast<AuditRule>(index)) {
+        case AuditRule::OverLevel:
+        case AuditRule::LevelWarning:
+        case AuditRule::MinimumLevel:
+        case AuditRule::Incoherent:
+        case AuditRule::StatLimit:
+            return true;
+    }
+    return false;
+}
+
+// Each row at its rule's place, and the journal names exactly the rules that can destroy.
+constexpr bool EveryRowComplete() {
+    for (size_t index = 0; index < RuleCount; ++index) {
+        const RuleIdentity& identity = AuditRules[index];
+        if (identity.rule != static_cast<AuditRule>(index) || identity.check == nullptr ||
+            identity.name[0] == '\0' || identity.keys[0] == nullptr ||
+            (identity.journalName[0] != '\0') != identity.CanDestroy())
+            return false;
+    }
+    return true;
+}
+
+static_assert(!IsRule(RuleCount), "a rule of AuditRule has no row in AuditRules");
+static_assert(EveryRowComplete(), "each row of AuditRules at its rule's place, and complete");
+
+}  // namespace AuditRulesCheck

@@ -1,0 +1,27 @@
+// The minimum-level rule: a creature at or below the minimum level is reported, or destroyed and
+// reported.
+#include <fmt/format.h>
+
+#include "audit/AuditCheck.h"
+#include "audit/AuditRules.h"
+#include "audit/Messages.h"
+#include "audit/Notifier.h"
+
+bool CheckMinimumLevel(AuditCheck& check) {
+    AuditFacts& facts = check.facts;
+    const int32_t minimum = check.config.minDinoLevel.Read();
+    if (facts.Level() > minimum) return false;
+    const bool destroy = check.config.autoDestroyDinosBelowMinLevel.Read();
+    const CreatureTexts& creature = facts.Creature();
+    if (destroy)
+        DestroyThenPost(
+            check, AuditRule::MinimumLevel,
+            fmt::format(Messages::BelowMinimumDestroyed, facts.MapText(), creature.name,
+                        facts.Level(), creature.team, creature.location, facts.MemberBlockText()),
+            LevelThreshold{minimum});
+    else
+        PostToWebhook(check, AuditRule::MinimumLevel,
+                      fmt::format(Messages::BelowMinimumKept, facts.MapText(), creature.name,
+                                  facts.Level(), creature.team, creature.location));
+    return true;
+}
