@@ -8,6 +8,7 @@
 #include "host/EngineTypes.h"
 
 struct AuditCheck {
+    TWeakObjectPtr<APrimalDinoCharacter> weak;
     APrimalDinoCharacter* dino;
     UPrimalCharacterStatusComponent* status;
     const ConfigSnapshot& config;

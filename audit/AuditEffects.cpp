@@ -15,13 +15,13 @@ public:
         TheOutbox().Send(report);
         ++counts.reported;
     }
-    void Destroy(APrimalDinoCharacter* dino, AuditRule) override {
-        Game::Destroy(dino);
+    void Destroy(APrimalDinoCharacter* dino, AuditRule, Game::DestroyFunction* destroy) override {
+        Game::Destroy(destroy, dino);
         ++counts.destroyed;
     }
-    void RecordDestruction(const DestructionRecord& record) override {
-        if (JournalEnabled(CurrentConfig())) TheJournal().Add(record);
-    }
+    void RecordDestruction(const DestructionRecord& record) override { TheJournal().Add(record); }
+    void RecordNotMade(const std::string& reason) override { TheJournal().NotMade(reason); }
+    bool KeepsJournal() const override { return true; }
     void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId, const FString& eosId) override {
         Game::AddPlayerId(gameMode, playerId, eosId);
     }

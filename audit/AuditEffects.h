@@ -10,6 +10,7 @@
 
 #include "audit/AuditRules.h"
 #include "host/EngineTypes.h"
+#include "host/Game.h"
 
 // A report ready to leave: the rule that made it, the URL read for it, its chat text and the
 // request body of each post it takes (one, or one per part of a long message).
@@ -31,9 +32,17 @@ public:
     // The warning-level line of an over-level destruction, formatted.
     virtual void LogDestroyed(const std::string& line) = 0;
     virtual void Post(const Report& report) = 0;
-    virtual void Destroy(APrimalDinoCharacter* dino, AuditRule rule) = 0;
+    // Destroys the creature with the game's destroy, which the rule looked up beforehand.
+    virtual void Destroy(APrimalDinoCharacter* dino, AuditRule rule,
+                         Game::DestroyFunction* destroy) = 0;
     // Keeps what was destroyed, right after the destruction; nothing the game or the chat sees.
     virtual void RecordDestruction(const DestructionRecord& record) = 0;
+    // A record the journal would keep could not be made: counted as not written, and said why.
+    virtual void RecordNotMade(const std::string&) {}
+    // Whether these effects keep a journal, so that a destroying rule makes its record: the live
+    // ones do; a recorder keeps none, and reading the game for a record it drops would only add
+    // failures nobody hears of.
+    virtual bool KeepsJournal() const { return false; }
     // Hands the game mode an EOS id it did not know, found among the online players.
     virtual void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId,
                              const FString& eosId) = 0;

@@ -52,7 +52,7 @@ void AuditCreature(TWeakObjectPtr<APrimalDinoCharacter> weakDino, const ConfigSn
     // The owner lookups teach the game mode ids whether or not a rule acts; the texts they would
     // make wait until a report needs them.
     LearnOwnerIds(Game::TargetingTeam(dino), effects);
-    AuditCheck check{dino, status, config, effects, facts};
+    AuditCheck check{weakDino, dino, status, config, effects, facts};
     effects.RulesBegin(dino);
     for (const RuleIdentity& rule : AuditRules)
         if (rule.check(check)) return;

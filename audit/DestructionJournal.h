@@ -1,19 +1,21 @@
 // The destruction journal: one JSON line per creature the plugin destroyed, in
 // ArkApi/Plugins/TameWarden/destroyed.jsonl. A record is formatted into memory on the game thread
-// and handed to the operating system once per tick (or sooner when much is waiting), so a killed
-// server keeps it; nothing waits for the disk. At 16 MiB the file is renamed
-// destroyed-<UTC date and time>.jsonl and a new one begun.
+// and handed to the operating system by the end of the tick (or sooner when much is waiting), so
+// a killed server keeps it; nothing waits for the disk. At 16 MiB the file is renamed
+// destroyed-<UTC date and time>.jsonl and a new one begun. No failure of the journal leaves it:
+// a record that cannot be made or written is counted as not written and logged.
 #pragma once
 
 #include <fmt/format.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "audit/DestructionRecord.h"
 #include "base/ConfigSnapshot.h"
+#include "host/SystemFiles.h"
 
 class DestructionJournal {
 public:
@@ -32,34 +34,45 @@ public:
     DestructionJournal(const DestructionJournal&) = delete;
     DestructionJournal& operator=(const DestructionJournal&) = delete;
 
-    // Opens the file (creating it) and continues the numbering of its last record, or of the
-    // newest rotated file's when it holds none.
-    void Open(const std::filesystem::path& journalFile);
+    // Opens the file (creating it) and continues the numbering from the highest record in it and
+    // in the folder's rotated files. What fails is logged and tried again at the next record.
+    void Open(const std::filesystem::path& journalFile) noexcept;
+    // The same for the plugin's own journal, JournalFilePath().
+    void Open() noexcept;
     // Formats the record; it reaches the file by the end of the tick.
-    void Add(const DestructionRecord& record);
+    void Add(const DestructionRecord& record) noexcept;
+    // A record that could not be made: counted as not written, and said once per run of failures.
+    void NotMade(const std::string& reason) noexcept;
     // Hands what waits to the operating system.
-    void Write();
+    void Write() noexcept;
     // Writes what waits, closes the file and unregisters the tick's write.
-    void Close();
+    void Close() noexcept;
+    // Logs the exception being handled as a failure to `what` the journal, once per run of
+    // failures like the journal's own.
+    void FailCaught(const char* what) noexcept;
 
-    const std::filesystem::path& Path() const { return path; }
+    const std::string& Path() const { return path; }
     Counts Statistics() const { return counts; }
 
 private:
+    bool FindLastSeq();
     bool EnsureOpen();
+    void CloseFileOf();
+    uint64_t WriteWaiting();
     void RotateIfFull(size_t adding);
-    void RegisterWrite();
-    void Fail(const char* what, const std::string& reason);
+    void RegisterWrite() noexcept;
+    void Fail(const char* what, std::string_view reason) noexcept;
 
-    std::filesystem::path path;
-    std::FILE* file = nullptr;
+    std::string path;  // UTF-8
+    SystemFile file;
     uint64_t fileSize = 0;
+    uint64_t rotateAbove = RotationSize;  // raised by 16 MiB after each failed rename
     uint64_t lastSeq = 0;
+    bool seqKnown = false;  // the folder's highest seq has been read
     fmt::memory_buffer waiting;
     uint64_t waitingRecords = 0;
     bool failing = false;         // in a run of failures, already logged
-    bool endsInsideLine = false;  // a failed write may have left part of a line
-    bool rotationFailed = false;
+    bool endsInsideLine = false;  // a failed write left part of a line
     bool writeRegistered = false;
     bool writeRefused = false;
     Counts counts;
@@ -74,6 +87,18 @@ std::filesystem::path JournalFilePath();
 bool JournalEnabled(const ConfigSnapshot& config);
 
 // At load, before the start-up sweep: opens the journal when the configuration keeps one.
-void OpenJournal();
+void OpenJournal() noexcept;
+// Hands what the journal holds to the operating system now: at the end of the start-up sweep and
+// of each run of the deferred queue, so a crash later in the same tick keeps the records.
+void FlushJournal() noexcept;
 // At unload: writes what waits and closes the file.
-void CloseJournal();
+void CloseJournal() noexcept;
+
+// Hands what waits to the system when it goes out of scope (FlushJournal): at the end of a call of
+// the host that may destroy creatures.
+struct JournalWrittenAtEnd {
+    JournalWrittenAtEnd() = default;
+    ~JournalWrittenAtEnd();
+    JournalWrittenAtEnd(const JournalWrittenAtEnd&) = delete;
+    JournalWrittenAtEnd& operator=(const JournalWrittenAtEnd&) = delete;
+};

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "audit/AuditCheck.h"
+#include "audit/DestructionJournal.h"
 #include "audit/TextConversion.h"
 #include "host/Game.h"
 
@@ -23,6 +24,23 @@ std::optional<std::array<double, 3>> Location(APrimalDinoCharacter* dino) {
 }
 
 }  // namespace
+
+PendingRecord::PendingRecord(AuditCheck& check, AuditRule rule, const Comparison& compared,
+                             const std::string& report) {
+    if (!check.effects.KeepsJournal() || !JournalEnabled(check.config)) return;
+    try {
+        record = MakeDestructionRecord(check, rule, compared, report);
+    } catch (const std::exception& error) {
+        failure = error.what();
+    } catch (...) {
+        failure = "unknown error";
+    }
+}
+
+void PendingRecord::Hand(AuditEffects& effects) const {
+    if (record) effects.RecordDestruction(*record);
+    if (failure) effects.RecordNotMade(*failure);
+}
 
 DestructionRecord MakeDestructionRecord(AuditCheck& check, AuditRule rule,
                                         const Comparison& compared, const std::string& report) {

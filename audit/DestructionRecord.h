@@ -52,3 +52,18 @@ struct DestructionRecord {
 // Reads the record while the creature still exists; the rule destroys it afterwards.
 DestructionRecord MakeDestructionRecord(AuditCheck& check, AuditRule rule,
                                         const Comparison& compared, const std::string& report);
+
+// A destroying rule's record, made before the rule's first effect and only when the journal is
+// on and the effects keep one. Making it reads the game, which can fail; that failure is kept, not
+// raised, so it cannot stop the check: the record then counts as not written.
+class PendingRecord {
+public:
+    PendingRecord(AuditCheck& check, AuditRule rule, const Comparison& compared,
+                  const std::string& report);
+    // Right after the destroy call: the record, or why it could not be made, to the effects.
+    void Hand(AuditEffects& effects) const;
+
+private:
+    std::optional<DestructionRecord> record;
+    std::optional<std::string> failure;
+};

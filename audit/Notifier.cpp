@@ -30,8 +30,9 @@ void PostToWebhook(AuditCheck& check, AuditRule rule, const std::string& message
 void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& message,
                      const Comparison& compared) {
     std::vector<std::string> bodies = ReportBodies(message);
-    const DestructionRecord record = MakeDestructionRecord(check, rule, compared, message);
-    check.effects.Destroy(check.dino, rule);
-    check.effects.RecordDestruction(record);
+    const PendingRecord record(check, rule, compared, message);
+    Game::DestroyFunction* destroy = Game::FindDestroy();
+    check.effects.Destroy(check.dino, rule, destroy);
+    record.Hand(check.effects);
     check.effects.Post({rule, check.config.levelWarningWebhook.Read(), message, std::move(bodies)});
 }

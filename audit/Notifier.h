@@ -24,7 +24,8 @@ Report MakeReport(const AuditCheck& check, AuditRule rule, const std::string& me
 void PostToWebhook(AuditCheck& check, AuditRule rule, const std::string& message);
 
 // The report of a destroying rule: its bodies and its journal record are made while the creature
-// still exists, the creature is destroyed and recorded, then the URL is read and the report
-// posted. A failure to post leaves the creature gone, and nothing claims otherwise.
+// still exists and the game's destroy is looked up, the creature is destroyed and recorded, then
+// the URL is read and the report posted. A failure to post leaves the creature gone, and nothing
+// claims otherwise.
 void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& message,
                      const Comparison& compared);

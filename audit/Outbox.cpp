@@ -83,10 +83,13 @@ Outbox::Outbox() : answer(std::make_shared<Answer>()) {}
 
 Outbox::~Outbox() {
     if (pumpRegistered) {
+        // Unloading goes on; the host refused to forget a callback it cannot call any more.
         try {
             AsaApi::GetCommands().UnregisterUpdateCallback(FString(UpdateCallbackId));
+        } catch (const std::exception& error) {
+            LogFailedUnregister(error.what());
         } catch (...) {
-            // Unloading goes on; the host refused to forget a callback it cannot call any more.
+            LogFailedUnregister("unknown error");
         }
     }
     ReportDroppedBurst();
@@ -98,9 +101,7 @@ Outbox::~Outbox() {
 
 void Outbox::Send(const Report& report) {
     if (report.url.empty()) {
-        for (const std::string& body : report.bodies)
-            API::Requests::Get().CreatePostRequest(report.url, &IgnoreAnswer, body,
-                                                   "application/json", HeaderLines());
+        for (const std::string& body : report.bodies) PostWithoutUrl(report, body);
         return;
     }
     const auto firstLine = std::make_shared<const std::string>(FirstLine(report.message));
@@ -114,6 +115,25 @@ void Outbox::Send(const Report& report) {
         waiting.push_back({report.url, body, firstLine, 0});
     }
     Advance(Clock::now());
+}
+
+// Nothing paces a post without a URL, and nothing tries it again: the host may refuse it, which
+// loses the report and is said, but never stops the check that made it.
+void Outbox::PostWithoutUrl(const Report& report, const std::string& body) {
+    std::string error;
+    try {
+        API::Requests::Get().CreatePostRequest(report.url, &IgnoreAnswer, body, "application/json",
+                                               HeaderLines());
+        return;
+    } catch (const std::exception& caught) {
+        error = caught.what();
+    } catch (...) {
+        error = "unknown error";
+    }
+    ++dropped;
+    if (PluginLogger())
+        PluginLogger()->warn("Dropped a report, the host did not start its post: {} \n {}",
+                             FirstLine(report.message), error);
 }
 
 void Outbox::Pump() {
@@ -204,11 +224,21 @@ void Outbox::StartNext(Clock::time_point now) {
         target->body = std::move(body);
         target->headers = std::move(headers);
     };
+    std::string error;
     try {
         API::Requests::Get().CreatePostRequest(inFlight->url, completion, inFlight->body,
                                                "application/json", HeaderLines());
+    } catch (const std::exception& caught) {
+        error = caught.what();
     } catch (...) {
-        // The host could not start it: a failure like any other, tried again after a pause.
+        error = "unknown error";
+    }
+    if (!error.empty()) {
+        // The host could not start it: a failure like any other, tried again after a pause. The
+        // first failure of a post is said; a post given up is said again.
+        if (inFlight->tries == 0 && PluginLogger())
+            PluginLogger()->warn("Failed to start a post, trying it again after a pause! \n {}",
+                                 error);
         {
             std::lock_guard lock(answer->mutex);
             ++answer->awaited;
@@ -239,6 +269,12 @@ void Outbox::ReportRefusedPump(const char* reason) {
     pumpRefused = true;
     if (PluginLogger())
         PluginLogger()->critical("Failed to register {}, reports wait for the next one! \n {}",
+                                 UpdateCallbackId, reason);
+}
+
+void Outbox::LogFailedUnregister(const char* reason) {
+    if (PluginLogger())
+        PluginLogger()->critical("Failed to unregister {}, it stays registered! \n {}",
                                  UpdateCallbackId, reason);
 }
 

@@ -13,10 +13,11 @@
 #include <string>
 
 #include "audit/AuditEffects.h"
+#include "host/GameClock.h"
 
 class Outbox {
 public:
-    using Clock = std::chrono::steady_clock;
+    using Clock = GameClock;
 
     static constexpr size_t MaxWaitingPosts = 10000;
     static constexpr int MaxTries = 5;
@@ -37,7 +38,8 @@ public:
 
     // Hands over a report's posts. When nothing waits or is in flight and the peer allows it,
     // the first goes out at once, before this returns. A report without a URL is passed to the
-    // host at once, with no pacing and no retries: there is no peer to pace against.
+    // host at once, with no pacing and no retries: there is no peer to pace against. Never
+    // throws: what the host refuses is tried again or said.
     void Send(const Report& report);
     // One game tick: takes in the answer to the post in flight and sends the next post when due.
     void Pump();
@@ -59,7 +61,9 @@ private:
     void TakeAnswer(Clock::time_point now);
     void StartNext(Clock::time_point now);
     void Retry(Post post, Clock::time_point now);
+    void PostWithoutUrl(const Report& report, const std::string& body);
     void RegisterPump();
+    void LogFailedUnregister(const char* reason);
     void ReportRefusedPump(const char* reason);
     void ReportDroppedBurst();
 

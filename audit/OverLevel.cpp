@@ -4,6 +4,7 @@
 
 #include "audit/AuditCheck.h"
 #include "audit/AuditRules.h"
+#include "audit/ClaimedDestructions.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
 
@@ -12,19 +13,25 @@ bool CheckOverLevel(AuditCheck& check) {
     AuditFacts& facts = check.facts;
     if (threshold == -1 || facts.Level() < threshold) return false;
     const CreatureTexts& creature = facts.Creature();
-    // The report is made ready before the log line, so a URL that cannot be read stops the check
-    // before anything claims the creature was destroyed.
+    // Everything that can fail is made ready before the log line (the report with its URL, the
+    // journal's record, the game's destroy), so a failure stops the check before anything claims
+    // the creature was destroyed.
     const Report report =
         MakeReport(check, AuditRule::OverLevel,
                    fmt::format(Messages::OverLevelPost, creature.name, facts.Level(), creature.team,
                                creature.location, facts.MemberBlockText()));
-    check.effects.LogDestroyed(fmt::format(Messages::OverLevelLog, creature.name, facts.Level(),
-                                           creature.team, creature.location,
-                                           facts.MemberListText()));
-    check.effects.Post(report);
-    const DestructionRecord record = MakeDestructionRecord(
-        check, AuditRule::OverLevel, LevelThreshold{threshold}, report.message);
-    check.effects.Destroy(check.dino, AuditRule::OverLevel);
-    check.effects.RecordDestruction(record);
+    const std::string line = fmt::format(Messages::OverLevelLog, creature.name, facts.Level(),
+                                         creature.team, creature.location, facts.MemberListText());
+    const PendingRecord record(check, AuditRule::OverLevel, LevelThreshold{threshold},
+                               report.message);
+    Game::DestroyFunction* destroy = Game::FindDestroy();
+    if (!DestructionClaimed(check.weak)) {
+        NoteDestructionClaimed(check.weak);  // forgotten once the destroy call returns
+        check.effects.LogDestroyed(line);
+        check.effects.Post(report);
+    }
+    check.effects.Destroy(check.dino, AuditRule::OverLevel, destroy);
+    ForgetDestructionClaim(check.weak);
+    record.Hand(check.effects);
     return true;
 }

@@ -33,7 +33,7 @@ public:
     void RulesBegin(APrimalDinoCharacter*) override { reachedRules = true; }
     void LogDestroyed(const std::string&) override {}
     void Post(const Report& report) override { Acted(report.rule); }
-    void Destroy(APrimalDinoCharacter*, AuditRule rule) override {
+    void Destroy(APrimalDinoCharacter*, AuditRule rule, Game::DestroyFunction*) override {
         Acted(rule);
         destroyed = true;
     }

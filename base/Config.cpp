@@ -35,10 +35,25 @@ void SetConfig(nlohmann::json document) {
     History().readAt = std::chrono::system_clock::now();
 }
 
-std::filesystem::path ConfigFilePath() {
-    return AsaApi::Tools::GetCurrentDir() +
-           fmt::format("/ArkApi/Plugins/{}/config.json", PluginName);
+namespace {
+
+std::string& LastPath() {
+    static std::string path;
+    return path;
 }
+
+}  // namespace
+
+// The host's text is UTF-8; a path made from plain text would read it in the system's code page
+// on Windows.
+std::filesystem::path ConfigFilePath() {
+    std::string text =
+        AsaApi::Tools::GetCurrentDir() + fmt::format("/ArkApi/Plugins/{}/config.json", PluginName);
+    LastPath() = text;
+    return std::u8string(reinterpret_cast<const char8_t*>(text.data()), text.size());
+}
+
+const std::string& LastConfigFilePath() { return LastPath(); }
 
 nlohmann::json ReadConfigDocument(const std::filesystem::path& path) {
     std::ifstream file(path);

@@ -21,6 +21,9 @@ void SetConfig(nlohmann::json document);
 
 // The plugin's config.json: the plugin folder under the server's working directory.
 std::filesystem::path ConfigFilePath();
+// The same path as ConfigFilePath last made it, without asking the host again: what a line that
+// describes a failure names (empty before the first). Describing a failure must not fail itself.
+const std::string& LastConfigFilePath();
 
 // Reads a configuration file as ReadConfig does, without putting it in force. Throws
 // std::runtime_error("Can't open <file name>") or the JSON library's parse error.

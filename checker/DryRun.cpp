@@ -77,7 +77,7 @@ public:
                 {"message", report.message},
                 {"bodies", report.bodies}});
     }
-    void Destroy(APrimalDinoCharacter* dino, AuditRule rule) override {
+    void Destroy(APrimalDinoCharacter* dino, AuditRule rule, Game::DestroyFunction*) override {
         Record({{"type", "destroyed"},
                 {"creature", reinterpret_cast<AActor*>(dino)->Key},
                 {"rule", RuleName(rule)}});

@@ -101,7 +101,9 @@ public:
     void Post(const Report& report) override {
         standin::Host::Get().events.Record({{"type", "report"}, {"message", report.message}});
     }
-    void Destroy(APrimalDinoCharacter* dino, AuditRule) override { Game::Destroy(dino); }
+    void Destroy(APrimalDinoCharacter* dino, AuditRule, Game::DestroyFunction* destroy) override {
+        Game::Destroy(destroy, dino);
+    }
     void RecordDestruction(const DestructionRecord&) override {}
     void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId, const FString& eosId) override {
         Game::AddPlayerId(gameMode, playerId, eosId);

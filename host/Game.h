@@ -33,10 +33,16 @@ inline bool IsMissionDino(APrimalDinoCharacter* dino) {
 inline bool IsBossDino(APrimalDinoCharacter* dino) {
     return GameFunction<bool(APrimalDinoCharacter*)>("APrimalDinoCharacter.IsBossDino()")(dino);
 }
-inline void Destroy(APrimalDinoCharacter* dino) {
-    GameFunction<bool(APrimalDinoCharacter*, bool, bool)>(
-        "APrimalDinoCharacter.Destroy(bool,bool)")(dino, false, false);
+using DestroyFunction = bool(APrimalDinoCharacter*, bool, bool);
+// The game's destroy, looked up apart from its call: a rule looks it up before its first effect,
+// so that a lookup that fails claims nothing.
+inline DestroyFunction* FindDestroy() {
+    return GameFunction<DestroyFunction>("APrimalDinoCharacter.Destroy(bool,bool)");
 }
+inline void Destroy(DestroyFunction* destroy, APrimalDinoCharacter* dino) {
+    destroy(dino, false, false);
+}
+inline void Destroy(APrimalDinoCharacter* dino) { Destroy(FindDestroy(), dino); }
 inline int32_t TargetingTeam(APrimalDinoCharacter* dino) {
     return GameField<int32_t>(dino, "UPrimalActor.TargetingTeam");
 }

@@ -14,10 +14,17 @@ void CheckBegunDino(TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
     ++TheCheckCounts().afterBeginPlay;
 }
 
-// The game called this instead of its BeginPlay: nothing may leave it. A Timer that cannot be
+// The game called this instead of its BeginPlay: nothing may leave it, not even a failure of the
+// game's own BeginPlay, after which the creature is checked all the same. A Timer that cannot be
 // created (the host refused its update callback) is tried again at the next creature.
 void BeginPlayHook(APrimalDinoCharacter* dino) {
-    UnhookedBeginPlay(dino);
+    try {
+        UnhookedBeginPlay(dino);
+    } catch (const std::exception& error) {
+        PluginLogger()->critical("The game's BeginPlay failed! \n {}", error.what());
+    } catch (...) {
+        PluginLogger()->critical("The game's BeginPlay failed! \n unknown error");
+    }
     try {
         TheTimer().Enqueue(&CheckBegunDino, Game::MakeWeak(dino));
     } catch (const std::exception& error) {

@@ -36,10 +36,11 @@ void ReachLoadStep(LoadStep step) { Progress().step = step; }
 std::string StopLoad(const std::string& error) {
     LoadProgress& progress = Progress();
     const std::string key = LastFailedConfigKey();
-    const std::string file = ConfigFilePath().string();
+    const std::string& file = LastConfigFilePath();
     const bool fileAtFault = !key.empty() || progress.step == LoadStep::ReadConfig;
-    progress.failure = progress.step == LoadStep::ReadConfig ? file + ": " + error
-                                                             : WhereCheckStopped(key, file, error);
+    progress.failure = progress.step == LoadStep::ReadConfig && !file.empty()
+                           ? file + ": " + error
+                           : WhereCheckStopped(key, file, error);
     progress.advice =
         fileAtFault ? "fix the file and load the plugin again" : "load the plugin again";
     return "stopped at " + std::string(LoadStepName(progress.step)) + ": " + progress.failure +

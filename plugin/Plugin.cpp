@@ -100,28 +100,45 @@ void PluginLoad() {
     ReachLoadStep(LoadStep::Done);
 }
 
+namespace {
+
+// A removal the host refused leaves a registration that leads into a library about to go: the
+// line names it.
+template <typename Removal>
+void RemoveContained(const char* what, Removal removal) {
+    Contained("unload", nullptr, removal, [what](const std::string& error) {
+        return std::string(what) + " stays registered: " + error;
+    });
+}
+
+}  // namespace
+
 // Each step is tried even when one before it failed: whatever stayed registered would lead the
 // host into a library that is gone. Our own commands go last, the mirror of the load.
 void PluginUnload() {
-    Contained("unload", [] {
+    RemoveContained("the hook on APrimalDinoCharacter.BeginPlay()", [] {
         AsaApi::GetHooks().RemoveHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook));
     });
-    Contained("unload",
-              [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReloadCommand)); });
-    Contained("unload",
-              [] { AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand)); });
+    RemoveContained("the console command tmwd.reload",
+                    [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReloadCommand)); });
+    RemoveContained("the RCON command tmwd.reload",
+                    [] { AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand)); });
     Contained("unload", &CloseJournal);
-    Contained("unload",
-              [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(PreviewCommand)); });
-    Contained("unload",
-              [] { AsaApi::GetCommands().UnregisterRconCommand(FString(PreviewCommand)); });
-    Contained("unload",
-              [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(StatusCommand)); });
-    Contained("unload",
-              [] { AsaApi::GetCommands().UnregisterRconCommand(FString(StatusCommand)); });
+    RemoveContained("the console command tmwd.preview", [] {
+        AsaApi::GetCommands().UnregisterConsoleCommand(FString(PreviewCommand));
+    });
+    RemoveContained("the RCON command tmwd.preview",
+                    [] { AsaApi::GetCommands().UnregisterRconCommand(FString(PreviewCommand)); });
+    RemoveContained("the console command tmwd.status",
+                    [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(StatusCommand)); });
+    RemoveContained("the RCON command tmwd.status",
+                    [] { AsaApi::GetCommands().UnregisterRconCommand(FString(StatusCommand)); });
 }
 
+// The sweep's records reach the system before the load goes on, also when a check stops it: they
+// are the ones most wanted after a crash later in the load.
 void StartupSweep() {
+    const JournalWrittenAtEnd written;
     ForEachCreatureInWorld([](TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
         CheckDino(weakDino);
         ++TheCheckCounts().atLoad;

@@ -3,10 +3,12 @@
 #include <chrono>
 #include <exception>
 
+#include "audit/DestructionJournal.h"
 #include "audit/OnlinePlayers.h"
 #include "base/Config.h"
 #include "base/Logger.h"
 #include "host/AsaApi.h"
+#include "host/GameClock.h"
 #include "plugin/LoadProgress.h"
 
 namespace Tools {
@@ -17,11 +19,7 @@ Timer::Task::Task(std::function<void()> taskCallback, int32_t delayMs)
     : callback(std::move(taskCallback)),
       due(Now() + static_cast<int64_t>(delayMs) * NanosecondsPerMillisecond) {}
 
-int64_t Timer::Now() {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
+int64_t Timer::Now() { return GameClock::now().time_since_epoch().count(); }
 
 Timer::Timer() {
     AsaApi::GetCommands().RegisterUpdateCallback(FString(UpdateCallbackId),
@@ -30,13 +28,18 @@ Timer::Timer() {
 
 // Runs at library unload, where nothing may escape.
 Timer::~Timer() {
+    std::string error;
     try {
         AsaApi::GetCommands().UnregisterUpdateCallback(FString(UpdateCallbackId));
+        return;
+    } catch (const std::exception& caught) {
+        error = caught.what();
     } catch (...) {
-        if (PluginLogger())
-            PluginLogger()->critical("Failed to unregister {}! \n the host refused it",
-                                     UpdateCallbackId);
+        error = "unknown error";
     }
+    if (PluginLogger())
+        PluginLogger()->critical("Failed to unregister {}, it stays registered! \n {}",
+                                 UpdateCallbackId, error);
 }
 
 void Timer::Enqueue(void (*function)(TWeakObjectPtr<APrimalDinoCharacter>),
@@ -60,6 +63,7 @@ std::string Timer::HeadFailure() {
 void Timer::Update(float) {
     const int64_t now = Now();
     const OnlinePlayersCall oneCall;
+    const JournalWrittenAtEnd written;  // the records of this run reach the system before it ends
     for (;;) {
         std::shared_ptr<Task> task;
         {
@@ -94,7 +98,7 @@ void Timer::ReportFailure(const std::string& error) {
         return;
     lastReportedFailure = failure;
     if (!PluginLogger()) return;
-    const std::string where = WhereCheckStopped(failure.key, ConfigFilePath().string(), error);
+    const std::string where = WhereCheckStopped(failure.key, LastConfigFilePath(), error);
     PluginLogger()->critical("Deferred creature check failed, checks wait until it passes! \n {}{}",
                              where,
                              failure.key.empty() ? "" : "; " + std::string(HowToApplyAFix()));

@@ -15,6 +15,7 @@ public:
 
     void SendColoredMessage(APlayerController* player, float red, float green, float blue,
                             float alpha, const FString& text) override {
+        STANDIN_HOST_OPERATION("IMessenger::SendColoredMessage");
         Host& host = Host::Get();
         const std::string utf8 = ToUtf8(text);
         host.events.Record({{"type", "reply"},
@@ -38,19 +39,23 @@ private:
 class ApiUtils : public AsaApi::IApiUtils {
 public:
     UWorld* CurrentWorld() const override {
+        if (STANDIN_NULLABLE_HOST_OPERATION("IApiUtils::CurrentWorld")) return nullptr;
         if (Host::Get().currentWorldMissing) return nullptr;
         return Host::Get().world ? Host::Get().world->EngineWorld() : nullptr;
     }
     AShooterGameMode* CurrentGameMode() const override {
+        if (STANDIN_NULLABLE_HOST_OPERATION("IApiUtils::CurrentGameMode")) return nullptr;
         return Host::Get().world ? Host::Get().world->GameMode() : nullptr;
     }
     AShooterPlayerController* FindPlayerByEosId(const FString& eosId) const override {
+        if (STANDIN_NULLABLE_HOST_OPERATION("IApiUtils::FindPlayerByEosId")) return nullptr;
         if (!Host::Get().world || eosId.IsEmpty()) return nullptr;
         for (AShooterPlayerController* player : Host::Get().world->OnlinePlayers())
             if (player->EosId == eosId) return player;
         return nullptr;
     }
     std::shared_ptr<AsaApi::IMessenger> MessengerFor(const FString& modulePath) const override {
+        STANDIN_HOST_OPERATION("IApiUtils::MessengerFor");
         Host::Get().ThrowIfFaulty("MessengerFor");
         return std::make_shared<Messenger>(ToUtf8(modulePath));
     }
@@ -61,18 +66,29 @@ public:
 
 namespace AsaApi {
 
-IHooks& GetHooks() { return standin::Host::Get().hooks; }
-ICommands& GetCommands() { return standin::Host::Get().commands; }
+IHooks& GetHooks() {
+    STANDIN_HOST_OPERATION("AsaApi::GetHooks");
+    return standin::Host::Get().hooks;
+}
+ICommands& GetCommands() {
+    STANDIN_HOST_OPERATION("AsaApi::GetCommands");
+    return standin::Host::Get().commands;
+}
 IApiUtils& GetApiUtils() {
+    STANDIN_HOST_OPERATION("AsaApi::GetApiUtils");
     static standin::ApiUtils utils;
     return utils;
 }
 
 std::string Tools::GetCurrentDir() {
+    STANDIN_HOST_OPERATION("AsaApi::Tools::GetCurrentDir");
     standin::Host::Get().ThrowIfFaulty("GetCurrentDir");
     return standin::Host::Get().currentDir;
 }
 
 }  // namespace AsaApi
 
-const std::vector<spdlog::sink_ptr>& GetLogSinks() { return standin::Host::Get().logSinks; }
+const std::vector<spdlog::sink_ptr>& GetLogSinks() {
+    STANDIN_HOST_OPERATION("GetLogSinks");
+    return standin::Host::Get().logSinks;
+}

@@ -59,17 +59,20 @@ void CallPlugin(const std::string& where, Call&& call) {
 
 void Commands::RegisterConsoleCommand(const FString& name,
                                       const AsaApi::ConsoleCommandCallback& callback) {
+    STANDIN_HOST_OPERATION("ICommands::RegisterConsoleCommand");
     consoleCommands.emplace_back(ToUtf8(name), callback);
     Host::Get().events.Record({{"type", "consoleCommandRegistered"}, {"name", ToUtf8(name)}});
 }
 
 void Commands::RegisterRconCommand(const FString& name,
                                    const AsaApi::RconCommandCallback& callback) {
+    STANDIN_HOST_OPERATION("ICommands::RegisterRconCommand");
     rconCommands.emplace_back(ToUtf8(name), callback);
     Host::Get().events.Record({{"type", "rconCommandRegistered"}, {"name", ToUtf8(name)}});
 }
 
 void Commands::RegisterUpdateCallback(const FString& id, const AsaApi::UpdateCallback& callback) {
+    STANDIN_HOST_OPERATION("ICommands::RegisterUpdateCallback");
     Host::Get().ThrowIfFaulty("RegisterUpdateCallback");
     if (refuseUpdateCallbacks)
         throw std::runtime_error("update callback " + ToUtf8(id) + " refused");
@@ -78,14 +81,17 @@ void Commands::RegisterUpdateCallback(const FString& id, const AsaApi::UpdateCal
 }
 
 bool Commands::UnregisterConsoleCommand(const FString& name) {
+    STANDIN_HOST_OPERATION("ICommands::UnregisterConsoleCommand");
     return EraseNamed(consoleCommands, ToUtf8(name), "consoleCommandUnregistered");
 }
 
 bool Commands::UnregisterRconCommand(const FString& name) {
+    STANDIN_HOST_OPERATION("ICommands::UnregisterRconCommand");
     return EraseNamed(rconCommands, ToUtf8(name), "rconCommandUnregistered");
 }
 
 bool Commands::UnregisterUpdateCallback(const FString& id) {
+    STANDIN_HOST_OPERATION("ICommands::UnregisterUpdateCallback");
     return EraseNamed(updateCallbacks, ToUtf8(id), "updateCallbackUnregistered");
 }
 
@@ -130,6 +136,24 @@ bool Commands::HasRconCommand(const std::string& name) const {
 
 bool Commands::HasUpdateCallback(const std::string& id) const {
     return FindNamed(const_cast<Commands*>(this)->updateCallbacks, id) != updateCallbacks.end();
+}
+
+std::vector<std::string> Commands::Registered() const {
+    std::vector<std::string> names;
+    for (const auto& [name, callback] : consoleCommands) names.push_back("console " + name);
+    for (const auto& [name, callback] : rconCommands) names.push_back("rcon " + name);
+    for (const auto& [id, callback] : updateCallbacks) names.push_back("update " + id);
+    return names;
+}
+
+void Commands::Abandon() {
+    // Moved into storage that is never freed, so no destructor of the gone library runs.
+    new Named<AsaApi::ConsoleCommandCallback>(std::move(consoleCommands));
+    new Named<AsaApi::RconCommandCallback>(std::move(rconCommands));
+    new Named<AsaApi::UpdateCallback>(std::move(updateCallbacks));
+    consoleCommands.clear();
+    rconCommands.clear();
+    updateCallbacks.clear();
 }
 
 void Commands::Clear() {

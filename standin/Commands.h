@@ -30,7 +30,12 @@ public:
     bool HasRconCommand(const std::string& name) const;
     bool HasUpdateCallback(const std::string& id) const;
     size_t UpdateCallbackCount() const { return updateCallbacks.size(); }
+    // Everything registered now: "console NAME", "rcon NAME" and "update ID", in that order.
+    std::vector<std::string> Registered() const;
     void Clear();
+    // Forgets every registration without destroying its callback: after the host kept one that
+    // the plugin could not remove, its code went with the unloaded library.
+    void Abandon();
 
     // When set, RegisterUpdateCallback throws, as a host that refuses the registration may.
     bool refuseUpdateCallbacks = false;

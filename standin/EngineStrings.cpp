@@ -6,6 +6,7 @@
 
 #include "host/AsaApi.h"
 #include "host/EngineTypes.h"
+#include "standin/Host.h"
 #include "standin/Text.h"
 
 namespace {
@@ -109,6 +110,7 @@ void AssignUnits(FString& target, const TCHAR* units, size_t count) {
 // The 8-bit text is read as UTF-8. Most texts are ASCII, where each byte is its own unit and no
 // decoding is needed.
 FString::FString(const char* text) {
+    STANDIN_HOST_OPERATION("FString::FString(const char*)");
     if (text == nullptr) return;
     const std::string_view bytes(text);
     const bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char byte) {
@@ -126,14 +128,17 @@ FString::FString(const char* text) {
 }
 
 FString::FString(const TCHAR* text) {
+    STANDIN_HOST_OPERATION("FString::FString(const TCHAR*)");
     if (text != nullptr) AssignUnits(*this, text, std::u16string_view(text).size());
 }
 
 FString::FString(int32_t length, const TCHAR* text) {
+    STANDIN_HOST_OPERATION("FString::FString(int32_t,const TCHAR*)");
     if (text != nullptr && length > 0) AssignUnits(*this, text, static_cast<size_t>(length));
 }
 
 void FString::AppendChars(const TCHAR* chars, int32_t count) {
+    STANDIN_HOST_OPERATION("FString::AppendChars");
     if (count <= 0) return;
     if (Data.ArrayNum > 0) Data.ArrayNum -= 1;  // drop the terminator, then put it back
     // Grown geometrically, so joining many lines does not reallocate at every line.
@@ -146,6 +151,7 @@ void FString::AppendChars(const TCHAR* chars, int32_t count) {
 }
 
 int32_t FGenericPlatformStricmp::Strnicmp(const TCHAR* left, const TCHAR* right, uint64_t count) {
+    STANDIN_HOST_OPERATION("FGenericPlatformStricmp::Strnicmp");
     const auto fold = [](TCHAR unit) -> int32_t {
         return unit >= u'A' && unit <= u'Z' ? unit + (u'a' - u'A') : unit;
     };
@@ -159,11 +165,13 @@ int32_t FGenericPlatformStricmp::Strnicmp(const TCHAR* left, const TCHAR* right,
 namespace UE::Core::Private {
 
 int32_t GetConvertedLength(const TCHAR* source, int32_t sourceLength) {
+    STANDIN_HOST_OPERATION("UE::Core::Private::GetConvertedLength");
     return static_cast<int32_t>(EncodeUtf8({source, static_cast<size_t>(sourceLength)}).size());
 }
 
 char* Convert(char* destination, int32_t destinationLength, const TCHAR* source,
               int32_t sourceLength) {
+    STANDIN_HOST_OPERATION("UE::Core::Private::Convert");
     const std::string text = EncodeUtf8({source, static_cast<size_t>(sourceLength)});
     if (static_cast<int32_t>(text.size()) > destinationLength) return nullptr;
     text.copy(destination, text.size());
@@ -174,7 +182,10 @@ char* Convert(char* destination, int32_t destinationLength, const TCHAR* source,
 
 namespace AsaApi::Tools {
 
-std::string Utf8Encode(std::u16string_view wide) { return EncodeUtf8(wide); }
+std::string Utf8Encode(std::u16string_view wide) {
+    STANDIN_HOST_OPERATION("AsaApi::Tools::Utf8Encode");
+    return EncodeUtf8(wide);
+}
 
 }  // namespace AsaApi::Tools
 

@@ -141,34 +141,33 @@ void SendRconMessage(RCONClientConnection* connection, int32_t requestId, int32_
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Winvalid-offsetof"
 void RegisterAll(Registry& registry) {
-    registry.AddFunction(Game::BeginPlayName, &BeginPlay);
-    registry.AddFunction("APrimalDinoCharacter.GetPrivateStaticClass()", &DinoStaticClass);
-    registry.AddFunction("APrimalDinoCharacter.IsMissionDino()", &IsMissionDino);
-    registry.AddFunction("APrimalDinoCharacter.IsBossDino()", &IsBossDino);
-    registry.AddFunction("APrimalDinoCharacter.Destroy(bool,bool)", &DestroyDino);
-    registry.AddFunction("APrimalCharacter.GetCharacterStatusComponent()", &StatusComponent);
-    registry.AddFunction("UPrimalCharacterStatusComponent.GetCharacterLevel()", &CharacterLevel);
-    registry.AddFunction("UStruct.IsChildOf(UStruct*)", &IsChildOf);
-    registry.AddFunction("Global.StaticFindObject(UClass*,UObject*,wchar_t*,bool)",
-                         &StaticFindObject);
-    registry.AddFunction(
+    registry.AddFunction<&BeginPlay>(Game::BeginPlayName);
+    registry.AddFunction<&DinoStaticClass>("APrimalDinoCharacter.GetPrivateStaticClass()");
+    registry.AddFunction<&IsMissionDino>("APrimalDinoCharacter.IsMissionDino()");
+    registry.AddFunction<&IsBossDino>("APrimalDinoCharacter.IsBossDino()");
+    registry.AddFunction<&DestroyDino>("APrimalDinoCharacter.Destroy(bool,bool)");
+    registry.AddFunction<&StatusComponent, true>("APrimalCharacter.GetCharacterStatusComponent()");
+    registry.AddFunction<&CharacterLevel>("UPrimalCharacterStatusComponent.GetCharacterLevel()");
+    registry.AddFunction<&IsChildOf>("UStruct.IsChildOf(UStruct*)");
+    registry.AddFunction<&StaticFindObject>(
+        "Global.StaticFindObject(UClass*,UObject*,wchar_t*,bool)");
+    registry.AddFunction<&AllActorsOfClass>(
         "UGameplayStatics.GetAllActorsOfClass(UObject*,TSubclassOf<AActor>,TArray<AActor*,"
-        "TSizedDefaultAllocator<32>>&)",
-        &AllActorsOfClass);
-    registry.AddFunction("FWeakObjectPtr.operator=(UObject*)", &SetWeak);
-    registry.AddFunction("FWeakObjectPtr.Get()", &ResolveWeak);
-    registry.AddFunction("AShooterGameMode.GetMapName()", &MapName);
-    registry.AddFunction("AShooterGameMode.GetSteamIDStringForPlayerID(int)",
-                         &SteamIdStringForPlayerId);
-    registry.AddFunction("AShooterGameMode.AddPlayerID(int,FString,bool)", &AddPlayerId);
-    registry.AddFunction("AShooterGameMode.GetOrLoadTribeData(int,FTribeData&,ETribeDataExclude)",
-                         &GetOrLoadTribeData);
-    registry.AddFunction("AShooterPlayerController.GetUniqueNetIdAsString()", &UniqueNetIdAsString);
-    registry.AddFunction("AShooterPlayerController.GetPlayerCharacterName()", &PlayerCharacterName);
-    registry.AddFunction("RCONClientConnection.SendMessage(int,int,FString&)", &SendRconMessage);
-    registry.AddFunction("FMemory.Malloc(unsigned__int64,unsignedint)", &Malloc);
-    registry.AddFunction("FMemory.Realloc(void*,unsigned__int64,unsignedint)", &Realloc);
-    registry.AddFunction("FMemory.Free(void*)", &Free);
+        "TSizedDefaultAllocator<32>>&)");
+    registry.AddFunction<&SetWeak>("FWeakObjectPtr.operator=(UObject*)");
+    registry.AddFunction<&ResolveWeak>("FWeakObjectPtr.Get()");
+    registry.AddFunction<&MapName>("AShooterGameMode.GetMapName()");
+    registry.AddFunction<&SteamIdStringForPlayerId>(
+        "AShooterGameMode.GetSteamIDStringForPlayerID(int)");
+    registry.AddFunction<&AddPlayerId>("AShooterGameMode.AddPlayerID(int,FString,bool)");
+    registry.AddFunction<&GetOrLoadTribeData>(
+        "AShooterGameMode.GetOrLoadTribeData(int,FTribeData&,ETribeDataExclude)");
+    registry.AddFunction<&UniqueNetIdAsString>("AShooterPlayerController.GetUniqueNetIdAsString()");
+    registry.AddFunction<&PlayerCharacterName>("AShooterPlayerController.GetPlayerCharacterName()");
+    registry.AddFunction<&SendRconMessage>("RCONClientConnection.SendMessage(int,int,FString&)");
+    registry.AddFunction<&Malloc>("FMemory.Malloc(unsigned__int64,unsignedint)");
+    registry.AddFunction<&Realloc>("FMemory.Realloc(void*,unsigned__int64,unsignedint)");
+    registry.AddRelease<&Free>("FMemory.Free(void*)");
 
     registry.AddField("UObjectBase.ClassPrivate", offsetof(UObject, ClassPrivate));
     registry.AddField("UStruct.PropertiesSize", offsetof(UStruct, PropertiesSize));

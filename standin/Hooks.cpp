@@ -6,6 +6,7 @@
 namespace standin {
 
 bool Hooks::InstallHook(const std::string& functionName, void* detour, void** original) {
+    STANDIN_HOST_OPERATION("IHooks::InstallHook");
     if (!GameRegistry().HasFunction(functionName) || detours.contains(functionName)) return false;
     *original = GameRegistry().Function(functionName);
     detours[functionName] = detour;
@@ -14,6 +15,7 @@ bool Hooks::InstallHook(const std::string& functionName, void* detour, void** or
 }
 
 bool Hooks::RemoveHook(const std::string& functionName, void* detour) {
+    STANDIN_HOST_OPERATION("IHooks::RemoveHook");
     Host::Get().ThrowIfFaulty("RemoveHook");
     const auto found = detours.find(functionName);
     if (found == detours.end() || found->second != detour) return false;
@@ -24,7 +26,7 @@ bool Hooks::RemoveHook(const std::string& functionName, void* detour) {
 
 void* Hooks::Entry(const std::string& functionName) const {
     const auto found = detours.find(functionName);
-    return found != detours.end() ? found->second : GameRegistry().Function(functionName);
+    return found != detours.end() ? found->second : GameRegistry().GameOwnFunction(functionName);
 }
 
 bool Hooks::IsHooked(const std::string& functionName) const {

@@ -6,7 +6,7 @@ namespace standin {
 namespace {
 
 void NameClass(UStruct& type, const char16_t* name, UStruct* super, UClass* metaClass) {
-    type.Name = FString(name);
+    type.Name = FromUtf16(name);
     type.SuperStruct = super;
     type.ClassPrivate = metaClass;
 }
@@ -40,7 +40,10 @@ void Host::Reset() {
     recordResolutions = false;
     currentWorldMissing = false;
     throwUnknownFrom.clear();
-    classes.tribeData.Name = FString(u"TribeData");
+    clockAdvance = {};
+    simulatedFileError = nullptr;
+    acceptUnsentPosts = false;
+    classes.tribeData.Name = FromUtf16(u"TribeData");
     classes.tribeData.PropertiesSize = sizeof(FTribeData);
 }
 

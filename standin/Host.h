@@ -4,13 +4,16 @@
 
 #include <spdlog/common.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "host/GameClock.h"
 #include "standin/Commands.h"
 #include "standin/Events.h"
+#include "standin/Faults.h"
 #include "standin/Hooks.h"
 #include "standin/ObjectTable.h"
 #include "standin/World.h"
@@ -39,6 +42,8 @@ struct Host {
     bool printReplies = false;  // also show console replies on the terminal
     bool colourOutput = false;  // what is printed may carry colour codes: the output is a terminal
     bool sendRequests = true;   // false: posts are recorded but never sent (a dry run)
+    // With sendRequests false: each post is answered as accepted, as by a chat that takes all.
+    bool acceptUnsentPosts = false;
     // Each creature a weak reference resolves to is recorded ("resolved"), so a dry run can tell
     // which creature each check was about.
     bool recordResolutions = false;
@@ -47,6 +52,13 @@ struct Host {
     // A host operation that throws something not derived from std::exception, as a faulty host
     // may: its name as the plugin calls it ("RemoveHook", "FWeakObjectPtr.Get()", ...).
     std::string throwUnknownFrom;
+    // The fault loop's failures of the plugin's host calls.
+    Faults& faults = HostFaults();
+    // How far the game clock runs ahead of the steady clock: time the stand-in skipped.
+    GameClock::duration clockAdvance{};
+    // Asked before each of the plugin's file operations, by its name ("AppendBytes",
+    // "RenameFile", ...): the system error number to fail it with, 0 for none. Empty: none fails.
+    std::function<int(std::string_view)> simulatedFileError;
 
     // Throws UnknownHostFault when `operation` is the one set to fail.
     void ThrowIfFaulty(std::string_view operation) const;

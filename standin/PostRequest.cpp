@@ -31,6 +31,7 @@ std::string_view TrimBlanks(std::string_view text) {
 namespace API {
 
 Requests& Requests::Get() {
+    STANDIN_HOST_OPERATION("API::Requests::Get");
     static Requests requests;
     return requests;
 }
@@ -38,13 +39,15 @@ Requests& Requests::Get() {
 bool Requests::CreatePostRequest(const std::string& url, const Completion& completion,
                                  const std::string& body, const std::string& contentType,
                                  const std::vector<std::string>& headerLines) {
-    // The game thread calls this, also from inside the plugin's DllMain on Windows: nothing may
-    // escape or wait here.
+    STANDIN_HOST_OPERATION("API::Requests::CreatePostRequest");
+    // The game thread calls this, also from inside the plugin's DllMain on Windows: nothing else
+    // may escape or wait here.
     try {
-        standin::Host::Get().events.Record({{"type", "post"}, {"url", url}, {"body", body}});
-        if (!standin::Host::Get().sendRequests) {
-            standin::Complete(completion, false, {});
-            return false;
+        standin::Host& host = standin::Host::Get();
+        host.events.Record({{"type", "post"}, {"url", url}, {"body", body}});
+        if (!host.sendRequests) {
+            standin::Complete(completion, host.acceptUnsentPosts, {});
+            return host.acceptUnsentPosts;
         }
         standin::PostRequest request{url, body, contentType, headerLines, completion};
         if (standin::SubmitPost(request)) return true;

@@ -3,13 +3,18 @@
 #include <stdexcept>
 
 #include "host/GetAddress.h"
+#include "standin/Host.h"
 
 namespace standin {
 
-void* Registry::Function(std::string_view name) const {
-    if (void* const* function = functions.Find(name)) return *function;
+const Registry::Entry& Registry::Find(std::string_view name) const {
+    if (const Entry* entry = functions.Find(name)) return *entry;
     throw std::invalid_argument("GetAddress: unknown game function \"" + std::string(name) + "\"");
 }
+
+void* Registry::Function(std::string_view name) const { return Find(name).counted; }
+
+void* Registry::GameOwnFunction(std::string_view name) const { return Find(name).own; }
 
 std::ptrdiff_t Registry::FieldOffset(std::string_view name) const {
     if (const std::ptrdiff_t* offset = fields.Find(name)) return *offset;
@@ -18,9 +23,17 @@ std::ptrdiff_t Registry::FieldOffset(std::string_view name) const {
 
 }  // namespace standin
 
-void* GetAddress(std::string_view name) { return standin::GameRegistry().Function(name); }
+void* GetAddress(std::string_view name) {
+    standin::Faults& faults = standin::HostFaults();
+    if (faults.Enabled() && !standin::GameRegistry().IsRelease(name))
+        faults.Enter("GetAddress " + std::string(name), __builtin_return_address(0));
+    return standin::GameRegistry().Function(name);
+}
 
 void* GetAddress(const void* object, std::string_view name) {
+    standin::Faults& faults = standin::HostFaults();
+    if (faults.Enabled())
+        faults.Enter("GetAddress " + std::string(name), __builtin_return_address(0));
     if (object == nullptr)
         throw std::invalid_argument("GetAddress: field \"" + std::string(name) +
                                     "\" of a null object");

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "standin/Host.h"
+
 namespace standin {
 
 // Names to values in one flat, open-addressed table. The plugin looks names up at every use, tens
@@ -69,21 +71,65 @@ private:
     size_t count = 0;
 };
 
+// What the plugin calls in place of game function F: the same function, counted first as a host
+// operation of the plugin's (and failed when the fault loop says so). `Nullable` marks a function
+// whose contract allows a null answer, which is then another way to fail it.
+template <auto F, bool Nullable>
+struct HostCall;
+
+template <typename Result, typename... Args, Result (*F)(Args...), bool Nullable>
+struct HostCall<F, Nullable> {
+    static inline std::string name;
+
+    static Result Call(Args... args) {
+        if constexpr (Nullable) {
+            if (STANDIN_NULLABLE_HOST_OPERATION(name.c_str())) return nullptr;
+        } else {
+            STANDIN_HOST_OPERATION(name.c_str());
+        }
+        return F(args...);
+    }
+};
+
 class Registry {
 public:
-    template <typename Function>
-    void AddFunction(std::string name, Function* function) {
-        functions.Set(std::move(name), reinterpret_cast<void*>(function));
+    // A game function under its lookup name; the plugin gets the counted call of it.
+    template <auto F, bool Nullable = false>
+    void AddFunction(std::string name) {
+        using Call = HostCall<F, Nullable>;
+        Call::name = name;
+        functions.Set(std::move(name),
+                      {reinterpret_cast<void*>(&Call::Call), reinterpret_cast<void*>(F)});
+    }
+    // A function that only releases: it cannot fail, and nothing could handle it if it did.
+    template <auto F>
+    void AddRelease(std::string name) {
+        functions.Set(std::move(name),
+                      {reinterpret_cast<void*>(F), reinterpret_cast<void*>(F), true});
     }
     void AddField(std::string name, std::ptrdiff_t offset) { fields.Set(std::move(name), offset); }
 
-    // Both throw std::invalid_argument naming an unknown name.
+    // Both throw std::invalid_argument naming an unknown name. Function is what the plugin calls;
+    // GameOwnFunction is the game's own, which the game calls.
     void* Function(std::string_view name) const;
+    void* GameOwnFunction(std::string_view name) const;
     std::ptrdiff_t FieldOffset(std::string_view name) const;
     bool HasFunction(std::string_view name) const { return functions.Find(name) != nullptr; }
+    // A release, whose lookup is no more failed than its call.
+    bool IsRelease(std::string_view name) const {
+        const Entry* entry = functions.Find(name);
+        return entry != nullptr && entry->release;
+    }
 
 private:
-    NameTable<void*> functions;
+    struct Entry {
+        void* counted = nullptr;
+        void* own = nullptr;
+        bool release = false;
+    };
+    const Entry& Find(std::string_view name) const;
+
+    NameTable<Entry> functions;
     NameTable<std::ptrdiff_t> fields;
 };
 

@@ -1,12 +1,19 @@
 // The destruction journal through the loaded plugin: one record per destroyed creature, written
-// by the end of the tick, numbered across rotations, and a file that cannot be written.
+// by the end of the tick, numbered across rotations, and a file that cannot be written. What the
+// disk does to a write, and a rename that fails, through the journal itself.
 #include <fmt/format.h>
 #include <gmock/gmock.h>
+#include <sys/resource.h>
 
+#include <cerrno>
+#include <csignal>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <optional>
 #include <regex>
 
+#include "audit/DestructionJournal.h"
 #include "tests/PluginFixture.h"
 
 using ::testing::ElementsAre;
@@ -218,6 +225,152 @@ TEST_F(JournalTest, SwitchedOffOrPreviewedNothingIsWritten) {
     EXPECT_THAT(DestroyedKeys(), ElementsAre("rex"));
     EXPECT_THAT(Lines(JournalPath()), IsEmpty());
     EXPECT_THAT(Status(), HasSubstr("\njournal: off"));
+}
+
+struct NumberingCase {
+    const char* what;
+    std::map<std::string, std::string> files;  // in the journal's folder
+    uint64_t firstSeq;
+};
+
+std::string RecordLine(uint64_t seq) {
+    return fmt::format(R"({{"seq":{},"rule":"over-level"}})", seq) + "\n";
+}
+
+TEST_F(JournalTest, NumberingGoesOnFromTheHighestRecordOfEveryJournalFile) {
+    const std::string notRecords(300 * 1024, 'x');
+    const NumberingCase cases[] = {
+        {"its last record 300 KiB before the end",
+         {{"destroyed.jsonl", RecordLine(20) + notRecords + "\n" + notRecords},
+          {"destroyed-2026-01-01T00-00-00.000Z.jsonl", RecordLine(12)}},
+         21},
+        {"the highest in a copy, a stray file and one cut short",
+         {{"destroyed.jsonl", RecordLine(3) + R"({"seq":40,"rule")"},
+          {"destroyed-2026-01-01T00-00-00.000Z.jsonl", RecordLine(5)},
+          {"destroyed-2026-01-01T00-00-00.000Z-2.jsonl", RecordLine(9) + RecordLine(12)},
+          {"destroyed-copied-by-hand.jsonl", RecordLine(7)},
+          {"kept-aside.jsonl", RecordLine(99)}},
+         13},
+    };
+    for (const NumberingCase& numbering : cases) {
+        SCOPED_TRACE(numbering.what);
+        SetUp();
+        for (const auto& [name, text] : numbering.files)
+            std::ofstream(JournalPath().parent_path() / name, std::ios::binary) << text;
+        host.world->AddDino(
+            {.key = "rex", .team = TribeId, .level = 60, .levelUpPoints = CoherentPoints(60)});
+
+        SweepAndTick({{"DestroyDinosOverLevel", 50}});
+        const std::vector<std::string> lines = Lines(JournalPath());
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(json::parse(lines.back()).at("seq"), numbering.firstSeq);
+        UnloadPlugin();
+        TearDown();
+    }
+}
+
+// The journal itself, for what the disk does to a write.
+class JournalOnDiskTest : public JournalTest {
+protected:
+    // Adds `count` records of about `bytes` each and hands them to the system.
+    void AddAndWrite(int count, size_t bytes = 0) {
+        DestructionRecord record{.rule = AuditRule::OverLevel, .creature = "Rex"};
+        record.report = std::string(bytes, 'r');
+        for (int added = 0; added < count; ++added) journal->Add(record);
+        journal->Write();
+    }
+
+    // The seq of each line of the file, 0 for a line that is no record.
+    std::vector<uint64_t> Seqs() const {
+        std::vector<uint64_t> seqs;
+        for (const std::string& line : Lines(JournalPath())) {
+            const json record = json::parse(line, nullptr, false);
+            seqs.push_back(record.is_object() ? record.at("seq").get<uint64_t>() : 0);
+        }
+        return seqs;
+    }
+
+    std::optional<DestructionJournal> journal;
+};
+
+// Files may grow to `bytes`; a write beyond stops part way.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(uint64_t bytes) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &before);
+        rlimit limited = before;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, SIG_DFL);
+    }
+
+private:
+    rlimit before{};
+};
+
+struct WriteTroubleCase {
+    const char* what;
+    std::function<std::shared_ptr<void>(standin::Host&)> trouble;  // lasts while held
+    std::vector<uint64_t> seqs;
+    DestructionJournal::Counts counts;
+};
+
+TEST_F(JournalOnDiskTest, WriteInTroubleLosesOnlyTheLinesThatDidNotReachTheFile) {
+    const WriteTroubleCase cases[] = {
+        {"nothing reaches the disk",
+         [](standin::Host& standinHost) {
+             standinHost.simulatedFileError = [](std::string_view operation) {
+                 return operation == "AppendBytes" ? ENOSPC : 0;
+             };
+             return std::shared_ptr<void>(
+                 nullptr, [&standinHost](void*) { standinHost.simulatedFileError = nullptr; });
+         },
+         {3},
+         {1, 2}},
+        {"the disk fills in the second line",
+         // A line is a little over 5000 bytes: one fits, two do not.
+         [](standin::Host&) { return std::make_shared<FileSizeLimit>(8000); },
+         {1, 0, 3},
+         {2, 1}},
+    };
+    for (const WriteTroubleCase& trouble : cases) {
+        SCOPED_TRACE(trouble.what);
+        SetUp();
+        journal.emplace();
+        journal->Open(JournalPath());
+        {
+            const std::shared_ptr<void> held = trouble.trouble(host);
+            AddAndWrite(2, 5000);
+        }
+        AddAndWrite(1, 5000);
+        EXPECT_EQ(Seqs(), trouble.seqs);
+        EXPECT_EQ(journal->Statistics().written, trouble.counts.written);
+        EXPECT_EQ(journal->Statistics().notWritten, trouble.counts.notWritten);
+        journal.reset();
+        TearDown();
+    }
+}
+
+TEST_F(JournalOnDiskTest, RenameThatFailedIsTriedAgainAtTheNext16MiB) {
+    constexpr size_t Mebibyte = 1024 * 1024;
+    std::ofstream(JournalPath(), std::ios::binary) << std::string(16 * Mebibyte - 10, '\n');
+    int renames = 0;
+    host.simulatedFileError = [&renames](std::string_view operation) {
+        return operation == "RenameFile" && ++renames == 1 ? EACCES : 0;
+    };
+    journal.emplace();
+    journal->Open(JournalPath());
+
+    AddAndWrite(1, 9 * Mebibyte);  // the rename fails; the file grows past 16 MiB
+    AddAndWrite(1, 9 * Mebibyte);  // past 32 MiB: renamed
+    EXPECT_EQ(renames, 2);
+    EXPECT_THAT(Seqs(), ElementsAre(2));
+    EXPECT_EQ(journal->Statistics().written, 2u);
+    journal.reset();
 }
 
 }  // namespace

@@ -1,0 +1,124 @@
+// The plugin's file operations on POSIX systems: descriptors, with errno as the error.
+#include "host/SystemFiles.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// A host whose answer throws fails the operation as an I/O error would.
+int Simulated(std::string_view operation) noexcept {
+    try {
+        return SimulatedFileError(operation);
+    } catch (...) {
+        return EIO;
+    }
+}
+
+int Descriptor(SystemFile file) { return static_cast<int>(file.handle); }
+
+FileOpened Open(const std::string& path, int flags) noexcept {
+    const int descriptor = ::open(path.c_str(), flags | O_CLOEXEC, 0644);
+    if (descriptor < 0) return {{}, errno};
+    return {{descriptor}, 0};
+}
+
+bool IsRegularFile(const std::string& folder, const char* name) {
+    struct stat status {};
+    const std::string path = folder + "/" + name;
+    return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+}  // namespace
+
+FileOpened OpenForAppend(const std::string& path) noexcept {
+    if (const int error = Simulated("OpenForAppend")) return {{}, error};
+    return Open(path, O_WRONLY | O_APPEND | O_CREAT);
+}
+
+FileOpened OpenForReading(const std::string& path) noexcept {
+    if (const int error = Simulated("OpenForReading")) return {{}, error};
+    return Open(path, O_RDONLY);
+}
+
+FileTransfer AppendBytes(SystemFile file, std::string_view bytes) noexcept {
+    if (const int error = Simulated("AppendBytes")) return {0, error};
+    FileTransfer done;
+    while (done.bytes < bytes.size()) {
+        const ssize_t written =
+            ::write(Descriptor(file), bytes.data() + done.bytes, bytes.size() - done.bytes);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            done.error = written < 0 ? errno : EIO;
+            break;
+        }
+        done.bytes += static_cast<size_t>(written);
+    }
+    return done;
+}
+
+FileTransfer ReadBytesAt(SystemFile file, uint64_t offset, char* buffer, size_t size) noexcept {
+    if (const int error = Simulated("ReadBytesAt")) return {0, error};
+    FileTransfer done;
+    while (done.bytes < size) {
+        const ssize_t read = ::pread(Descriptor(file), buffer + done.bytes, size - done.bytes,
+                                     static_cast<off_t>(offset + done.bytes));
+        if (read < 0 && errno == EINTR) continue;
+        if (read < 0) done.error = errno;
+        if (read <= 0) break;
+        done.bytes += static_cast<size_t>(read);
+    }
+    return done;
+}
+
+FileSize SizeOfFile(SystemFile file) noexcept {
+    if (const int error = Simulated("SizeOfFile")) return {0, error};
+    struct stat status {};
+    if (::fstat(Descriptor(file), &status) != 0) return {0, errno};
+    return {static_cast<uint64_t>(status.st_size), 0};
+}
+
+int CloseFile(SystemFile file) noexcept {
+    const int simulated = Simulated("CloseFile");
+    const int error = ::close(Descriptor(file)) == 0 ? 0 : errno;
+    return simulated != 0 ? simulated : error;
+}
+
+FileRenamed RenameFile(const std::string& from, const std::string& to) noexcept {
+    if (const int error = Simulated("RenameFile")) return {error, false};
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+    // A file system that cannot rename without replacing: look first.
+    if (errno == EINVAL || errno == ENOSYS) {
+        if (::access(to.c_str(), F_OK) == 0) return {EEXIST, true};
+        if (::rename(from.c_str(), to.c_str()) == 0) return {};
+    }
+    return {errno, errno == EEXIST};
+}
+
+FolderFiles ListFiles(const std::string& folder) noexcept {
+    if (const int error = Simulated("ListFiles")) return {{}, error};
+    FolderFiles files;
+    DIR* directory = ::opendir(folder.c_str());
+    if (directory == nullptr) return {{}, errno};
+    try {
+        while (const dirent* entry = ::readdir(directory)) {
+            const bool regular = entry->d_type == DT_REG ||
+                                 ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+                                  IsRegularFile(folder, entry->d_name));
+            if (regular) files.names.emplace_back(entry->d_name);
+        }
+    } catch (const std::bad_alloc&) {
+        files = {{}, ENOMEM};
+    }
+    ::closedir(directory);
+    return files;
+}
+
+std::string FileErrorText(int error) { return std::strerror(error); }

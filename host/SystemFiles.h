@@ -1,0 +1,62 @@
+// The plugin's own files on disk: each operation the destruction journal makes, with the system's
+// error number when it fails (errno, or GetLastError on Windows). Paths are UTF-8. Nothing here
+// throws.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// The host may make a file operation fail as the system would (a full disk, a folder gone): the
+// system error number it fails with, 0 for none. `operation` is the name of the call below.
+int SimulatedFileError(std::string_view operation);
+
+// A file opened by the calls below: a descriptor, or a Windows handle.
+struct SystemFile {
+    std::intptr_t handle = -1;
+    bool IsOpen() const { return handle != -1; }
+};
+
+struct FileOpened {
+    SystemFile file;
+    int error = 0;
+};
+// Creates the file when missing; every write goes to its end. Others may read, append to and
+// rename it while it is open.
+FileOpened OpenForAppend(const std::string& path) noexcept;
+FileOpened OpenForReading(const std::string& path) noexcept;
+
+struct FileTransfer {
+    size_t bytes = 0;  // what reached the file or the buffer, also when the call failed
+    int error = 0;
+};
+// Writes all of `bytes` or fails; a failure may come after some of them reached the file.
+FileTransfer AppendBytes(SystemFile file, std::string_view bytes) noexcept;
+// Reads up to `size` bytes at `offset`; fewer only at the file's end.
+FileTransfer ReadBytesAt(SystemFile file, uint64_t offset, char* buffer, size_t size) noexcept;
+
+struct FileSize {
+    uint64_t bytes = 0;
+    int error = 0;
+};
+FileSize SizeOfFile(SystemFile file) noexcept;
+
+// The file is closed whatever the outcome; the error says what the close reported.
+int CloseFile(SystemFile file) noexcept;
+
+struct FileRenamed {
+    int error = 0;
+    bool targetExists = false;  // failed because `to` is there: nothing is replaced
+};
+FileRenamed RenameFile(const std::string& from, const std::string& to) noexcept;
+
+struct FolderFiles {
+    std::vector<std::string> names;  // regular files only, links followed
+    int error = 0;
+};
+FolderFiles ListFiles(const std::string& folder) noexcept;
+
+// The system's text for an error number of the calls above.
+std::string FileErrorText(int error);

@@ -1,0 +1,60 @@
+#include "standin/Faults.h"
+
+#include <cerrno>
+#include <stdexcept>
+
+namespace standin {
+
+Faults& HostFaults() {
+    static Faults faults;
+    return faults;
+}
+
+void Faults::Count(std::string pluginFileName) {
+    Arm(std::move(pluginFileName), 0, Span::Once, Kind::Throw);
+    recording = true;
+}
+
+void Faults::Arm(std::string pluginFileName, uint64_t failingOperation, Span failingSpan,
+                 Kind failingKind) {
+    enabled = true;
+    recording = false;
+    plugin = std::move(pluginFileName);
+    failing = failingOperation;
+    span = failingSpan;
+    kind = failingKind;
+    counted = 0;
+    operations.clear();
+    failed.clear();
+}
+
+void Faults::Stop() { enabled = false; }
+
+bool Faults::Decide(std::string_view operation, const void* caller, bool nullable) {
+    if (!IsPluginCode(caller)) return false;
+    ++counted;
+    if (recording) operations.push_back({std::string(operation), nullable});
+    const bool fails =
+        failing != 0 && (span == Span::Once ? counted == failing : counted >= failing);
+    if (!fails) return false;
+    failed.emplace(operation);
+    if (nullable && kind == Kind::NullWhereAllowed) return true;
+    throw std::runtime_error("simulated fault in " + std::string(operation));
+}
+
+// A full disk is what a journal meets most often.
+int Faults::EnterFile(std::string_view operation, const void* caller) {
+    if (!enabled) return 0;
+    try {
+        Decide(operation, caller, false);
+    } catch (const std::runtime_error&) {
+        return ENOSPC;
+    }
+    return 0;
+}
+
+bool Faults::IsPluginCode(const void* address) const {
+    return !plugin.empty() && ModuleFileNameOf(address) == plugin;
+}
+
+}  // namespace standin

@@ -1,0 +1,80 @@
+// Failing the host's operations on purpose, one at a time, counted across a run: what the fault
+// loop uses to fail the Nth operation the plugin calls once, or every one from the Nth on. Only the
+// plugin's own calls count, found by the code they return to: the stand-in's own use of the same
+// operations (building a world, answering a call) is not a call of the plugin.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace standin {
+
+class Faults {
+public:
+    enum class Span { Once, FromThereOn };
+    // How the failing operation fails: by throwing, or by answering null where the host's
+    // contract allows null (the world, the game mode, a status component, a player).
+    enum class Kind { Throw, NullWhereAllowed };
+
+    struct Operation {
+        std::string name;
+        bool nullable = false;
+    };
+
+    // Counts and names the plugin's operations; fails none.
+    void Count(std::string pluginFileName);
+    // Fails the operation numbered `failing` (from 1), or every one from it on.
+    void Arm(std::string pluginFileName, uint64_t failing, Span span, Kind kind);
+    // Back to no counting at all.
+    void Stop();
+
+    // The host operation `operation`, called from the code at `caller`: throws std::runtime_error
+    // ("simulated fault in ...") when it is the one to fail.
+    void Enter(std::string_view operation, const void* caller) {
+        if (enabled) Decide(operation, caller, false);
+    }
+    // The same for an operation that may answer null: true when it is to fail that way.
+    bool EnterNullable(std::string_view operation, const void* caller) {
+        return enabled && Decide(operation, caller, true);
+    }
+    // A file operation of the plugin: the system's error number to fail with, 0 for none.
+    int EnterFile(std::string_view operation, const void* caller);
+
+    bool Enabled() const { return enabled; }
+    uint64_t Counted() const { return counted; }
+    // While counting: each operation in the order the plugin called it.
+    const std::vector<Operation>& Operations() const { return operations; }
+    // The operations that failed in this run.
+    const std::set<std::string>& Failed() const { return failed; }
+
+private:
+    bool Decide(std::string_view operation, const void* caller, bool nullable);
+    bool IsPluginCode(const void* address) const;
+
+    bool enabled = false;
+    bool recording = false;
+    std::string plugin;
+    uint64_t failing = 0;
+    Span span = Span::Once;
+    Kind kind = Kind::Throw;
+    uint64_t counted = 0;
+    std::vector<Operation> operations;
+    std::set<std::string> failed;
+};
+
+// The one set of faults. Apart from the Host, which the host operations it counts help to build.
+Faults& HostFaults();
+
+// The file name of the module that holds `address` ("TameWarden.so"), empty when none does.
+std::string ModuleFileNameOf(const void* address);
+
+}  // namespace standin
+
+// A host operation's first line: counts it, and fails it when the fault loop says so.
+#define STANDIN_HOST_OPERATION(name) \
+    ::standin::HostFaults().Enter(name, __builtin_return_address(0))
+#define STANDIN_NULLABLE_HOST_OPERATION(name) \
+    ::standin::HostFaults().EnterNullable(name, __builtin_return_address(0))
