@@ -12,6 +12,7 @@
 #include "audit/MemberLines.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
+#include "audit/OnlinePlayers.h"
 #include "audit/StatLimits.h"
 #include "base/Config.h"
 #include "host/AsaApi.h"
@@ -112,6 +113,9 @@ void AuditCreature(TWeakObjectPtr<APrimalDinoCharacter> weakDino, const ConfigSn
     UPrimalCharacterStatusComponent* status = Game::StatusComponent(dino);
     if (status == nullptr) return;
     AuditFacts facts(dino, Game::CharacterLevel(status), effects);
+    // Every member's question about the online players is answered from one index, also when
+    // the check runs outside a host call that keeps one.
+    const OnlinePlayersCall oneCheck;
     // The owner lookups teach the game mode ids whether or not a rule acts; the texts they would
     // make wait until a report needs them.
     LearnOwnerIds(Game::TargetingTeam(dino), effects);
