@@ -22,14 +22,14 @@ if command -v ccache >/dev/null; then launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=cc
 # The benchmark programs a source tree declares.
 programs_of() { grep -o 'tamewarden_benchmark([a-z_]*' "$1/bench/CMakeLists.txt" | cut -d'(' -f2; }
 
-# build SIDE SOURCE: the side's benchmark programs in $work/SIDE; a program it lacks is skipped.
+# build SIDE SOURCE: the wanted benchmark programs in $work/SIDE; a program it lacks is skipped.
 build() {
   local side=$1 source=$2
   echo "building the benchmarks of $side" >&2
   cmake -S "$source" -B "$work/$side" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMEWARDEN_TESTS=OFF \
     "${launcher[@]}" >"$work/$side.log" 2>&1
   local program
-  for program in $(programs_of "$source"); do
+  for program in $(programs_of "$source" | grep -Fxf <(printf '%s\n' "${wanted[@]}")); do
     cmake --build "$work/$side" -j2 --target "$program" >>"$work/$side.log" 2>&1 ||
       { echo "$side: $program does not build, see its log" >&2; tail -20 "$work/$side.log" >&2; exit 1; }
   done
@@ -37,14 +37,13 @@ build() {
 
 mkdir "$work/rev-source"
 git archive "$commit" | tar -x -C "$work/rev-source"
-build rev "$work/rev-source"
-build tree .
-
 if [ $# -gt 0 ]; then
   wanted=("$@")
 else
   mapfile -t wanted < <( (programs_of "$work/rev-source"; programs_of .) | sort -u)
 fi
+build rev "$work/rev-source"
+build tree .
 
 # One line per benchmark and run: side, name, real time in nanoseconds.
 for run in $(seq "$runs"); do
