@@ -42,7 +42,8 @@ if [ $# -gt 0 ]; then
 else
   mapfile -t wanted < <( (programs_of "$work/rev-source"; programs_of .) | sort -u)
 fi
-build rev "$work/rev-source"
+# Paths relative to the temporary folder let the compiler cache serve a later run for REV.
+CCACHE_BASEDIR="$work" build rev "$work/rev-source"
 build tree .
 
 # One line per benchmark and run: side, name, real time in nanoseconds.
