@@ -92,6 +92,6 @@ awk -v rev="$rev" '
       before = median(times["rev", name]); after = median(times["tree", name])
       ratio = before > 0 ? after / before : 0
       printf "%-52s %14s %14s %7.2f%s\n", name, shown(before), shown(after), ratio,
-             ratio > 1.25 ? "  slower" : ""
+             (ratio > 1.25 ? "  slower" : "")
     }
   }' "$work/times"
