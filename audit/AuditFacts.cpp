@@ -36,10 +36,6 @@ const CreatureTexts& AuditFacts::Creature() {
 
 // One walk of the owners serves both texts.
 void AuditFacts::MakeMemberTexts() {
-    const FString lines = JoinLines(TribeMemberLines(Game::TargetingTeam(dino), effects, owners));
-    FString block(Messages::MemberFence);
-    block += lines;
-    block += FString(Messages::MemberFence);
-    memberBlockText = ToUtf8Text(block);
-    memberListText = ToUtf8Text(lines);
+    memberListText = JoinLines(TribeMemberLines(Game::TargetingTeam(dino), effects, owners));
+    memberBlockText = Messages::MemberFence + *memberListText + Messages::MemberFence;
 }

@@ -8,6 +8,7 @@
 #include "audit/AuditCheck.h"
 #include "audit/AuditRules.h"
 #include "audit/MemberLines.h"
+#include "audit/OnlinePlayers.h"
 #include "base/Config.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
@@ -49,6 +50,9 @@ void AuditCreature(TWeakObjectPtr<APrimalDinoCharacter> weakDino, const ConfigSn
     UPrimalCharacterStatusComponent* status = Game::StatusComponent(dino);
     if (status == nullptr) return;
     AuditFacts facts(dino, Game::CharacterLevel(status), effects);
+    // Every member's question about the online players is answered from one index, also when
+    // the check runs outside a host call that keeps one.
+    const OnlinePlayersCall oneCheck;
     // The owner lookups teach the game mode ids whether or not a rule acts; the texts they would
     // make wait until a report needs them.
     LearnOwnerIds(Game::TargetingTeam(dino), effects);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "audit/Messages.h"
 #include "audit/OnlinePlayers.h"
@@ -105,7 +106,11 @@ FString EosIdForPlayer(int32_t playerId, AuditEffects& effects) {
     return eosId;
 }
 
-void AddLine(TArray<FString>& lines, const std::string& line) { lines.Emplace(line.c_str()); }
+// A line ends at its first zero byte, where the host's constructor from 8-bit text stops reading.
+void AddLine(std::vector<std::string>& lines, std::string line) {
+    line.resize(std::strlen(line.c_str()));
+    lines.push_back(std::move(line));
+}
 
 // Looks the tribe up in the game and, when the game filled the record for it, hands `visit` the
 // member names and the parallel (maybe shorter) player ids.
@@ -121,9 +126,11 @@ void VisitTribe(int32_t tribeId, Visit visit) {
     visit(record.Names(), record.Ids());
 }
 
-void AddTribeLines(TArray<FString>& lines, std::vector<Owner>& owners, int32_t tribeId,
+void AddTribeLines(std::vector<std::string>& lines, std::vector<Owner>& owners, int32_t tribeId,
                    AuditEffects& effects) {
     VisitTribe(tribeId, [&](const TArray<FString>& names, const TArray<uint32_t>& ids) {
+        lines.reserve(static_cast<size_t>(names.Num()));
+        owners.reserve(owners.size() + static_cast<size_t>(names.Num()));
         for (int32_t i = 0; i < names.Num(); ++i) {
             if (ids.IsValidIndex(i)) {
                 const auto playerId = static_cast<int32_t>(ids[i]);
@@ -146,7 +153,7 @@ void LearnIdOf(int32_t playerId, AuditEffects& effects) {
     if (IsOnlinePlayerId(playerId)) EosIdForPlayer(playerId, effects);
 }
 
-void AddOwnerLine(TArray<FString>& lines, std::vector<Owner>& owners, int32_t playerId,
+void AddOwnerLine(std::vector<std::string>& lines, std::vector<Owner>& owners, int32_t playerId,
                   AuditEffects& effects) {
     const FString eosId = EosIdForPlayer(playerId, effects);
     AShooterPlayerController* player = AsaApi::GetApiUtils().FindPlayerByEosId(eosId);
@@ -157,8 +164,9 @@ void AddOwnerLine(TArray<FString>& lines, std::vector<Owner>& owners, int32_t pl
 
 }  // namespace
 
-TArray<FString> TribeMemberLines(int32_t team, AuditEffects& effects, std::vector<Owner>& owners) {
-    TArray<FString> lines;
+std::vector<std::string> TribeMemberLines(int32_t team, AuditEffects& effects,
+                                          std::vector<Owner>& owners) {
+    std::vector<std::string> lines;
     if (team >= Game::FirstTribeId)
         AddTribeLines(lines, owners, team, effects);
     else
@@ -177,10 +185,10 @@ void LearnOwnerIds(int32_t team, AuditEffects& effects) {
     });
 }
 
-FString JoinLines(const TArray<FString>& lines) {
-    FString joined;
-    for (int32_t i = 0; i < lines.Num(); ++i) {
-        if (i > 0) joined.AppendChars(u"\n", 1);
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string joined;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i > 0) joined += '\n';
         joined += lines[i];
     }
     return joined;

@@ -23,7 +23,10 @@ std::vector<uint64_t> OnlineIds() {
     std::vector<uint64_t> ids;
     UWorld* world = AsaApi::GetApiUtils().CurrentWorld();
     if (world == nullptr) return ids;
-    for (const auto& weakController : Game::PlayerControllerList(world))
+    const TArray<TWeakObjectPtr<APlayerController>>& controllers =
+        Game::PlayerControllerList(world);
+    ids.reserve(static_cast<size_t>(controllers.Num()));
+    for (const auto& weakController : controllers)
         if (APlayerController* controller = weakController.Get())
             ids.push_back(Game::LinkedPlayerId(controller));
     std::sort(ids.begin(), ids.end());

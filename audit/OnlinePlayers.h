@@ -5,7 +5,8 @@
 #include <cstdint>
 
 // Marks a call of the host into the plugin that runs checks (the start-up sweep, a tick of the
-// deferred queue, a preview). Outside such a call every question walks the players afresh.
+// deferred queue, a preview), or one check made outside such a call. Marks nest: the index lives
+// until the outermost ends. Outside any mark every question walks the players afresh.
 class OnlinePlayersCall {
 public:
     OnlinePlayersCall();

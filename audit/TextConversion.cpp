@@ -9,6 +9,12 @@ namespace {
 bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
+bool IsAscii(std::u16string_view text) {
+    for (const char16_t unit : text)
+        if (unit > 0x7F) return false;
+    return true;
+}
+
 bool HasUnpairedSurrogate(std::u16string_view text) {
     for (size_t at = 0; at < text.size(); ++at) {
         if (IsHighSurrogate(text[at]) && at + 1 < text.size() && IsLowSurrogate(text[at + 1]))
@@ -37,13 +43,15 @@ std::string ToAsciiText(const FString& text) {
     const std::u16string_view units = text.View();
     std::string ascii(units.size(), '?');
     for (size_t at = 0; at < units.size(); ++at)
-        if (units[at] <= 0x7F) ascii[at] = static_cast<char>(units[at]);
+        ascii[at] = units[at] <= 0x7F ? static_cast<char>(units[at]) : '?';
     return ascii;
 }
 
 std::string ToUtf8Text(const FString& text) {
     if (text.IsEmpty()) return {};
     std::u16string_view units = text.View();
+    // ASCII is its own UTF-8; most names and ids are, and need no round trip through the host.
+    if (IsAscii(units)) return ToAsciiText(text);
     std::u16string repaired;
     if (HasUnpairedSurrogate(units)) {
         repaired = ReplaceUnpairedSurrogates(units);

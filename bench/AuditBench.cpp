@@ -1,11 +1,17 @@
 // Game-thread cost of the audit: the start-up sweep over a large world and single checks of
 // creatures that no rule acts on, with the default configuration; beside them, the sweep with
 // every owner lookup made in full, twice per creature, as a check made them before the texts
-// waited for a report.
+// waited for a report; and single checks that report or destroy a tribe's creature.
 #include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
 
 #include "audit/AuditEffects.h"
 #include "audit/CheckDino.h"
+#include "audit/DestructionJournal.h"
 #include "audit/MemberLines.h"
 #include "audit/OnlinePlayers.h"
 #include "audit/Preview.h"
@@ -14,6 +20,9 @@
 #include "bench/BenchHost.h"
 #include "host/Game.h"
 #include "plugin/Plugin.h"
+#include "standin/Host.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -103,7 +112,10 @@ void TickWithOneCheckOfWildCreature(benchmark::State& state) {
 BENCHMARK(TickWithOneCheckOfWildCreature)->Arg(100000)->Unit(benchmark::kMicrosecond);
 
 // A creature of the 10-member tribe that the level warning reports: the facts, the texts and the
-// post that a report costs. The stand-in records posts without sending them.
+// post that a report costs, the owner lookups in full. The stand-in records posts without sending
+// them. Called directly, as a tool or a test would, and inside a tick of its own, as the deferred
+// queue runs it; both make the index of online players once per check.
+template <bool InTick>
 void CheckOfReportedCreature(benchmark::State& state) {
     PrepareInProcessPlugin();
     UseConfig({{"EnableLevelWarning", true}, {"LevelWarningThreshold", 1}});
@@ -111,7 +123,12 @@ void CheckOfReportedCreature(benchmark::State& state) {
     const TWeakObjectPtr<APrimalDinoCharacter> creature = FirstCreatureOfLargestTribe();
     int64_t checks = 0;
     for (auto _ : state) {
-        CheckDino(creature);
+        if constexpr (InTick) {
+            const OnlinePlayersCall oneTick;
+            CheckDino(creature);
+        } else {
+            CheckDino(creature);
+        }
         if (++checks % 1000 == 0) {
             state.PauseTiming();
             ForgetHostEvents();
@@ -120,9 +137,52 @@ void CheckOfReportedCreature(benchmark::State& state) {
     }
     ForgetHostEvents();
 }
-BENCHMARK(CheckOfReportedCreature)
+BENCHMARK_TEMPLATE(CheckOfReportedCreature, false)
     ->Name("CheckDinoTenMemberTribeReported")
     ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_TEMPLATE(CheckOfReportedCreature, true)
+    ->Name("TickWithOneCheckOfReportedCreature")
+    ->Arg(100000)
+    ->Unit(benchmark::kMicrosecond);
+
+// A creature of the 10-member tribe destroyed for its level with the journal on: the report, the
+// log line, the destruction and its record, and the journal's write once per batch as a tick
+// would. Each batch of creatures joins the world untimed. The world is small because the stand-in
+// finds a destroyed actor by walking its list, a cost the game does not have.
+void CheckOfDestroyedCreature(benchmark::State& state) {
+    constexpr int Batch = 100;
+    const fs::path server =
+        fs::temp_directory_path() / ("audit-destroy-bench-" + std::to_string(::getpid()));
+    fs::create_directories(server / "ArkApi" / "Plugins" / "TameWarden");
+    standin::Host::Get().currentDir = server.string();
+    PrepareInProcessPlugin();
+    UseConfig({{"DestroyDinosOverLevel", 1}, {"DestroyJournal", true}});
+    standin::World& world = InstallGeneratedWorld(static_cast<size_t>(state.range(0)));
+    const DestructionJournal::Counts before = TheJournal().Statistics();
+    std::vector<TWeakObjectPtr<APrimalDinoCharacter>> creatures;
+    uint64_t checks = 0;
+    for (auto _ : state) {
+        if (creatures.empty()) {
+            state.PauseTiming();
+            ForgetHostEvents();
+            for (int i = 0; i < Batch; ++i) creatures.push_back(AddTribeCreature(world));
+            state.ResumeTiming();
+        }
+        CheckDino(creatures.back());
+        creatures.pop_back();
+        if (++checks % Batch == 0) TheJournal().Write();  // the tick's write
+    }
+    CloseJournal();
+    const DestructionJournal::Counts after = TheJournal().Statistics();
+    if (after.notWritten != before.notWritten || after.written - before.written != checks)
+        state.SkipWithError("records were lost");
+    ForgetHostEvents();
+    fs::remove_all(server);
+}
+BENCHMARK(CheckOfDestroyedCreature)
+    ->Name("CheckDinoTenMemberTribeDestroyed")
+    ->Arg(1000)
     ->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "bench/BenchHost.h"
 
 #include <stdexcept>
+#include <string>
 
 #include "base/Config.h"
 #include "base/Logger.h"
@@ -41,6 +42,17 @@ void ForgetHostEvents() { standin::Host::Get().events.Clear(); }
 
 TWeakObjectPtr<APrimalDinoCharacter> FirstWildCreature() {
     return FirstCreatureOfTeam([](int32_t team) { return team <= Game::LastWildTeam; });
+}
+
+TWeakObjectPtr<APrimalDinoCharacter> AddTribeCreature(standin::World& world) {
+    static int added = 0;
+    standin::DinoSpec creature;
+    creature.key = "bench-" + std::to_string(++added);
+    creature.name = u"Rex";
+    creature.team = Game::FirstTribeId;
+    creature.level = 200;
+    creature.location = {1520.0, -33.25, 0.125};
+    return Game::MakeWeak(world.AddDino(creature));
 }
 
 TWeakObjectPtr<APrimalDinoCharacter> FirstCreatureOfLargestTribe() {

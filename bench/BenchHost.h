@@ -25,3 +25,6 @@ void ForgetHostEvents();
 // the most members.
 TWeakObjectPtr<APrimalDinoCharacter> FirstWildCreature();
 TWeakObjectPtr<APrimalDinoCharacter> FirstCreatureOfLargestTribe();
+
+// A new creature of the tribe with the most members, level 200, already in `world`.
+TWeakObjectPtr<APrimalDinoCharacter> AddTribeCreature(standin::World& world);
