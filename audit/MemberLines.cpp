@@ -74,10 +74,11 @@ private:
 // The size of the game's tribe record, found once per process; 0 when the game has no such type.
 int32_t TribeRecordSize() {
     static const int32_t size = [] {
-        UObject* scriptStruct = Game::StaticFindObject(nullptr, AnyPackage, u"ScriptStruct", true);
+        UObject* scriptStruct =
+            Game::StaticFindObject(nullptr, AnyPackage, TW_TEXT("ScriptStruct"), true);
         if (scriptStruct == nullptr) return 0;
         UObject* tribeData = Game::StaticFindObject(reinterpret_cast<UClass*>(scriptStruct),
-                                                    AnyPackage, u"TribeData", true);
+                                                    AnyPackage, TW_TEXT("TribeData"), true);
         return tribeData != nullptr ? Game::PropertiesSize(tribeData) : 0;
     }();
     return size;
@@ -180,7 +181,7 @@ void LearnOwnerIds(int32_t team, AuditEffects& effects) {
 FString JoinLines(const TArray<FString>& lines) {
     FString joined;
     for (int32_t i = 0; i < lines.Num(); ++i) {
-        if (i > 0) joined.AppendChars(u"\n", 1);
+        if (i > 0) joined.AppendChars(TW_TEXT("\n"), 1);
         joined += lines[i];
     }
     return joined;

@@ -5,7 +5,7 @@
 namespace standin {
 namespace {
 
-void NameClass(UStruct& type, const char16_t* name, UStruct* super, UClass* metaClass) {
+void NameClass(UStruct& type, const TCHAR* name, UStruct* super, UClass* metaClass) {
     type.Name = FString(name);
     type.SuperStruct = super;
     type.ClassPrivate = metaClass;
@@ -19,13 +19,14 @@ Host& Host::Get() {
 }
 
 Host::Host() {
-    NameClass(classes.object, u"Object", nullptr, nullptr);
-    NameClass(classes.actor, u"Actor", &classes.object, nullptr);
-    NameClass(classes.character, u"PrimalCharacter", &classes.actor, nullptr);
-    NameClass(classes.dino, u"PrimalDinoCharacter", &classes.character, nullptr);
-    NameClass(classes.playerController, u"ShooterPlayerController", &classes.actor, nullptr);
-    NameClass(classes.scriptStruct, u"ScriptStruct", nullptr, nullptr);
-    NameClass(classes.tribeData, u"TribeData", nullptr, &classes.scriptStruct);
+    NameClass(classes.object, TW_TEXT("Object"), nullptr, nullptr);
+    NameClass(classes.actor, TW_TEXT("Actor"), &classes.object, nullptr);
+    NameClass(classes.character, TW_TEXT("PrimalCharacter"), &classes.actor, nullptr);
+    NameClass(classes.dino, TW_TEXT("PrimalDinoCharacter"), &classes.character, nullptr);
+    NameClass(classes.playerController, TW_TEXT("ShooterPlayerController"), &classes.actor,
+              nullptr);
+    NameClass(classes.scriptStruct, TW_TEXT("ScriptStruct"), nullptr, nullptr);
+    NameClass(classes.tribeData, TW_TEXT("TribeData"), nullptr, &classes.scriptStruct);
     classes.tribeData.PropertiesSize = sizeof(FTribeData);
 }
 
@@ -40,7 +41,7 @@ void Host::Reset() {
     recordResolutions = false;
     currentWorldMissing = false;
     throwUnknownFrom.clear();
-    classes.tribeData.Name = FString(u"TribeData");
+    classes.tribeData.Name = FString(TW_TEXT("TribeData"));
     classes.tribeData.PropertiesSize = sizeof(FTribeData);
 }
 
