@@ -15,8 +15,9 @@
 
 namespace {
 
-constexpr std::array<const TCHAR*, 6> ExemptNameFragments{u"Exo",  u"Skiff", u"raft",
-                                                          u"boat", u"bee",   u"titan"};
+constexpr std::array<const TCHAR*, 6> ExemptNameFragments{TW_TEXT("Exo"),  TW_TEXT("Skiff"),
+                                                          TW_TEXT("raft"), TW_TEXT("boat"),
+                                                          TW_TEXT("bee"),  TW_TEXT("titan")};
 
 bool IsExempt(APrimalDinoCharacter* dino, const std::vector<std::string>& whitelist) {
     if (Game::IsMissionDino(dino) || Game::IsBossDino(dino)) return true;

@@ -75,10 +75,11 @@ private:
 // The size of the game's tribe record, found once per process; 0 when the game has no such type.
 int32_t TribeRecordSize() {
     static const int32_t size = [] {
-        UObject* scriptStruct = Game::StaticFindObject(nullptr, AnyPackage, u"ScriptStruct", true);
+        UObject* scriptStruct =
+            Game::StaticFindObject(nullptr, AnyPackage, TW_TEXT("ScriptStruct"), true);
         if (scriptStruct == nullptr) return 0;
         UObject* tribeData = Game::StaticFindObject(reinterpret_cast<UClass*>(scriptStruct),
-                                                    AnyPackage, u"TribeData", true);
+                                                    AnyPackage, TW_TEXT("TribeData"), true);
         return tribeData != nullptr ? Game::PropertiesSize(tribeData) : 0;
     }();
     return size;

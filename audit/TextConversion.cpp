@@ -1,21 +1,22 @@
 #include "audit/TextConversion.h"
 
+#include <string>
 #include <string_view>
 
 #include "host/StringHelpers.h"
 
 namespace {
 
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool IsHighSurrogate(TCHAR unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(TCHAR unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-bool IsAscii(std::u16string_view text) {
-    for (const char16_t unit : text)
+bool IsAscii(EngineTextView text) {
+    for (const TCHAR unit : text)
         if (unit > 0x7F) return false;
     return true;
 }
 
-bool HasUnpairedSurrogate(std::u16string_view text) {
+bool HasUnpairedSurrogate(EngineTextView text) {
     for (size_t at = 0; at < text.size(); ++at) {
         if (IsHighSurrogate(text[at]) && at + 1 < text.size() && IsLowSurrogate(text[at + 1]))
             ++at;
@@ -25,14 +26,14 @@ bool HasUnpairedSurrogate(std::u16string_view text) {
     return false;
 }
 
-std::u16string ReplaceUnpairedSurrogates(std::u16string_view text) {
-    std::u16string repaired(text);
+std::basic_string<TCHAR> ReplaceUnpairedSurrogates(EngineTextView text) {
+    std::basic_string<TCHAR> repaired(text);
     for (size_t at = 0; at < repaired.size(); ++at) {
         if (IsHighSurrogate(repaired[at]) && at + 1 < repaired.size() &&
             IsLowSurrogate(repaired[at + 1]))
             ++at;
         else if (IsHighSurrogate(repaired[at]) || IsLowSurrogate(repaired[at]))
-            repaired[at] = u'\uFFFD';
+            repaired[at] = TW_TEXT('\uFFFD');
     }
     return repaired;
 }
@@ -40,7 +41,7 @@ std::u16string ReplaceUnpairedSurrogates(std::u16string_view text) {
 }  // namespace
 
 std::string ToAsciiText(const FString& text) {
-    const std::u16string_view units = text.View();
+    const EngineTextView units = text.View();
     std::string ascii(units.size(), '?');
     for (size_t at = 0; at < units.size(); ++at)
         ascii[at] = units[at] <= 0x7F ? static_cast<char>(units[at]) : '?';
@@ -49,10 +50,10 @@ std::string ToAsciiText(const FString& text) {
 
 std::string ToUtf8Text(const FString& text) {
     if (text.IsEmpty()) return {};
-    std::u16string_view units = text.View();
+    EngineTextView units = text.View();
     // ASCII is its own UTF-8; most names and ids are, and need no round trip through the host.
     if (IsAscii(units)) return ToAsciiText(text);
-    std::u16string repaired;
+    std::basic_string<TCHAR> repaired;
     if (HasUnpairedSurrogate(units)) {
         repaired = ReplaceUnpairedSurrogates(units);
         units = repaired;

@@ -60,7 +60,7 @@ IApiUtils& GetApiUtils();
 
 namespace Tools {
 std::string GetCurrentDir();
-std::string Utf8Encode(std::u16string_view wide);
+std::string Utf8Encode(EngineTextView wide);
 }  // namespace Tools
 
 }  // namespace AsaApi

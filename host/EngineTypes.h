@@ -105,8 +105,8 @@ struct FString {
 
     int32_t Len() const { return Data.ArrayNum > 0 ? Data.ArrayNum - 1 : 0; }
     bool IsEmpty() const { return Data.ArrayNum <= 1; }
-    const TCHAR* operator*() const { return Data.ArrayNum > 0 ? Data.Data : u""; }
-    std::u16string_view View() const { return {**this, static_cast<size_t>(Len())}; }
+    const TCHAR* operator*() const { return Data.ArrayNum > 0 ? Data.Data : TW_TEXT(""); }
+    EngineTextView View() const { return {**this, static_cast<size_t>(Len())}; }
 
     void AppendChars(const TCHAR* chars, int32_t count);
     FString& operator+=(const FString& other) {
@@ -150,14 +150,16 @@ struct FLinearColor {
 
 inline int32_t FString::Find(const TCHAR* sub, ESearchCase::Type searchCase, ESearchDir::Type,
                              int32_t start) const {
-    const std::u16string_view text = View();
-    const std::u16string_view wanted(sub);
+    const EngineTextView text = View();
+    const EngineTextView wanted(sub);
     const size_t from = start < 0 ? 0 : static_cast<size_t>(start);
     if (wanted.size() > text.size()) return -1;
     if (wanted.empty()) return from <= text.size() ? static_cast<int32_t>(from) : -1;
     // Most places differ in their first unit, so only a place that starts right is compared whole.
     const auto fold = [](TCHAR unit) {
-        return unit >= u'A' && unit <= u'Z' ? static_cast<TCHAR>(unit + (u'a' - u'A')) : unit;
+        return unit >= TW_TEXT('A') && unit <= TW_TEXT('Z')
+                   ? static_cast<TCHAR>(unit + (TW_TEXT('a') - TW_TEXT('A')))
+                   : unit;
     };
     const TCHAR first = fold(wanted[0]);
     for (size_t at = from; at + wanted.size() <= text.size(); ++at) {

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <string>
+#include <type_traits>
 
 #include "host/ModulePath.h"
 
@@ -13,7 +13,7 @@ constexpr DWORD MaxModulePathUnits = 260;
 
 }  // namespace
 
-static_assert(sizeof(wchar_t) == sizeof(TCHAR), "Windows text is UTF-16, as the engine's");
+static_assert(std::is_same_v<TCHAR, wchar_t>, "the engine's text is Windows' own");
 
 FString OwnModulePath() {
     HMODULE module = nullptr;
@@ -24,9 +24,8 @@ FString OwnModulePath() {
     wchar_t buffer[MaxModulePathUnits] = {};
     const DWORD length = GetModuleFileNameW(module, buffer, MaxModulePathUnits);
     if (length == 0) return FString();
-    // A longer path comes back cut to the buffer; the units end at its terminator, if any. Copied
-    // unit by unit: wchar_t and the engine's TCHAR are two types of the same size.
-    const std::u16string units(buffer, buffer + std::min(length, MaxModulePathUnits));
-    const size_t end = std::min(units.find(u'\0'), units.size());
+    // A longer path comes back cut to the buffer; the units end at its terminator, if any.
+    const EngineTextView units(buffer, std::min(length, MaxModulePathUnits));
+    const size_t end = std::min(units.find(TW_TEXT('\0')), units.size());
     return FString(static_cast<int32_t>(end), units.data());
 }

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-using TCHAR = char16_t;
+#include "host/EngineText.h"
 
 namespace UE::Core::Private {
 // Number of UTF-8 bytes that `Convert` writes for `sourceLength` UTF-16 units.

@@ -33,8 +33,10 @@ void AppendUtf8(std::string& out, char32_t code) {
 }
 
 // Like the engine's converter, an unpaired surrogate is passed through as its own three-byte
-// form, which is not valid UTF-8; callers that need valid text must not hand one in.
-std::string EncodeUtf8(std::u16string_view text) {
+// form, which is not valid UTF-8; callers that need valid text must not hand one in. The units are
+// the engine's or the world's, the same UTF-16 in types that differ on Windows.
+template <typename Unit>
+std::string EncodeUtf8(std::basic_string_view<Unit> text) {
     std::string out;
     out.reserve(text.size());
     for (size_t at = 0; at < text.size(); ++at) {
@@ -97,12 +99,15 @@ std::u16string DecodeUtf8(std::string_view text) {
     return out;
 }
 
-void AssignUnits(FString& target, const TCHAR* units, size_t count) {
+template <typename Unit>
+void AssignUnits(FString& target, const Unit* units, size_t count) {
+    static_assert(sizeof(Unit) == sizeof(TCHAR));
     target.Data.Empty();
     if (count == 0) return;
     target.Data.Reserve(static_cast<int32_t>(count) + 1);
-    target.Data.Append(units, static_cast<int32_t>(count));
-    target.Data.Add(u'\0');
+    for (size_t at = 0; at < count; ++at)
+        target.Data.Data[target.Data.ArrayNum++] = static_cast<TCHAR>(units[at]);
+    target.Data.Add(TW_TEXT('\0'));
 }
 
 }  // namespace
@@ -124,12 +129,12 @@ FString::FString(const char* text) {
     if (bytes.empty()) return;
     Data.Reserve(static_cast<int32_t>(bytes.size()) + 1);
     for (const char byte : bytes) Data.Data[Data.ArrayNum++] = static_cast<TCHAR>(byte);
-    Data.Data[Data.ArrayNum++] = u'\0';
+    Data.Data[Data.ArrayNum++] = TW_TEXT('\0');
 }
 
 FString::FString(const TCHAR* text) {
     STANDIN_HOST_OPERATION("FString::FString(const TCHAR*)");
-    if (text != nullptr) AssignUnits(*this, text, std::u16string_view(text).size());
+    if (text != nullptr) AssignUnits(*this, text, EngineTextView(text).size());
 }
 
 FString::FString(int32_t length, const TCHAR* text) {
@@ -147,13 +152,14 @@ void FString::AppendChars(const TCHAR* chars, int32_t count) {
         Data.Reserve(static_cast<int32_t>(std::min<int64_t>(
             std::max<int64_t>(needed, static_cast<int64_t>(Data.ArrayMax) * 2), INT32_MAX)));
     Data.Append(chars, count);
-    Data.Add(u'\0');
+    Data.Add(TW_TEXT('\0'));
 }
 
 int32_t FGenericPlatformStricmp::Strnicmp(const TCHAR* left, const TCHAR* right, uint64_t count) {
     STANDIN_HOST_OPERATION("FGenericPlatformStricmp::Strnicmp");
     const auto fold = [](TCHAR unit) -> int32_t {
-        return unit >= u'A' && unit <= u'Z' ? unit + (u'a' - u'A') : unit;
+        return unit >= TW_TEXT('A') && unit <= TW_TEXT('Z') ? unit + (TW_TEXT('a') - TW_TEXT('A'))
+                                                            : unit;
     };
     for (uint64_t i = 0; i < count; ++i) {
         const int32_t difference = fold(left[i]) - fold(right[i]);
@@ -166,13 +172,14 @@ namespace UE::Core::Private {
 
 int32_t GetConvertedLength(const TCHAR* source, int32_t sourceLength) {
     STANDIN_HOST_OPERATION("UE::Core::Private::GetConvertedLength");
-    return static_cast<int32_t>(EncodeUtf8({source, static_cast<size_t>(sourceLength)}).size());
+    return static_cast<int32_t>(
+        EncodeUtf8(EngineTextView(source, static_cast<size_t>(sourceLength))).size());
 }
 
 char* Convert(char* destination, int32_t destinationLength, const TCHAR* source,
               int32_t sourceLength) {
     STANDIN_HOST_OPERATION("UE::Core::Private::Convert");
-    const std::string text = EncodeUtf8({source, static_cast<size_t>(sourceLength)});
+    const std::string text = EncodeUtf8(EngineTextView(source, static_cast<size_t>(sourceLength)));
     if (static_cast<int32_t>(text.size()) > destinationLength) return nullptr;
     text.copy(destination, text.size());
     return destination + text.size();
@@ -182,7 +189,7 @@ char* Convert(char* destination, int32_t destinationLength, const TCHAR* source,
 
 namespace AsaApi::Tools {
 
-std::string Utf8Encode(std::u16string_view wide) {
+std::string Utf8Encode(EngineTextView wide) {
     STANDIN_HOST_OPERATION("AsaApi::Tools::Utf8Encode");
     return EncodeUtf8(wide);
 }

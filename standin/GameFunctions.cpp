@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <type_traits>
 
 #include "standin/Host.h"
 #include "standin/Registry.h"
@@ -53,7 +54,7 @@ UObject* StaticFindObject(UClass* objectClass, UObject*, const TCHAR* name, bool
     for (UStruct* type : {static_cast<UStruct*>(&classes.scriptStruct),
                           static_cast<UStruct*>(&classes.tribeData)}) {
         const bool classMatches = objectClass == nullptr || type->ClassPrivate == objectClass;
-        if (classMatches && type->Name.View() == std::u16string_view(name)) return type;
+        if (classMatches && type->Name.View() == EngineTextView(name)) return type;
     }
     return nullptr;
 }
@@ -99,8 +100,11 @@ T* GameStorage(size_t count) {
     return static_cast<T*>(Malloc(count * sizeof(T), 0));
 }
 
-template <typename T>
-void FillArray(TArray<T>& array, const T* values, size_t count) {
+// The values' type may differ from the array's in name only: the world's UTF-16 names become
+// engine text.
+template <typename T, typename Source>
+void FillArray(TArray<T>& array, const Source* values, size_t count) {
+    static_assert(sizeof(T) == sizeof(Source) && std::is_trivially_copyable_v<Source>);
     if (count == 0) return;
     array.Data = GameStorage<T>(count);
     std::memcpy(array.Data, values, count * sizeof(T));

@@ -5,8 +5,10 @@
 namespace standin {
 namespace {
 
-void NameClass(UStruct& type, const char16_t* name, UStruct* super, UClass* metaClass) {
-    type.Name = FromUtf16(name);
+// Not through FString's constructor: the Host is not made yet, and that constructor is a host
+// operation that asks it.
+void NameClass(UStruct& type, const TCHAR* name, UStruct* super, UClass* metaClass) {
+    type.Name = FromUtf16(std::u16string(name, name + EngineTextView(name).size()));
     type.SuperStruct = super;
     type.ClassPrivate = metaClass;
 }
@@ -19,13 +21,14 @@ Host& Host::Get() {
 }
 
 Host::Host() {
-    NameClass(classes.object, u"Object", nullptr, nullptr);
-    NameClass(classes.actor, u"Actor", &classes.object, nullptr);
-    NameClass(classes.character, u"PrimalCharacter", &classes.actor, nullptr);
-    NameClass(classes.dino, u"PrimalDinoCharacter", &classes.character, nullptr);
-    NameClass(classes.playerController, u"ShooterPlayerController", &classes.actor, nullptr);
-    NameClass(classes.scriptStruct, u"ScriptStruct", nullptr, nullptr);
-    NameClass(classes.tribeData, u"TribeData", nullptr, &classes.scriptStruct);
+    NameClass(classes.object, TW_TEXT("Object"), nullptr, nullptr);
+    NameClass(classes.actor, TW_TEXT("Actor"), &classes.object, nullptr);
+    NameClass(classes.character, TW_TEXT("PrimalCharacter"), &classes.actor, nullptr);
+    NameClass(classes.dino, TW_TEXT("PrimalDinoCharacter"), &classes.character, nullptr);
+    NameClass(classes.playerController, TW_TEXT("ShooterPlayerController"), &classes.actor,
+              nullptr);
+    NameClass(classes.scriptStruct, TW_TEXT("ScriptStruct"), nullptr, nullptr);
+    NameClass(classes.tribeData, TW_TEXT("TribeData"), nullptr, &classes.scriptStruct);
     classes.tribeData.PropertiesSize = sizeof(FTribeData);
 }
 

@@ -23,15 +23,10 @@
 namespace standin {
 namespace {
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
-
-std::wstring Wide(std::string_view text) {
-    const std::u16string units = ToUtf16(text);
-    return std::wstring(units.begin(), units.end());
-}
+std::wstring Wide(std::string_view text) { return std::wstring(FromUtf8(text).View()); }
 
 std::string Narrow(std::wstring_view text) {
-    return ToUtf8(std::u16string(text.begin(), text.end()));
+    return ToUtf8(FString(static_cast<int32_t>(text.size()), text.data()));
 }
 
 // WinHTTP gives the final response's status line and headers, one per line.

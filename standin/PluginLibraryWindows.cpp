@@ -13,11 +13,9 @@
 namespace standin {
 namespace {
 
-static_assert(sizeof(wchar_t) == sizeof(char16_t), "Windows text is UTF-16");
-
 std::wstring WidePath(const std::string& path) {
-    const std::u16string units = ToUtf16(path);
-    return std::wstring(units.begin(), units.end());
+    const FString units = FromUtf8(path);
+    return std::wstring(units.View());
 }
 
 std::string SystemMessage(DWORD code) {

@@ -52,7 +52,7 @@ TEST_F(ReportTextsTest, TribeLinesFollowNamesWithIdsWhereTheGameHasThem) {
     // Found only through the online controller, Dan's id was handed to the game mode.
     const auto& known = host.world->GameMode()->EosIdsByPlayerId;
     ASSERT_TRUE(known.contains(12));
-    EXPECT_EQ(known.at(12), FString(u"eos-dan"));
+    EXPECT_EQ(known.at(12), FString("eos-dan"));
     EXPECT_FALSE(known.contains(13));
 }
 
@@ -97,7 +97,7 @@ TEST_F(ReportTextsTest, MissingOrTooSmallTribeRecordGivesNoMembersInsteadOfOverr
     EXPECT_THAT(PostedMessages()[0], ::testing::EndsWith("Members: ``````"));
     UnloadPlugin();
 
-    host.classes.tribeData.Name = FString(u"NoSuchRecord");
+    host.classes.tribeData.Name = FString("NoSuchRecord");
     host.world->AddDino({.key = "rex2", .team = TribeId});
     host.events.Clear();
     SweepAll();
