@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "standin/Text.h"
+
 namespace checker {
 namespace {
 
@@ -40,24 +42,6 @@ size_t Decode(std::string_view text, char32_t& code) {
     return length;
 }
 
-void Encode(char32_t code, std::string& out) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 }  // namespace
 
 std::string FoldedCase(std::string_view text) {
@@ -71,7 +55,7 @@ std::string FoldedCase(std::string_view text) {
             text.remove_prefix(1);
             continue;
         }
-        Encode(Lower(code), folded);
+        standin::AppendUtf8(folded, Lower(code));
         text.remove_prefix(length);
     }
     return folded;

@@ -14,24 +14,6 @@ namespace {
 bool IsHighSurrogate(char32_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
 bool IsLowSurrogate(char32_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
-void AppendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
 // Like the engine's converter, an unpaired surrogate is passed through as its own three-byte
 // form, which is not valid UTF-8; callers that need valid text must not hand one in. The units are
 // the engine's or the world's, the same UTF-16 in types that differ on Windows.
@@ -56,7 +38,7 @@ std::string EncodeUtf8(std::basic_string_view<Unit> text) {
             unit = 0x10000 + ((unit - 0xD800) << 10) + (text[at + 1] - 0xDC00);
             ++at;
         }
-        AppendUtf8(out, unit);
+        standin::AppendUtf8(out, unit);
     }
     return out;
 }
@@ -197,6 +179,24 @@ std::string Utf8Encode(EngineTextView wide) {
 }  // namespace AsaApi::Tools
 
 namespace standin {
+
+void AppendUtf8(std::string& out, char32_t code) {
+    if (code < 0x80) {
+        out += static_cast<char>(code);
+    } else if (code < 0x800) {
+        out += static_cast<char>(0xC0 | (code >> 6));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+        out += static_cast<char>(0xE0 | (code >> 12));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (code >> 18));
+        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (code & 0x3F));
+    }
+}
 
 std::string ToUtf8(const FString& text) { return EncodeUtf8(text.View()); }
 std::string ToUtf8(std::u16string_view text) { return EncodeUtf8(text); }

@@ -8,6 +8,8 @@
 
 namespace standin {
 
+// Appends the UTF-8 form of one code point.
+void AppendUtf8(std::string& out, char32_t code);
 std::string ToUtf8(const FString& text);
 std::string ToUtf8(std::u16string_view text);
 std::u16string ToUtf16(std::string_view text);
