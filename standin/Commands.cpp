@@ -147,10 +147,13 @@ std::vector<std::string> Commands::Registered() const {
 }
 
 void Commands::Abandon() {
-    // Moved into storage that is never freed, so no destructor of the gone library runs.
-    new Named<AsaApi::ConsoleCommandCallback>(std::move(consoleCommands));
-    new Named<AsaApi::RconCommandCallback>(std::move(rconCommands));
-    new Named<AsaApi::UpdateCallback>(std::move(updateCallbacks));
+    // Moved where they stay for the life of the process, so no destructor of the gone library runs.
+    static auto* const keptConsole = new std::vector<Named<AsaApi::ConsoleCommandCallback>>();
+    static auto* const keptRcon = new std::vector<Named<AsaApi::RconCommandCallback>>();
+    static auto* const keptUpdate = new std::vector<Named<AsaApi::UpdateCallback>>();
+    keptConsole->push_back(std::move(consoleCommands));
+    keptRcon->push_back(std::move(rconCommands));
+    keptUpdate->push_back(std::move(updateCallbacks));
     consoleCommands.clear();
     rconCommands.clear();
     updateCallbacks.clear();

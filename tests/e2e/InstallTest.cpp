@@ -87,7 +87,8 @@ TEST_F(InstallTest, LaysOutThePluginFolderWithAConfigSafeOnALiveServer) {
     const auto report = nlohmann::json::parse(output, nullptr, false);
     ASSERT_TRUE(report.contains("dryRun")) << output;
     std::map<std::string, int> levels;
-    for (const auto& creature : nlohmann::json::parse(ReadAll(world)).at("creatures"))
+    const auto worldFile = nlohmann::json::parse(ReadAll(world));
+    for (const auto& creature : worldFile.at("creatures"))
         levels[creature.at("key")] = creature.at("level");
     for (const auto& destroyed : report.at("dryRun").at("destroyed"))
         EXPECT_GE(levels.at(destroyed), 1000) << destroyed;
