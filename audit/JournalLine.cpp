@@ -43,6 +43,9 @@ template <typename... Writers>
 struct Overloaded : Writers... {
     using Writers::operator()...;
 };
+// Spelt out for clang 14, which deduces no aggregate's arguments.
+template <typename... Writers>
+Overloaded(Writers...) -> Overloaded<Writers...>;
 
 void Append(fmt::memory_buffer& out, std::string_view text) { out.append(text); }
 
