@@ -70,7 +70,6 @@ private:
     std::deque<Post> waiting;
     std::optional<Post> inFlight;
     Clock::time_point inFlightSince;
-    uint64_t sendNumber = 0;
     Clock::time_point notBefore;  // no post leaves before this: the peer's pace or a back-off
     std::shared_ptr<Answer> answer;
     bool pumpRegistered = false;
