@@ -4,25 +4,37 @@
 
 #include <array>
 #include <cstddef>
+#include <string>
 
 #include "base/ConfigKeys.h"
 
 struct AuditCheck;
+struct ConfigSnapshot;
 
 // The rules in the order a check tries them.
 enum class AuditRule { OverLevel, LevelWarning, MinimumLevel, Incoherent, StatLimit };
 
-// Each rule, in a file of its own: acts on the creature or leaves it to the rules after it; true
-// when it acted, which ends the check.
+// Each rule, in a file of its own, has two functions. Its check acts on the creature or leaves it
+// to the rules after it: true when it acted, which ends the check. Its status is what it does
+// with the configuration in force, as tmwd.status says it after the rule's name.
 bool CheckOverLevel(AuditCheck& check);
+std::string OverLevelStatus(const ConfigSnapshot& config);
 bool CheckLevelWarning(AuditCheck& check);
+std::string LevelWarningStatus(const ConfigSnapshot& config);
 bool CheckMinimumLevel(AuditCheck& check);
+std::string MinimumLevelStatus(const ConfigSnapshot& config);
 bool CheckIncoherentDino(AuditCheck& check);
+std::string IncoherentStatus(const ConfigSnapshot& config);
 bool CheckStatValueLimits(AuditCheck& check);
+std::string StatLimitsStatus(const ConfigSnapshot& config);
+
+// A rule's status when a key it reads has the wrong type: every check stops there.
+inline std::string StopsChecks(const std::string& error) { return "stops checks: " + error; }
 
 struct RuleIdentity {
     AuditRule rule;
     bool (*check)(AuditCheck& check);
+    std::string (*status)(const ConfigSnapshot& config);
     const char* name;         // tmwd.status, the preview and the dry run: "stat limits"
     const char* journalName;  // the journal and its reader: "stat-limit"; "" when it never destroys
     // The keys it reads, in the order it reads them (the name of a ConfigKeys key, or null).
@@ -38,30 +50,35 @@ struct RuleIdentity {
 inline constexpr std::array AuditRules{
     RuleIdentity{AuditRule::OverLevel,
                  CheckOverLevel,
+                 OverLevelStatus,
                  "over-level",
                  "over-level",
                  {&ConfigKeys::DestroyDinosOverLevel.name},
                  &ConfigKeys::DestroyDinosOverLevel.name},
     RuleIdentity{AuditRule::LevelWarning,
                  CheckLevelWarning,
+                 LevelWarningStatus,
                  "level warning",
                  "",
                  {&ConfigKeys::EnableLevelWarning.name, &ConfigKeys::LevelWarningThreshold.name},
                  nullptr},
     RuleIdentity{AuditRule::MinimumLevel,
                  CheckMinimumLevel,
+                 MinimumLevelStatus,
                  "minimum level",
                  "below-minimum",
                  {&ConfigKeys::MinDinoLevel.name, &ConfigKeys::AutoDestroyDinosBelowMinLevel.name},
                  &ConfigKeys::MinDinoLevel.name},
     RuleIdentity{AuditRule::Incoherent,
                  CheckIncoherentDino,
+                 IncoherentStatus,
                  "incoherent",
                  "incoherent",
                  {&ConfigKeys::DestroyIncoherentDinos.name},
                  &ConfigKeys::DestroyIncoherentDinos.name},
     RuleIdentity{AuditRule::StatLimit,
                  CheckStatValueLimits,
+                 StatLimitsStatus,
                  "stat limits",
                  "stat-limit",
                  {&ConfigKeys::DestroyDinosOverStatValue.name, &ConfigKeys::StatValueLimits.name},

@@ -45,7 +45,7 @@ void CheckDino(TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
 // read, and what the check already did stands.
 void AuditCreature(TWeakObjectPtr<APrimalDinoCharacter> weakDino, const ConfigSnapshot& config,
                    AuditEffects& effects) {
-    const std::vector<std::string>& whitelist = config.whitelistedDinos.Read();
+    const std::vector<std::string>& whitelist = config.WhitelistedDinos.Read();
     APrimalDinoCharacter* dino = weakDino.Get();
     if (dino == nullptr || IsExempt(dino, whitelist)) return;
     UPrimalCharacterStatusComponent* status = Game::StatusComponent(dino);

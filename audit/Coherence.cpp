@@ -28,7 +28,7 @@ bool CheckIncoherentDino(AuditCheck& check) {
     AuditFacts& facts = check.facts;
     const int64_t pointsSum = LevelPointsSum(check.status);
     if (pointsSum == static_cast<int64_t>(facts.Level()) - 1) return false;
-    const bool destroy = check.config.destroyIncoherentDinos.Read();
+    const bool destroy = check.config.DestroyIncoherentDinos.Read();
     const CreatureTexts& creature = facts.Creature();
     if (destroy)
         DestroyThenPost(check, AuditRule::Incoherent,
@@ -40,4 +40,9 @@ bool CheckIncoherentDino(AuditCheck& check) {
                       fmt::format(Messages::IncoherentDetected, facts.MapText(), creature.name,
                                   facts.Level(), creature.location, facts.MemberBlockText()));
     return true;
+}
+
+std::string IncoherentStatus(const ConfigSnapshot& config) {
+    if (const auto error = config.DestroyIncoherentDinos.Error()) return StopsChecks(*error);
+    return config.DestroyIncoherentDinos.Read() ? "destroy" : "report";
 }

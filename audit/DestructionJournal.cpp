@@ -417,7 +417,7 @@ DestructionJournal& TheJournal() {
 fs::path JournalFilePath() { return ConfigFilePath().parent_path() / "destroyed.jsonl"; }
 
 bool JournalEnabled(const ConfigSnapshot& config) {
-    return config.destroyJournal.Error() || config.destroyJournal.Read();
+    return config.DestroyJournal.Error() || config.DestroyJournal.Read();
 }
 
 void OpenJournal() noexcept {

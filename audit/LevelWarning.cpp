@@ -8,9 +8,9 @@
 #include "host/Game.h"
 
 bool CheckLevelWarning(AuditCheck& check) {
-    if (!check.config.enableLevelWarning.Read()) return false;
+    if (!check.config.EnableLevelWarning.Read()) return false;
     AuditFacts& facts = check.facts;
-    if (facts.Level() < check.config.levelWarningThreshold.Read()) return false;
+    if (facts.Level() < check.config.LevelWarningThreshold.Read()) return false;
     const CreatureTexts& creature = facts.Creature();
     if (creature.team <= Game::LastWildTeam)
         PostToWebhook(check, AuditRule::LevelWarning,
@@ -22,4 +22,12 @@ bool CheckLevelWarning(AuditCheck& check) {
             fmt::format(Messages::TribeWarning, facts.MapText(), creature.name, facts.Level(),
                         creature.team, creature.location, facts.MemberBlockText()));
     return true;
+}
+
+std::string LevelWarningStatus(const ConfigSnapshot& config) {
+    if (const auto error = config.EnableLevelWarning.Error()) return StopsChecks(*error);
+    if (!config.EnableLevelWarning.Read()) return "off";
+    if (const auto error = config.LevelWarningThreshold.Error())
+        return "on, " + StopsChecks(*error);
+    return fmt::format("report at level >= {}", config.LevelWarningThreshold.Read());
 }

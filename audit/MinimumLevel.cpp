@@ -9,9 +9,9 @@
 
 bool CheckMinimumLevel(AuditCheck& check) {
     AuditFacts& facts = check.facts;
-    const int32_t minimum = check.config.minDinoLevel.Read();
+    const int32_t minimum = check.config.MinDinoLevel.Read();
     if (facts.Level() > minimum) return false;
-    const bool destroy = check.config.autoDestroyDinosBelowMinLevel.Read();
+    const bool destroy = check.config.AutoDestroyDinosBelowMinLevel.Read();
     const CreatureTexts& creature = facts.Creature();
     if (destroy)
         DestroyThenPost(
@@ -24,4 +24,15 @@ bool CheckMinimumLevel(AuditCheck& check) {
                       fmt::format(Messages::BelowMinimumKept, facts.MapText(), creature.name,
                                   facts.Level(), creature.team, creature.location));
     return true;
+}
+
+// No creature has a negative level, so a negative minimum never acts.
+std::string MinimumLevelStatus(const ConfigSnapshot& config) {
+    if (const auto error = config.MinDinoLevel.Error()) return StopsChecks(*error);
+    const int32_t level = config.MinDinoLevel.Read();
+    if (level < 0) return "off";
+    if (const auto error = config.AutoDestroyDinosBelowMinLevel.Error())
+        return fmt::format("at level <= {}, {}", level, StopsChecks(*error));
+    return fmt::format("{} at level <= {}",
+                       config.AutoDestroyDinosBelowMinLevel.Read() ? "destroy" : "report", level);
 }

@@ -49,7 +49,7 @@ std::vector<std::string> ReportBodies(const std::string& message) {
 
 Report MakeReport(const AuditCheck& check, AuditRule rule, const std::string& message) {
     std::vector<std::string> bodies = ReportBodies(message);
-    return {rule, check.config.levelWarningWebhook.Read(), message, std::move(bodies)};
+    return {rule, check.config.LevelWarningWebhook.Read(), message, std::move(bodies)};
 }
 
 void PostToWebhook(AuditCheck& check, AuditRule rule, const std::string& message) {
@@ -63,5 +63,5 @@ void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& messa
     Game::DestroyFunction* destroy = Game::FindDestroy();
     check.effects.Destroy(check.dino, rule, destroy);
     record.Hand(check.effects);
-    check.effects.Post({rule, check.config.levelWarningWebhook.Read(), message, std::move(bodies)});
+    check.effects.Post({rule, check.config.LevelWarningWebhook.Read(), message, std::move(bodies)});
 }

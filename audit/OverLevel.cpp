@@ -9,7 +9,7 @@
 #include "audit/Notifier.h"
 
 bool CheckOverLevel(AuditCheck& check) {
-    const int32_t threshold = check.config.destroyDinosOverLevel.Read();
+    const int32_t threshold = check.config.DestroyDinosOverLevel.Read();
     AuditFacts& facts = check.facts;
     if (threshold == -1 || facts.Level() < threshold) return false;
     const CreatureTexts& creature = facts.Creature();
@@ -34,4 +34,10 @@ bool CheckOverLevel(AuditCheck& check) {
     ForgetDestructionClaim(check.weak);
     record.Hand(check.effects);
     return true;
+}
+
+std::string OverLevelStatus(const ConfigSnapshot& config) {
+    if (const auto error = config.DestroyDinosOverLevel.Error()) return StopsChecks(*error);
+    const int32_t level = config.DestroyDinosOverLevel.Read();
+    return level == -1 ? "off" : fmt::format("destroy at level >= {}", level);
 }

@@ -17,19 +17,39 @@ template <typename T>
 struct Key {
     const char* name;
     T fallback;
+    // When a creature check reads it: where a wrong type shows, in the checker's words.
+    const char* whenRead;
 };
 
-inline const Key<std::vector<std::string>> WhitelistedDinos{"WhitelistedDinos", {}};
-inline const Key<int32_t> DestroyDinosOverLevel{"DestroyDinosOverLevel", 1000};
-inline const Key<bool> EnableLevelWarning{"EnableLevelWarning", false};
-inline const Key<int32_t> LevelWarningThreshold{"LevelWarningThreshold", 400};
-inline const Key<int32_t> MinDinoLevel{"MinDinoLevel", -1};
-inline const Key<bool> AutoDestroyDinosBelowMinLevel{"AutoDestroyDinosBelowMinLevel", false};
-inline const Key<bool> DestroyIncoherentDinos{"DestroyIncoherentDinos", false};
-inline const Key<bool> DestroyDinosOverStatValue{"DestroyDinosOverStatValue", false};
-inline const Key<nlohmann::json> StatValueLimits{"StatValueLimits", nlohmann::json::object()};
-inline const Key<std::string> LevelWarningWebhook{"LevelWarningWebhook", ""};
-inline const Key<bool> DestroyJournal{"DestroyJournal", true};
+// Every key: its name, type, default and when a check reads it, in the order the checker lists
+// them. A row here is all a new key needs: it is declared below, described to the checker by
+// AllKeys() and read into every ConfigSnapshot under its own name.
+#define TAMEWARDEN_CONFIG_KEYS(KEY)                                                                \
+    KEY(WhitelistedDinos, std::vector<std::string>, {}, "first thing in every creature check")     \
+    KEY(DestroyDinosOverLevel, int32_t, 1000, "in the check of every creature that is not exempt") \
+    KEY(EnableLevelWarning, bool, false,                                                           \
+        "in the check of every creature not destroyed for its level")                              \
+    KEY(LevelWarningThreshold, int32_t, 400,                                                       \
+        "in the check of every creature not destroyed for its level, while the warning is on")     \
+    KEY(MinDinoLevel, int32_t, -1,                                                                 \
+        "in the check of every creature neither destroyed for its level nor warned about")         \
+    KEY(AutoDestroyDinosBelowMinLevel, bool, false,                                                \
+        "in the check of every creature at or below \"MinDinoLevel\"")                             \
+    KEY(DestroyIncoherentDinos, bool, false,                                                       \
+        "in the check of every creature whose level disagrees with its level-up points")           \
+    KEY(DestroyDinosOverStatValue, bool, false,                                                    \
+        "in the check of every creature that passed the level and coherence rules")                \
+    KEY(StatValueLimits, nlohmann::json, nlohmann::json::object(),                                 \
+        "when a creature reaches the stat limits")                                                 \
+    KEY(LevelWarningWebhook, std::string, "",                                                      \
+        "at every post (for an over-level creature before it is logged or destroyed, so it "       \
+        "stays)")                                                                                  \
+    KEY(DestroyJournal, bool, true, "at load and at every destruction")
+
+#define TAMEWARDEN_DECLARE_KEY(name, type, fallback, whenRead) \
+    inline const Key<type> name{#name, fallback, whenRead};
+TAMEWARDEN_CONFIG_KEYS(TAMEWARDEN_DECLARE_KEY)
+#undef TAMEWARDEN_DECLARE_KEY
 
 // A number read as a 32-bit integer. Beyond the range it saturates at the nearest bound: an
 // operator who writes a huge limit means "never", and a wrapped value could mean "everything".
@@ -74,34 +94,17 @@ constexpr KeyType TypeOf() {
 }
 
 template <typename T>
-KeyDescription Describe(const Key<T>& key, const char* whenRead) {
-    return {key.name, TypeOf<T>(), nlohmann::json(key.fallback), whenRead,
+KeyDescription Describe(const Key<T>& key) {
+    return {key.name, TypeOf<T>(), nlohmann::json(key.fallback), key.whenRead,
             [&key](const nlohmann::json& document) { (void)ReadKey(document, key); }};
 }
 
-// Every key, in the order of the declarations above.
+// Every key, in the order of the table above.
 inline const std::vector<KeyDescription>& AllKeys() {
+#define TAMEWARDEN_DESCRIBE_KEY(name, ...) Describe(name),
     static const std::vector<KeyDescription> keys = {
-        Describe(WhitelistedDinos, "first thing in every creature check"),
-        Describe(DestroyDinosOverLevel, "in the check of every creature that is not exempt"),
-        Describe(EnableLevelWarning, "in the check of every creature not destroyed for its level"),
-        Describe(LevelWarningThreshold,
-                 "in the check of every creature not destroyed for its level, while the warning "
-                 "is on"),
-        Describe(MinDinoLevel,
-                 "in the check of every creature neither destroyed for its level nor warned about"),
-        Describe(AutoDestroyDinosBelowMinLevel,
-                 "in the check of every creature at or below \"MinDinoLevel\""),
-        Describe(DestroyIncoherentDinos,
-                 "in the check of every creature whose level disagrees with its level-up points"),
-        Describe(DestroyDinosOverStatValue,
-                 "in the check of every creature that passed the level and coherence rules"),
-        Describe(StatValueLimits, "when a creature reaches the stat limits"),
-        Describe(LevelWarningWebhook,
-                 "at every post (for an over-level creature before it is logged or destroyed, so "
-                 "it stays)"),
-        Describe(DestroyJournal, "at load and at every destruction"),
-    };
+        TAMEWARDEN_CONFIG_KEYS(TAMEWARDEN_DESCRIBE_KEY)};
+#undef TAMEWARDEN_DESCRIBE_KEY
     return keys;
 }
 

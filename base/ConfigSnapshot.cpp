@@ -47,9 +47,10 @@ template class Setting<std::string>;
 
 // The same reads in the same order as the walk over the JSON document: the member's name first,
 // then its value as a float.
-StatLimitsSetting::StatLimitsSetting(const nlohmann::json& document) {
+StatLimitsSetting::StatLimitsSetting(const nlohmann::json& document,
+                                     const ConfigKeys::Key<nlohmann::json>& key) {
     try {
-        const nlohmann::json members = ConfigKeys::ReadKey(document, ConfigKeys::StatValueLimits);
+        const nlohmann::json members = ConfigKeys::ReadKey(document, key);
         for (auto entry = members.begin(); entry != members.end(); ++entry) {
             const std::optional<size_t> stat = ConfigKeys::StatIndexFromName(entry.key());
             limits.push_back({stat, entry.value().get<float>()});
@@ -71,3 +72,9 @@ std::optional<StatLimitsSetting::Limit> StatLimitsSetting::FirstReached(
 }
 
 std::optional<std::string> StatLimitsSetting::Error() const { return ErrorOf(failure); }
+
+ConfigSnapshot::ConfigSnapshot(const nlohmann::json& document) {
+#define TAMEWARDEN_READ_SETTING(name, ...) name = decltype(name)(document, ConfigKeys::name);
+    TAMEWARDEN_CONFIG_KEYS(TAMEWARDEN_READ_SETTING)
+#undef TAMEWARDEN_READ_SETTING
+}

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "base/ConfigKeys.h"
@@ -57,7 +58,7 @@ private:
 class StatLimitsSetting {
 public:
     StatLimitsSetting() = default;
-    explicit StatLimitsSetting(const nlohmann::json& document);
+    StatLimitsSetting(const nlohmann::json& document, const ConfigKeys::Key<nlohmann::json>& key);
 
     struct Limit {
         std::optional<size_t> stat;
@@ -79,31 +80,18 @@ private:
     std::exception_ptr failure;  // raised after `limits`, when the walk gets that far
 };
 
-// Every key the checks read, each as its typed read of the JSON document gives it.
+// A key's setting: its typed read; the one object key holds the limits per stat.
+template <typename T>
+using SettingOf =
+    std::conditional_t<std::is_same_v<T, nlohmann::json>, StatLimitsSetting, Setting<T>>;
+
+// Every key the checks read, each as its typed read of the JSON document gives it, under the
+// key's own name: config.MinDinoLevel.
 struct ConfigSnapshot {
     ConfigSnapshot() = default;
-    explicit ConfigSnapshot(const nlohmann::json& document)
-        : whitelistedDinos(document, ConfigKeys::WhitelistedDinos),
-          destroyDinosOverLevel(document, ConfigKeys::DestroyDinosOverLevel),
-          enableLevelWarning(document, ConfigKeys::EnableLevelWarning),
-          levelWarningThreshold(document, ConfigKeys::LevelWarningThreshold),
-          minDinoLevel(document, ConfigKeys::MinDinoLevel),
-          autoDestroyDinosBelowMinLevel(document, ConfigKeys::AutoDestroyDinosBelowMinLevel),
-          destroyIncoherentDinos(document, ConfigKeys::DestroyIncoherentDinos),
-          destroyDinosOverStatValue(document, ConfigKeys::DestroyDinosOverStatValue),
-          statValueLimits(document),
-          levelWarningWebhook(document, ConfigKeys::LevelWarningWebhook),
-          destroyJournal(document, ConfigKeys::DestroyJournal) {}
+    explicit ConfigSnapshot(const nlohmann::json& document);
 
-    Setting<std::vector<std::string>> whitelistedDinos;
-    Setting<int32_t> destroyDinosOverLevel;
-    Setting<bool> enableLevelWarning;
-    Setting<int32_t> levelWarningThreshold;
-    Setting<int32_t> minDinoLevel;
-    Setting<bool> autoDestroyDinosBelowMinLevel;
-    Setting<bool> destroyIncoherentDinos;
-    Setting<bool> destroyDinosOverStatValue;
-    StatLimitsSetting statValueLimits;
-    Setting<std::string> levelWarningWebhook;
-    Setting<bool> destroyJournal;
+#define TAMEWARDEN_SETTING(name, type, ...) SettingOf<type> name;
+    TAMEWARDEN_CONFIG_KEYS(TAMEWARDEN_SETTING)
+#undef TAMEWARDEN_SETTING
 };

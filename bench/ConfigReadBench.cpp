@@ -58,13 +58,13 @@ BENCHMARK(LiteralJsonLookupPerRead);
 void TypedSnapshotRead(benchmark::State& state) {
     const ConfigSnapshot config(ExampleConfig());
     for (auto _ : state) {
-        benchmark::DoNotOptimize(config.whitelistedDinos.Read());
-        benchmark::DoNotOptimize(config.destroyDinosOverLevel.Read());
-        benchmark::DoNotOptimize(config.enableLevelWarning.Read());
-        benchmark::DoNotOptimize(config.levelWarningThreshold.Read());
-        benchmark::DoNotOptimize(config.minDinoLevel.Read());
-        if (config.destroyDinosOverStatValue.Read())
-            benchmark::DoNotOptimize(config.statValueLimits.AnyReached(Current.data()));
+        benchmark::DoNotOptimize(config.WhitelistedDinos.Read());
+        benchmark::DoNotOptimize(config.DestroyDinosOverLevel.Read());
+        benchmark::DoNotOptimize(config.EnableLevelWarning.Read());
+        benchmark::DoNotOptimize(config.LevelWarningThreshold.Read());
+        benchmark::DoNotOptimize(config.MinDinoLevel.Read());
+        if (config.DestroyDinosOverStatValue.Read())
+            benchmark::DoNotOptimize(config.StatValueLimits.AnyReached(Current.data()));
     }
 }
 BENCHMARK(TypedSnapshotRead);

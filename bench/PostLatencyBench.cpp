@@ -78,7 +78,7 @@ void PostToWebhookWhilePeerDelays(benchmark::State& state) {
         "# Destroyed dino(Rex) level 1200 from tribe 1000050001 at X=1520.000 Y=-33.250 "
         "Z=0.125\nMembers: ```Ann - EOS id: 0002a1b2c3d4e5f60718293a4b5c6d7e```";
     for (auto _ : state)
-        ServerEffects().Post({AuditRule::OverLevel, CurrentConfig().levelWarningWebhook.Read(),
+        ServerEffects().Post({AuditRule::OverLevel, CurrentConfig().LevelWarningWebhook.Read(),
                               message, ReportBodies(message)});
     standin::StopRequests();
     SetConfig(nullptr);

@@ -146,13 +146,13 @@ void CheckLevelRules(const standin::Host& host) {
     const auto warning = ExpectedLimit(Config, ConfigKeys::LevelWarningThreshold.name);
     const auto minimum = ExpectedLimit(Config, ConfigKeys::MinDinoLevel.name);
     if (overLevel)
-        Require(CurrentConfig().destroyDinosOverLevel.Read() == *overLevel,
+        Require(CurrentConfig().DestroyDinosOverLevel.Read() == *overLevel,
                 "limit read other than saturated", "DestroyDinosOverLevel");
     if (warning)
-        Require(CurrentConfig().levelWarningThreshold.Read() == *warning,
+        Require(CurrentConfig().LevelWarningThreshold.Read() == *warning,
                 "limit read other than saturated", "LevelWarningThreshold");
     if (minimum)
-        Require(CurrentConfig().minDinoLevel.Read() == *minimum, "limit read other than saturated",
+        Require(CurrentConfig().MinDinoLevel.Read() == *minimum, "limit read other than saturated",
                 "MinDinoLevel");
     const int32_t overLevelLimit = overLevel.value_or(ConfigKeys::DestroyDinosOverLevel.fallback);
     const int32_t warningLimit = warning.value_or(ConfigKeys::LevelWarningThreshold.fallback);

@@ -8,12 +8,12 @@
 #include <vector>
 
 #include "audit/AuditEffects.h"
+#include "audit/AuditRules.h"
 #include "audit/DestructionJournal.h"
 #include "audit/Outbox.h"
 #include "base/Config.h"
 #include "base/PluginName.h"
 #include "base/PluginVersion.h"
-#include "host/GameFacts.h"
 #include "plugin/CheckCounts.h"
 #include "plugin/LoadProgress.h"
 #include "plugin/Replies.h"
@@ -26,78 +26,17 @@ constexpr size_t LongestLoadLine = 400;  // the failure names the file and keeps
 constexpr size_t LongestReply = 999;
 const FLinearColor StatusColor{1, 1, 1, 1};
 
-std::string Stops(const std::string& error) { return "stops checks: " + error; }
-
-// "over-level: off": a rule's line, under the rule's name.
-std::string Line(AuditRule rule, const std::string& state) {
-    return fmt::format("{}: {}", RuleName(rule), state);
-}
-
 std::string WhitelistLine(const ConfigSnapshot& config) {
-    if (const auto error = config.whitelistedDinos.Error()) return "whitelist: " + Stops(*error);
-    const size_t names = config.whitelistedDinos.Read().size();
+    if (const auto error = config.WhitelistedDinos.Error())
+        return "whitelist: " + StopsChecks(*error);
+    const size_t names = config.WhitelistedDinos.Read().size();
     return names == 0 ? "whitelist: none" : fmt::format("whitelist: {} name(s)", names);
 }
 
-std::string OverLevelLine(const ConfigSnapshot& config) {
-    if (const auto error = config.destroyDinosOverLevel.Error())
-        return Line(AuditRule::OverLevel, Stops(*error));
-    const int32_t level = config.destroyDinosOverLevel.Read();
-    return Line(AuditRule::OverLevel,
-                level == -1 ? "off" : fmt::format("destroy at level >= {}", level));
-}
-
-std::string WarningLine(const ConfigSnapshot& config) {
-    if (const auto error = config.enableLevelWarning.Error())
-        return Line(AuditRule::LevelWarning, Stops(*error));
-    if (!config.enableLevelWarning.Read()) return Line(AuditRule::LevelWarning, "off");
-    if (const auto error = config.levelWarningThreshold.Error())
-        return Line(AuditRule::LevelWarning, "on, " + Stops(*error));
-    return Line(AuditRule::LevelWarning,
-                fmt::format("report at level >= {}", config.levelWarningThreshold.Read()));
-}
-
-// No creature has a negative level, so a negative minimum never acts.
-std::string MinimumLine(const ConfigSnapshot& config) {
-    if (const auto error = config.minDinoLevel.Error())
-        return Line(AuditRule::MinimumLevel, Stops(*error));
-    const int32_t level = config.minDinoLevel.Read();
-    if (level < 0) return Line(AuditRule::MinimumLevel, "off");
-    if (const auto error = config.autoDestroyDinosBelowMinLevel.Error())
-        return Line(AuditRule::MinimumLevel,
-                    fmt::format("at level <= {}, {}", level, Stops(*error)));
-    return Line(
-        AuditRule::MinimumLevel,
-        fmt::format("{} at level <= {}",
-                    config.autoDestroyDinosBelowMinLevel.Read() ? "destroy" : "report", level));
-}
-
-std::string IncoherentLine(const ConfigSnapshot& config) {
-    if (const auto error = config.destroyIncoherentDinos.Error())
-        return Line(AuditRule::Incoherent, Stops(*error));
-    return Line(AuditRule::Incoherent, config.destroyIncoherentDinos.Read() ? "destroy" : "report");
-}
-
-std::string StatLimitsLine(const ConfigSnapshot& config) {
-    if (const auto error = config.destroyDinosOverStatValue.Error())
-        return Line(AuditRule::StatLimit, Stops(*error));
-    if (!config.destroyDinosOverStatValue.Read()) return Line(AuditRule::StatLimit, "off");
-    std::string limits;
-    for (const StatLimitsSetting::Limit& entry : config.statValueLimits.Limits()) {
-        if (!entry.stat || entry.limit <= 0) continue;
-        limits += fmt::format("{}{} >= {}", limits.empty() ? "" : ", ",
-                              Game::Stats[*entry.stat].name, entry.limit);
-    }
-    std::string line =
-        Line(AuditRule::StatLimit, limits.empty() ? "on, no limit set" : "destroy at " + limits);
-    if (const auto error = config.statValueLimits.Error()) line += ", then " + Stops(*error);
-    return line;
-}
-
 std::string WebhookLine(const ConfigSnapshot& config) {
-    if (const auto error = config.levelWarningWebhook.Error())
+    if (const auto error = config.LevelWarningWebhook.Error())
         return "reports: stop at every report: " + *error;
-    const std::string& url = config.levelWarningWebhook.Read();
+    const std::string& url = config.LevelWarningWebhook.Read();
     return url.empty() ? "reports: no URL, nothing reaches the chat" : "reports to " + url;
 }
 
@@ -140,9 +79,11 @@ std::vector<std::string> LoadLines() {
 std::vector<std::string> RuleLines() {
     if (NoConfigInForce()) return {};
     const ConfigSnapshot& config = CurrentConfig();
-    return {
-        ReadLine(),          WhitelistLine(config),  OverLevelLine(config),  WarningLine(config),
-        MinimumLine(config), IncoherentLine(config), StatLimitsLine(config), WebhookLine(config)};
+    std::vector<std::string> lines = {ReadLine(), WhitelistLine(config)};
+    for (const RuleIdentity& identity : AuditRules)
+        lines.push_back(fmt::format("{}: {}", identity.name, identity.status(config)));
+    lines.push_back(WebhookLine(config));
+    return lines;
 }
 
 }  // namespace
