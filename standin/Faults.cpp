@@ -5,6 +5,8 @@
 
 namespace standin {
 
+bool faultLoopRunning = false;
+
 Faults& HostFaults() {
     static Faults faults;
     return faults;
@@ -17,7 +19,7 @@ void Faults::Count(std::string pluginFileName) {
 
 void Faults::Arm(std::string pluginFileName, uint64_t failingOperation, Span failingSpan,
                  Kind failingKind) {
-    enabled = true;
+    faultLoopRunning = true;
     recording = false;
     plugin = std::move(pluginFileName);
     failing = failingOperation;
@@ -28,7 +30,7 @@ void Faults::Arm(std::string pluginFileName, uint64_t failingOperation, Span fai
     failed.clear();
 }
 
-void Faults::Stop() { enabled = false; }
+void Faults::Stop() { faultLoopRunning = false; }
 
 bool Faults::Decide(std::string_view operation, const void* caller, bool nullable) {
     if (!IsPluginCode(caller)) return false;
@@ -44,7 +46,7 @@ bool Faults::Decide(std::string_view operation, const void* caller, bool nullabl
 
 // A full disk is what a journal meets most often.
 int Faults::EnterFile(std::string_view operation, const void* caller) {
-    if (!enabled) return 0;
+    if (!faultLoopRunning) return 0;
     try {
         Decide(operation, caller, false);
     } catch (const std::runtime_error&) {

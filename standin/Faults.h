@@ -12,6 +12,10 @@
 
 namespace standin {
 
+// Whether a fault loop counts or fails anything. A host operation tests it first, so while none
+// runs it costs the operation one test: the benchmarks measure the plugin, not the fault loop.
+extern bool faultLoopRunning;
+
 class Faults {
 public:
     enum class Span { Once, FromThereOn };
@@ -34,16 +38,15 @@ public:
     // The host operation `operation`, called from the code at `caller`: throws std::runtime_error
     // ("simulated fault in ...") when it is the one to fail.
     void Enter(std::string_view operation, const void* caller) {
-        if (enabled) Decide(operation, caller, false);
+        if (faultLoopRunning) Decide(operation, caller, false);
     }
     // The same for an operation that may answer null: true when it is to fail that way.
     bool EnterNullable(std::string_view operation, const void* caller) {
-        return enabled && Decide(operation, caller, true);
+        return faultLoopRunning && Decide(operation, caller, true);
     }
     // A file operation of the plugin: the system's error number to fail with, 0 for none.
     int EnterFile(std::string_view operation, const void* caller);
 
-    bool Enabled() const { return enabled; }
     uint64_t Counted() const { return counted; }
     // While counting: each operation in the order the plugin called it.
     const std::vector<Operation>& Operations() const { return operations; }
@@ -54,7 +57,6 @@ private:
     bool Decide(std::string_view operation, const void* caller, bool nullable);
     bool IsPluginCode(const void* address) const;
 
-    bool enabled = false;
     bool recording = false;
     std::string plugin;
     uint64_t failing = 0;
@@ -74,7 +76,11 @@ std::string ModuleFileNameOf(const void* address);
 }  // namespace standin
 
 // A host operation's first line: counts it, and fails it when the fault loop says so.
-#define STANDIN_HOST_OPERATION(name) \
-    ::standin::HostFaults().Enter(name, __builtin_return_address(0))
+#define STANDIN_HOST_OPERATION(name)                                          \
+    do {                                                                      \
+        if (::standin::faultLoopRunning)                                      \
+            ::standin::HostFaults().Enter(name, __builtin_return_address(0)); \
+    } while (false)
 #define STANDIN_NULLABLE_HOST_OPERATION(name) \
-    ::standin::HostFaults().EnterNullable(name, __builtin_return_address(0))
+    (::standin::faultLoopRunning &&           \
+     ::standin::HostFaults().EnterNullable(name, __builtin_return_address(0)))

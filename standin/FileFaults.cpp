@@ -4,10 +4,9 @@
 #include "standin/Host.h"
 
 int SimulatedFileError(std::string_view operation) {
-    standin::Faults& faults = standin::HostFaults();
-    if (faults.Enabled())
-        if (const int error = faults.EnterFile("SystemFiles " + std::string(operation),
-                                               __builtin_return_address(0)))
+    if (standin::faultLoopRunning)
+        if (const int error = standin::HostFaults().EnterFile(
+                "SystemFiles " + std::string(operation), __builtin_return_address(0)))
             return error;
     const auto& simulate = standin::Host::Get().simulatedFileError;
     return simulate ? simulate(operation) : 0;

@@ -24,16 +24,14 @@ std::ptrdiff_t Registry::FieldOffset(std::string_view name) const {
 }  // namespace standin
 
 void* GetAddress(std::string_view name) {
-    standin::Faults& faults = standin::HostFaults();
-    if (faults.Enabled() && !standin::GameRegistry().IsRelease(name))
-        faults.Enter("GetAddress " + std::string(name), __builtin_return_address(0));
+    if (standin::faultLoopRunning && !standin::GameRegistry().IsRelease(name))
+        standin::HostFaults().Enter("GetAddress " + std::string(name), __builtin_return_address(0));
     return standin::GameRegistry().Function(name);
 }
 
 void* GetAddress(const void* object, std::string_view name) {
-    standin::Faults& faults = standin::HostFaults();
-    if (faults.Enabled())
-        faults.Enter("GetAddress " + std::string(name), __builtin_return_address(0));
+    if (standin::faultLoopRunning)
+        standin::HostFaults().Enter("GetAddress " + std::string(name), __builtin_return_address(0));
     if (object == nullptr)
         throw std::invalid_argument("GetAddress: field \"" + std::string(name) +
                                     "\" of a null object");
