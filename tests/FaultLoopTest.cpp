@@ -71,7 +71,7 @@ struct LifeRecord {
     std::vector<std::vector<std::string>> leftRegistered;  // after each unload
 };
 
-class FaultLoopTest : public PluginFixture {
+class FaultLoopTest : public PluginFixture, public testing::WithParamInterface<uint64_t> {
 protected:
     void SetUp() override {
         PluginFixture::SetUp();
@@ -336,7 +336,10 @@ protected:
     }
 };
 
-TEST_F(FaultLoopTest, EveryHostOperationFailingOnceOrForGoodKeepsTheInvariants) {
+// The runs are dealt to shards by N, so that the test runner spreads them over the cores.
+constexpr uint64_t Shards = 4;
+
+TEST_P(FaultLoopTest, EveryHostOperationFailingOnceOrForGoodKeepsTheInvariants) {
     const std::string pluginFile = fs::path(TAMEWARDEN_PLUGIN_PATH).filename().string();
     host.faults.Count(pluginFile);
     currentRun = "the run without faults";
@@ -350,7 +353,7 @@ TEST_F(FaultLoopTest, EveryHostOperationFailingOnceOrForGoodKeepsTheInvariants) 
 
     std::map<std::string, std::string> firstBreak;  // by invariant text: the run that broke it
     size_t runs = 0;
-    for (uint64_t n = 1; n <= operations.size(); ++n) {
+    for (uint64_t n = 1 + GetParam(); n <= operations.size(); n += Shards) {
         const Faults::Operation& operation = operations[n - 1];
         std::vector<std::pair<Faults::Span, Faults::Kind>> plans = {
             {Faults::Span::Once, Faults::Kind::Throw},
@@ -376,9 +379,13 @@ TEST_F(FaultLoopTest, EveryHostOperationFailingOnceOrForGoodKeepsTheInvariants) 
                                                (failed.empty() ? "nothing" : *failed.begin()));
         }
     }
-    std::printf("fault loop: %zu host operations, %zu runs\n", operations.size(), runs);
+    std::printf("fault loop, shard %llu of %llu: %zu host operations, %zu runs\n",
+                static_cast<unsigned long long>(GetParam() + 1),
+                static_cast<unsigned long long>(Shards), operations.size(), runs);
     for (const auto& [broken, where] : firstBreak)
         ADD_FAILURE() << "invariant " << broken << "\n  first in " << where;
 }
+
+INSTANTIATE_TEST_SUITE_P(Shard, FaultLoopTest, testing::Range<uint64_t>(0, Shards));
 
 }  // namespace
