@@ -10,8 +10,8 @@
 
 namespace {
 
-constexpr size_t LongestLine = 300;
-constexpr size_t LongestReply = 3999;
+constexpr size_t LongestPreviewLine = 300;
+constexpr size_t LongestPreviewReply = 3999;
 const FLinearColor PreviewColor{1, 1, 1, 1};
 
 // Only a plain file name: the preview reads nothing outside the plugin's folder.
@@ -31,14 +31,14 @@ std::string ResultText(const std::string& source, const std::string& file,
         text += Clipped(
             fmt::format("\nwould {} {} ({})", creature.destroyed ? "destroy" : "only report",
                         creature.description, RuleName(creature.rule)),
-            LongestLine);
+            LongestPreviewLine);
     if (result.actedOn > result.listed.size())
         text += fmt::format("\nand {} more", result.actedOn - result.listed.size());
     if (result.stoppedAt)
         text += Clipped(fmt::format("\nstopped at {}, as a check would: {}", *result.stoppedAt,
                                     WhereCheckStopped(result.failingKey, file, result.failure)),
-                        LongestLine);
-    return Clipped(text, LongestReply);
+                        LongestPreviewLine);
+    return Clipped(text, LongestPreviewReply);
 }
 
 }  // namespace
