@@ -8,9 +8,10 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${TAMEWARDEN_FUZZ_BUILD_DIR:-$root/build-fuzz}"
 
 mkdir -p "$build"
-# Line tables only (-g1): a crash's stack keeps its files and lines.
+# Line tables only (-g1): a crash's stack keeps its files and lines. The libraries as unity files,
+# as in the sanitised stage.
 CC=clang-14 CXX=clang++-14 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DCMAKE_UNITY_BUILD=ON \
   -DTAMEWARDEN_FUZZ=ON -DTAMEWARDEN_SANITIZE=ON -DTAMEWARDEN_TESTS=OFF \
   -DTAMEWARDEN_BENCHMARKS=OFF > "$build/configure.log" 2>&1 || { cat "$build/configure.log"; exit 1; }
 cmake --build "$build" --target config_fuzz -j2

@@ -11,8 +11,8 @@ reports="$build/sanitizer-reports"
 
 # Benchmarks stay out: the memory benchmark replaces malloc, which the sanitizers own. -O1 and
 # line tables only (-g1): the reports' stacks keep their files and lines, and the build takes far
-# less than with -O2 and full debug information, which nobody reads here. The libraries are built
-# as unity files, which parse the heavy headers once per batch; the plain build stays file by
+# less than with -O2 and full debug information, which nobody reads here. Every target is built
+# from unity files, which parse the heavy headers once per batch; the plain build stays file by
 # file, so it still checks that each file includes what it uses.
 build_started=$SECONDS
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMEWARDEN_SANITIZE=ON \
@@ -31,7 +31,8 @@ export LSAN_OPTIONS="log_path=$reports/lsan"
 
 tests_started=$SECONDS
 status=0
-ctest --test-dir "$build" --output-on-failure -j2 || status=$?
+# Four per core, as in the plain stage: most tests wait, and the fault loop's shards fill the gaps.
+ctest --test-dir "$build" --output-on-failure -j"$((4 * $(nproc)))" || status=$?
 
 if compgen -G "$reports/*" > /dev/null; then
   echo "Sanitizer reports:" >&2

@@ -8,6 +8,11 @@ cd "$(dirname "$0")/.."
 
 timings=()
 current=""
+# Notes a stage's wall time (NAME SECONDS [REMARK]).
+record() {
+  timings+=("$(printf '%-22s %3d min %02d s %s' "$1" $(($2 / 60)) $(($2 % 60)) "${3:-}")")
+  echo "=== $1: $(($2 / 60)) min $(($2 % 60)) s"
+}
 # Runs a stage (NAME COMMAND...) and notes its wall time.
 stage() {
   local name=$1 started=$SECONDS
@@ -15,12 +20,32 @@ stage() {
   current=$name
   echo "=== $name"
   "$@"
-  local took=$((SECONDS - started))
-  timings+=("$(printf '%-22s %3d min %02d s' "$name" $((took / 60)) $((took % 60)))")
-  echo "=== $name: $((took / 60)) min $((took % 60)) s"
+  record "$name" $((SECONDS - started))
+}
+# Starts a stage (NAME COMMAND...) beside the ones that follow until finish_beside, which waits for
+# it, prints its output and notes its time.
+beside_name="" beside_pid="" beside_log="" beside_started=0
+start_beside() {
+  beside_name=$1 beside_log=$(mktemp) beside_started=$SECONDS
+  shift
+  echo "=== $beside_name (beside the next stage; its output follows when it ends)"
+  # A session of its own, so that a failure elsewhere stops all of it.
+  setsid "$@" > "$beside_log" 2>&1 &
+  beside_pid=$!
+}
+finish_beside() {
+  local status=0
+  current=$beside_name
+  wait "$beside_pid" || status=$?
+  cat "$beside_log"
+  rm -f "$beside_log"
+  beside_pid=""
+  [ "$status" -eq 0 ] || return "$status"
+  record "$beside_name" $((SECONDS - beside_started)) "(beside the next stage)"
 }
 table() {
   local status=$? line
+  if [ -n "$beside_pid" ]; then kill -- "-$beside_pid" 2>/dev/null || true; fi
   echo "Stages (wall time):"
   for line in "${timings[@]}"; do echo "  $line"; done
   printf '  %-22s %3d min %02d s\n' total $((SECONDS / 60)) $((SECONDS % 60))
@@ -33,13 +58,16 @@ stage "packages" scripts/install-deps.sh
 jobs=$(nproc)
 stage "plain build" bash -c "cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
   cmake --build build -j$jobs"
-stage "plain tests" ctest --test-dir build --output-on-failure -j"$jobs"
+# Most tests wait: on timers, sockets and child processes. Four per core keep the cores busy.
+stage "plain tests" ctest --test-dir build --output-on-failure -j"$((4 * jobs))"
 
 if [ "${TAMEWARDEN_QUICK:-0}" = "1" ]; then
   exit 0
 fi
 
 stage "sanitised" scripts/sanitize.sh
-stage "fuzz" scripts/fuzz.sh "${TAMEWARDEN_FUZZ_SECONDS:-60}"
+# The fuzzer runs on one core for a minute and Wine mostly on one: side by side they fill both.
+start_beside "fuzz" scripts/fuzz.sh "${TAMEWARDEN_FUZZ_SECONDS:-60}"
 stage "windows" scripts/test-windows.sh
+finish_beside
 echo "All tests passed."

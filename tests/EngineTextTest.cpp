@@ -12,7 +12,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const fs::path Root = TAMEWARDEN_SOURCE_DIR;
+const fs::path Sources = TAMEWARDEN_SOURCE_DIR;
 
 TEST(EngineTextTest, PluginLayersNameNoUnitTypeNorItsLiterals) {
     // A unit type of one system, or a literal of one: u"", u'', L"", L''.
@@ -20,7 +20,7 @@ TEST(EngineTextTest, PluginLayersNameNoUnitTypeNorItsLiterals) {
     std::vector<std::string> violations;
     size_t files = 0;
     for (const char* layer : {"base", "audit", "plugin"}) {
-        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(Root / layer)) {
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(Sources / layer)) {
             const std::string extension = entry.path().extension().string();
             if (extension != ".cpp" && extension != ".h") continue;
             ++files;
@@ -29,8 +29,8 @@ TEST(EngineTextTest, PluginLayersNameNoUnitTypeNorItsLiterals) {
             for (std::string line; std::getline(source, line);) {
                 ++number;
                 if (std::regex_search(line, unitOfOneSystem))
-                    violations.push_back(fs::relative(entry.path(), Root).generic_string() + ":" +
-                                         std::to_string(number) + ": " + line);
+                    violations.push_back(fs::relative(entry.path(), Sources).generic_string() +
+                                         ":" + std::to_string(number) + ": " + line);
             }
         }
     }

@@ -153,6 +153,10 @@ int ClosedPort() {
     return ntohs(address.sin_port);
 }
 
+// A call that waited on its peer would take the delayed path's 2 s or a transfer's 5 s limit; a
+// loaded machine, sanitised, can add tens of milliseconds to one that did not.
+constexpr auto AtOnce = 500ms;
+
 struct TimedCall {
     bool accepted;
     std::chrono::microseconds took;
@@ -243,7 +247,7 @@ TEST_F(HttpRequestsTest, ErrorStatusCompletesWithFailureAndTheBody) {
 
 TEST_F(HttpRequestsTest, EmptyUrlCompletesWithFailureWithoutBlocking) {
     const TimedCall call = Post("", completions.Make());
-    EXPECT_LT(call.took, 10ms);
+    EXPECT_LT(call.took, AtOnce);
     ASSERT_TRUE(completions.WaitFor(1));
     EXPECT_FALSE(completions.All().at(0).success);
 }
@@ -252,7 +256,7 @@ TEST_F(HttpRequestsTest, ClosedPortCompletesWithFailureWithoutBlocking) {
     const TimedCall call =
         Post("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/hook", completions.Make());
     EXPECT_TRUE(call.accepted);
-    EXPECT_LT(call.took, 10ms);
+    EXPECT_LT(call.took, AtOnce);
     ASSERT_TRUE(completions.WaitFor(1));
     const Outcome outcome = completions.All().at(0);
     EXPECT_FALSE(outcome.success);
@@ -266,7 +270,7 @@ TEST_F(HttpRequestsTest, CallReturnsAtOnceWhileListenerDelaysItsAnswer) {
     std::printf("CreatePostRequest returned after %lld us\n",
                 static_cast<long long>(call.took.count()));
     EXPECT_TRUE(call.accepted);
-    EXPECT_LT(call.took, 10ms);
+    EXPECT_LT(call.took, AtOnce);
 
     ASSERT_TRUE(completions.WaitFor(1));
     const Outcome outcome = completions.All().at(0);
@@ -282,7 +286,7 @@ TEST_F(HttpRequestsTest, PostsBeyondThePendingLimitFailAtOnce) {
 
     const TimedCall refused = Post(listener.Url("/hang"), completions.Make());
     EXPECT_FALSE(refused.accepted);
-    EXPECT_LT(refused.took, 10ms);
+    EXPECT_LT(refused.took, AtOnce);
     const auto outcomes = completions.All();
     ASSERT_EQ(outcomes.size(), 1u);  // the refused one, completed before the call returned
     EXPECT_FALSE(outcomes[0].success);
@@ -311,7 +315,7 @@ TEST_F(HttpRequestsTest, StopAbortsHangingTransfersAndDestroysTheirCompletions) 
                 static_cast<long long>(
                     std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
 
-    EXPECT_LT(took, 500ms);
+    EXPECT_LT(took, AtOnce);
     EXPECT_EQ(failures, posts);
     EXPECT_TRUE(watched.expired());
 }
@@ -349,7 +353,7 @@ TEST_F(HttpRequestsTest, StopWithNothingPendingReturnsAtOnce) {
     const auto start = Clock::now();
     standin::StopRequests();
     standin::StopRequests();
-    EXPECT_LT(Clock::now() - start, 100ms);
+    EXPECT_LT(Clock::now() - start, AtOnce);
 }
 
 }  // namespace

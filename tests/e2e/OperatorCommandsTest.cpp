@@ -21,7 +21,6 @@ using ::testing::StartsWith;
 
 namespace {
 
-constexpr auto Wait = std::chrono::seconds(20);
 constexpr int32_t Tribe = Game::FirstTribeId;
 
 nlohmann::json Coherent(nlohmann::json creature) {
@@ -71,14 +70,14 @@ protected:
                 return std::any_of(events.begin(), events.end(),
                                    [](const auto& event) { return event.at("type") == "loaded"; });
             },
-            Wait));
+            ServerWait));
         rcon = std::make_unique<RconClient>(port);
         ASSERT_EQ(rcon->Authenticate("pw"), 1);
     }
     void TearDown() override {
         if (!server) return;
         server->WriteLine("quit");
-        EXPECT_EQ(server->WaitForExit(Wait), 0) << server->Output();
+        EXPECT_EQ(server->WaitForExit(ServerWait), 0) << server->Output();
     }
     std::string Command(const std::string& line) {
         const auto reply = rcon->Execute(line, ++requestId);
@@ -137,7 +136,7 @@ TEST_F(OperatorCommandsTest, StatusShowsTheRulesInForceAndTheLastReloadsOutcome)
                        return event.at("type") == "reply" && event.at("channel") == "console";
                    }) == 1;
         },
-        Wait));
+        ServerWait));
     const auto replies = folder.Events("reply");
     EXPECT_EQ(replies.back().at("text"), failed);
 }
@@ -153,7 +152,7 @@ TEST_F(OperatorCommandsTest, StatusShowsAStalledQueueWithItsFailure) {
                 return event.at("type") == "log" && event.at("level") == "critical";
             });
         },
-        Wait));
+        ServerWait));
     EXPECT_THAT(Command("tmwd.status"),
                 HasSubstr("\nqueue: 2 waiting, stalled at the first: key \"MinDinoLevel\": "
                           "[json.exception.type_error.302] type must be number, but is string\n"));
@@ -224,7 +223,7 @@ TEST_F(OperatorCommandsTest, PreviewOfACandidateFileMatchesAFreshLoadWithThatFil
     std::vector<std::string> arguments = fresh.Arguments();
     arguments.insert(arguments.end(), {"--seconds", "0.5"});
     ServerProcess loaded(arguments);
-    ASSERT_EQ(loaded.WaitForExit(Wait), 0) << loaded.Output();
+    ASSERT_EQ(loaded.WaitForExit(ServerWait), 0) << loaded.Output();
     EXPECT_THAT(Creatures(fresh.Events(), "destroyed"), ElementsAre("huge", "tiny", "strong"));
     EXPECT_EQ(fresh.Events("post").size(), 5u);  // one report per creature a rule acted on
 }

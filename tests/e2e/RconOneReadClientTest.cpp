@@ -11,10 +11,7 @@
 
 namespace {
 
-constexpr auto Wait = std::chrono::seconds(10);
 constexpr auto Leftovers = std::chrono::milliseconds(500);
-constexpr const char* Password = "one-read";
-constexpr const char* Reloaded = "TameWarden: Reloaded config";
 constexpr const char* NoResponse = "Server received, But no response!! \n ";
 constexpr int32_t Login = 3, Command = 2, AuthResponse = 2, ResponseValue = 0;
 
@@ -34,13 +31,13 @@ protected:
     void SetUp() override {
         folder.WriteConfig(nlohmann::json::object());
         folder.WriteWorld(nlohmann::json::object());
-        server = StartWithRcon(folder, Password, port);
+        server = StartWithRcon(folder, RconPassword, port);
         ASSERT_NE(port, 0) << server->Output();
     }
 
     void TearDown() override {
         server->WriteLine("quit");
-        EXPECT_EQ(server->WaitForExit(Wait), 0) << server->Output();
+        EXPECT_EQ(server->WaitForExit(ServerWait), 0) << server->Output();
     }
 
     ServerFolder folder;
@@ -50,13 +47,14 @@ protected:
 
 TEST_F(RconOneReadClientTest, LoginAndEachCommandAreAnsweredByExactlyOnePacket) {
     OneReadRconClient client(port);
-    EXPECT_TRUE(IsPacket(client.Request(21, Login, Password, Wait), 21, AuthResponse, ""));
     EXPECT_TRUE(
-        IsPacket(client.Request(22, Command, "tmwd.reload", Wait), 22, ResponseValue, Reloaded));
-    EXPECT_TRUE(
-        IsPacket(client.Request(23, Command, "listplayers", Wait), 23, ResponseValue, NoResponse));
-    EXPECT_TRUE(
-        IsPacket(client.Request(24, Command, "tmwd.reload", Wait), 24, ResponseValue, Reloaded));
+        IsPacket(client.Request(21, Login, RconPassword, ServerWait), 21, AuthResponse, ""));
+    EXPECT_TRUE(IsPacket(client.Request(22, Command, "tmwd.reload", ServerWait), 22, ResponseValue,
+                         Reloaded));
+    EXPECT_TRUE(IsPacket(client.Request(23, Command, "listplayers", ServerWait), 23, ResponseValue,
+                         NoResponse));
+    EXPECT_TRUE(IsPacket(client.Request(24, Command, "tmwd.reload", ServerWait), 24, ResponseValue,
+                         Reloaded));
     EXPECT_EQ(client.UnreadBytes(Leftovers), 0u);
     // The plugin's replies stay in the record; the no-response answer is the server's own.
     const auto replies = folder.Events("reply");
@@ -68,20 +66,21 @@ TEST_F(RconOneReadClientTest, LoginAndEachCommandAreAnsweredByExactlyOnePacket) 
 TEST_F(RconOneReadClientTest, WrongPasswordIsAnsweredByOnlyMinusOneAndTheConnectionCloses) {
     OneReadRconClient client(port);
     EXPECT_TRUE(
-        IsPacket(client.Request(31, Login, "not-the-password", Wait), -1, AuthResponse, ""));
-    EXPECT_TRUE(client.ClosedByServerWithNothingMore(Wait));
-    EXPECT_TRUE(server->WaitForOutput("RCON: connection 1 closed: wrong password", Wait));
+        IsPacket(client.Request(31, Login, "not-the-password", ServerWait), -1, AuthResponse, ""));
+    EXPECT_TRUE(client.ClosedByServerWithNothingMore(ServerWait));
+    EXPECT_TRUE(server->WaitForOutput("RCON: connection 1 closed: wrong password", ServerWait));
 }
 
 TEST_F(RconOneReadClientTest, CommandsSentBeforeTheirAnswersAreAnsweredOnceEachInOrder) {
     OneReadRconClient client(port);
-    EXPECT_TRUE(IsPacket(client.Request(41, Login, Password, Wait), 41, AuthResponse, ""));
+    EXPECT_TRUE(
+        IsPacket(client.Request(41, Login, RconPassword, ServerWait), 41, AuthResponse, ""));
     client.Send(42, Command, "tmwd.reload");
     client.Send(43, Command, "no.such.command");
     client.Send(44, Command, "TMWD.RELOAD");
-    EXPECT_TRUE(IsPacket(client.ReadOne(Wait), 42, ResponseValue, Reloaded));
-    EXPECT_TRUE(IsPacket(client.ReadOne(Wait), 43, ResponseValue, NoResponse));
-    EXPECT_TRUE(IsPacket(client.ReadOne(Wait), 44, ResponseValue, Reloaded));
+    EXPECT_TRUE(IsPacket(client.ReadOne(ServerWait), 42, ResponseValue, Reloaded));
+    EXPECT_TRUE(IsPacket(client.ReadOne(ServerWait), 43, ResponseValue, NoResponse));
+    EXPECT_TRUE(IsPacket(client.ReadOne(ServerWait), 44, ResponseValue, Reloaded));
     EXPECT_EQ(client.UnreadBytes(Leftovers), 0u);
 }
 

@@ -15,25 +15,22 @@
 
 namespace {
 
-constexpr auto Wait = std::chrono::seconds(10);
 constexpr auto Brief = std::chrono::milliseconds(2000);
-constexpr const char* Password = "pw";
-constexpr const char* Reloaded = "TameWarden: Reloaded config";
 
 class RconRobustnessTest : public ::testing::Test {
 protected:
     void SetUp() override {
         folder.WriteConfig(nlohmann::json::object());
         folder.WriteWorld(nlohmann::json::object());
-        server = StartWithRcon(folder, Password, port);
+        server = StartWithRcon(folder, RconPassword, port);
         ASSERT_NE(port, 0) << server->Output();
         steady = std::make_unique<RconClient>(port);
-        ASSERT_EQ(steady->Authenticate(Password, 1), 1);
+        ASSERT_EQ(steady->Authenticate(RconPassword, 1), 1);
     }
 
     void TearDown() override {
         server->WriteLine("quit");
-        EXPECT_EQ(server->WaitForExit(Wait), 0) << server->Output();
+        EXPECT_EQ(server->WaitForExit(ServerWait), 0) << server->Output();
     }
 
     // The well-behaved client's command runs and its answer carries its id.
@@ -47,7 +44,7 @@ protected:
     void ExpectConnectionClosedAfter(const std::string& bytes, bool authenticate) {
         RconClient client(port);
         if (authenticate) {
-            ASSERT_EQ(client.Authenticate(Password, 77), 77);
+            ASSERT_EQ(client.Authenticate(RconPassword, 77), 77);
         }
         client.SendRaw(bytes);
         EXPECT_TRUE(client.ClosedByServer()) << "still open after a bad packet";
@@ -133,7 +130,7 @@ TEST_F(RconRobustnessTest, FloodOfConnectionsIsBoundedAndOtherClientsAreServed) 
     flood.clear();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the server sees the closes
     RconClient late(port);
-    EXPECT_EQ(late.Authenticate(Password, 3), 3);
+    EXPECT_EQ(late.Authenticate(RconPassword, 3), 3);
     EXPECT_EQ(late.Execute("tmwd.reload", 4), Reloaded);
     ExpectSteadyClientServed();
 }
@@ -141,7 +138,7 @@ TEST_F(RconRobustnessTest, FloodOfConnectionsIsBoundedAndOtherClientsAreServed) 
 TEST_F(RconRobustnessTest, ClientThatDisconnectsBeforeItsReplyDoesNotDisturbTheServer) {
     {
         RconClient client(port);
-        ASSERT_EQ(client.Authenticate(Password, 5), 5);
+        ASSERT_EQ(client.Authenticate(RconPassword, 5), 5);
         client.SendPacket(6, 2, "tmwd.reload");
     }
     ExpectSteadyClientServed();
@@ -187,7 +184,7 @@ TEST_F(RconRobustnessTest, SizesOutsideTheLimitsCloseOnlyTheirConnection) {
     for (const int32_t size : sizes) {
         ++round;
         RconClient client(port);
-        ASSERT_EQ(client.Authenticate(Password, 7), 7);
+        ASSERT_EQ(client.Authenticate(RconPassword, 7), 7);
         client.SendRaw(RconClient::Packet(size, 8, 2, "tmwd.reload") + RandomBytes(32));
         EXPECT_TRUE(client.ClosedByServer(Brief)) << "size " << size;
         ExpectSteadyClientServed();
@@ -199,7 +196,7 @@ TEST_F(RconRobustnessTest, TruncatedPacketsLeftHangingDoNotStallOtherClients) {
     for (round = 0; round < 8; ++round) {
         auto client = std::make_unique<RconClient>(port);
         if (round % 2 == 1) {
-            ASSERT_EQ(client->Authenticate(Password, 3), 3);
+            ASSERT_EQ(client->Authenticate(RconPassword, 3), 3);
         }
         const std::string packet = RconClient::Packet(21, 4, 2, "tmwd.reload");
         client->SendRaw(packet.substr(0, static_cast<size_t>(Between(1, 20))));
@@ -214,7 +211,7 @@ TEST_F(RconRobustnessTest, RandomPacketsAfterAuthenticationNeverStopTheServer) {
     for (round = 0; round < 40; ++round) {
         {
             RconClient client(port);
-            ASSERT_EQ(client.Authenticate(Password, 2), 2);
+            ASSERT_EQ(client.Authenticate(RconPassword, 2), 2);
             for (int i = 0; i < 3; ++i) client.SendRaw(RandomPacket());
             client.SendRaw(RandomBytes(static_cast<size_t>(Between(1, 64))));
         }

@@ -13,10 +13,8 @@
 
 namespace {
 
-constexpr auto Wait = std::chrono::seconds(10);
 // rconclt is a Python program; on a loaded machine its start alone may take seconds.
 constexpr auto ClientWait = std::chrono::seconds(60);
-constexpr const char* Password = "rconclt-pw";
 
 std::optional<std::string> FindOnPath(const std::string& program) {
     const char* path = std::getenv("PATH");
@@ -42,18 +40,18 @@ protected:
                             "scripts/install-deps.sh installs it)";
         folder.WriteConfig(nlohmann::json::object());
         folder.WriteWorld(nlohmann::json::object());
-        server = StartWithRcon(folder, Password, port);
+        server = StartWithRcon(folder, RconPassword, port);
         ASSERT_NE(port, 0) << server->Output();
         // A test may change the config, which only means something once the plugin has read it.
         ASSERT_TRUE(folder.WaitForEvents(
-            [&](const auto&) { return !folder.Events("loaded").empty(); }, Wait))
+            [&](const auto&) { return !folder.Events("loaded").empty(); }, ServerWait))
             << server->Output();
     }
 
     void TearDown() override {
         if (!server) return;
         server->WriteLine("quit");
-        EXPECT_EQ(server->WaitForExit(Wait), 0) << server->Output();
+        EXPECT_EQ(server->WaitForExit(ServerWait), 0) << server->Output();
     }
 
     // rconclt PASSWORD@127.0.0.1:PORT COMMAND..., as an operator types it.
@@ -65,7 +63,7 @@ protected:
         client.CloseInput();
         ClientRun run;
         run.exitCode = client.WaitForExit(ClientWait);
-        client.WaitForOutputEnd(Wait);
+        client.WaitForOutputEnd(ServerWait);
         run.output = client.Output();
         return run;
     }
@@ -77,7 +75,7 @@ protected:
 };
 
 TEST_F(RconcltTest, ReloadWithTheRightPasswordPrintsTheReplyAndExitsZero) {
-    const ClientRun run = Rconclt(Password, {"tmwd.reload"});
+    const ClientRun run = Rconclt(RconPassword, {"tmwd.reload"});
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output, "TameWarden: Reloaded config\n");
     const auto replies = folder.Events("reply");
@@ -88,7 +86,7 @@ TEST_F(RconcltTest, ReloadWithTheRightPasswordPrintsTheReplyAndExitsZero) {
 
 TEST_F(RconcltTest, FailedReloadPrintsTheFailureAndExitsZero) {
     folder.RemoveConfig();
-    const ClientRun run = Rconclt(Password, {"tmwd.reload"});
+    const ClientRun run = Rconclt(RconPassword, {"tmwd.reload"});
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output, "TameWarden: Failed to reload config\n");
 }
@@ -98,13 +96,13 @@ TEST_F(RconcltTest, ReloadWithAWrongPasswordPrintsWrongPasswordAndExitsFive) {
     EXPECT_EQ(run.exitCode, 5) << run.output;
     EXPECT_EQ(run.output, "[ERROR] rconclt: Wrong password.\n");
     EXPECT_TRUE(folder.Events("reply").empty());
-    EXPECT_TRUE(server->WaitForOutput("RCON: connection 1 closed: wrong password", Wait));
+    EXPECT_TRUE(server->WaitForOutput("RCON: connection 1 closed: wrong password", ServerWait));
     // The refused client cost only its own connection.
-    EXPECT_EQ(Rconclt(Password, {"tmwd.reload"}).output, "TameWarden: Reloaded config\n");
+    EXPECT_EQ(Rconclt(RconPassword, {"tmwd.reload"}).output, "TameWarden: Reloaded config\n");
 }
 
 TEST_F(RconcltTest, UnknownCommandPrintsTheNoResponseTextAndExitsZero) {
-    const ClientRun run = Rconclt(Password, {"listplayers"});
+    const ClientRun run = Rconclt(RconPassword, {"listplayers"});
     EXPECT_EQ(run.exitCode, 0) << run.output;
     EXPECT_EQ(run.output, "Server received, But no response!! \n \n");
 }

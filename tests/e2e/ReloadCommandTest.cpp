@@ -10,8 +10,6 @@ using ::testing::ElementsAre;
 
 namespace {
 
-constexpr auto Wait = std::chrono::seconds(10);
-constexpr const char* Reloaded = "TameWarden: Reloaded config";
 constexpr const char* Failed = "TameWarden: Failed to reload config";
 
 class ReloadCommandTest : public ::testing::Test {
@@ -26,20 +24,20 @@ protected:
                 return std::any_of(events.begin(), events.end(),
                                    [](const auto& event) { return event.at("type") == "loaded"; });
             },
-            Wait))
+            ServerWait))
             << server->Output();
     }
 
     std::vector<nlohmann::json> WaitForReplies(size_t count) {
         folder.WaitForEvents([&](const auto&) { return folder.Events("reply").size() >= count; },
-                             Wait);
+                             ServerWait);
         return folder.Events("reply");
     }
 
     void TearDown() override {
         if (!server) return;
         server->WriteLine("quit");
-        EXPECT_EQ(server->WaitForExit(Wait), 0) << server->Output();
+        EXPECT_EQ(server->WaitForExit(ServerWait), 0) << server->Output();
     }
 
     ServerFolder folder;
@@ -56,7 +54,7 @@ TEST_F(ReloadCommandTest, ConsoleReloadOfValidFileRepliesReloadedInGreenAndLogsN
     EXPECT_EQ(replies[0].at("text"), Reloaded);
     EXPECT_EQ(replies[0].at("color"), nlohmann::json({0.0, 1.0, 0.0, 1.0}));
     EXPECT_TRUE(folder.Events("log").empty());
-    EXPECT_TRUE(server->WaitForOutput(Reloaded, Wait));
+    EXPECT_TRUE(server->WaitForOutput(Reloaded, ServerWait));
 }
 
 TEST_F(ReloadCommandTest, ConsoleReloadOfRemovedFileRepliesFailedInRedAndLogsTheCause) {
@@ -87,14 +85,14 @@ TEST_F(ReloadCommandTest, FailedReloadKeepsTheConfigOfTheLastGoodReload) {
     // Both reloads must come before the creature's check for the test to mean anything.
     ASSERT_LT(replies[1].at("t").get<double>(), 2.5);
     ASSERT_TRUE(folder.WaitForEvents(
-        [](const auto& events) { return !Creatures(events, "destroyed").empty(); }, Wait));
+        [](const auto& events) { return !Creatures(events, "destroyed").empty(); }, ServerWait));
     EXPECT_THAT(Creatures(folder.Events(), "destroyed"), ElementsAre("late"));
 }
 
 TEST_F(ReloadCommandTest, UnknownConsoleCommandIsReportedAndTheServerGoesOn) {
     Start();
     server->WriteLine("no.such.command now");
-    EXPECT_TRUE(server->WaitForOutput("Unknown command: no.such.command", Wait));
+    EXPECT_TRUE(server->WaitForOutput("Unknown command: no.such.command", ServerWait));
     server->WriteLine("tmwd.reload");
     EXPECT_EQ(WaitForReplies(1).at(0).at("text"), Reloaded);
 }

@@ -15,15 +15,13 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr auto Wait = std::chrono::seconds(15);
-
 class StartupTest : public ::testing::Test {
 protected:
     // Runs the server on the folder's world file and expects it to refuse with this message.
     void ExpectRefused(const std::string& reason) {
         folder.WriteConfig(nlohmann::json::object());
         ServerProcess server(folder.Arguments());
-        EXPECT_EQ(server.WaitForExit(Wait), 1);
+        EXPECT_EQ(server.WaitForExit(ServerWait), 1);
         EXPECT_THAT(server.Output(), HasSubstr("standin-server: world file " +
                                                folder.WorldPath().string() + ": " + reason));
         // Nothing was started: no events file, no plugin log.
@@ -62,19 +60,19 @@ TEST_F(StartupTest, MissingPluginLibraryIsRefused) {
     folder.WriteWorld(nlohmann::json::object());
     std::filesystem::remove(folder.ConfigPath().parent_path() / "TameWarden.so");
     ServerProcess server(folder.Arguments());
-    EXPECT_EQ(server.WaitForExit(Wait), 1);
+    EXPECT_EQ(server.WaitForExit(ServerWait), 1);
     EXPECT_THAT(server.Output(), HasSubstr("standin-server: no plugin library at "));
 }
 
 TEST_F(StartupTest, UnknownOptionIsRefusedWithUsageHint) {
     ServerProcess server({"--frobnicate"});
-    EXPECT_EQ(server.WaitForExit(Wait), 2);
+    EXPECT_EQ(server.WaitForExit(ServerWait), 2);
     EXPECT_THAT(server.Output(), HasSubstr("--frobnicate: unknown option (see --help)"));
 }
 
 TEST_F(StartupTest, HelpListsEveryOption) {
     ServerProcess server({"--help"});
-    EXPECT_EQ(server.WaitForExit(Wait), 0);
+    EXPECT_EQ(server.WaitForExit(ServerWait), 0);
     for (const char* option : {"--server-dir", "--world", "--seconds", "--tick-rate", "--rcon-port",
                                "--rcon-password", "--webhook-listen", "--events"})
         EXPECT_THAT(server.Output(), HasSubstr(option));
@@ -114,12 +112,12 @@ TEST_P(ShutdownTest, StopsCleanlyWithThePluginUnloaded) {
     ServerProcess server(folder.Arguments());
     ASSERT_TRUE(folder.WaitForEvents(
         [](const auto& events) { return !events.empty() && events.back().at("type") == "loaded"; },
-        Wait));
+        ServerWait));
     const std::string how = GetParam();
     if (how == "SIGTERM") server.Signal(SIGTERM);
     if (how == "SIGINT") server.Signal(SIGINT);
     if (how == "quit") server.WriteLine("quit");
-    EXPECT_EQ(server.WaitForExit(Wait), 0) << server.Output();
+    EXPECT_EQ(server.WaitForExit(ServerWait), 0) << server.Output();
     const auto events = folder.Events();
     ASSERT_FALSE(events.empty());
     EXPECT_EQ(events.back().at("type"), "unloaded");
@@ -142,10 +140,10 @@ TEST(EndOfInputTest, ServerKeepsRunningWhenItsInputEnds) {
     server.CloseInput();
     for (const char* text : {"Console input ended; the server keeps running",
                              "Unknown command: no.such.command\n", "\nqueue: 0 waiting\n"})
-        ASSERT_TRUE(server.WaitForOutput(text, Wait)) << text << "\n" << server.Output();
+        ASSERT_TRUE(server.WaitForOutput(text, ServerWait)) << text << "\n" << server.Output();
     EXPECT_FALSE(server.WaitForExit(std::chrono::seconds(1))) << server.Output();
     server.Signal(SIGTERM);
-    EXPECT_EQ(server.WaitForExit(Wait), 0) << server.Output();
+    EXPECT_EQ(server.WaitForExit(ServerWait), 0) << server.Output();
     // Its output is a pipe, not a terminal: the reply and the refusal come without colour codes.
     EXPECT_EQ(server.Output().find('\x1b'), std::string::npos) << server.Output();
 }
@@ -158,7 +156,7 @@ TEST(SecondsOptionTest, RunEndsAfterTheGivenSecondsEvenWithInputOpen) {
     arguments.insert(arguments.end(), {"--seconds", "1"});
     const auto started = std::chrono::steady_clock::now();
     ServerProcess server(arguments);
-    EXPECT_EQ(server.WaitForExit(Wait), 0);
+    EXPECT_EQ(server.WaitForExit(ServerWait), 0);
     const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_GE(took, std::chrono::milliseconds(1000));
     EXPECT_LT(took, std::chrono::seconds(10));
