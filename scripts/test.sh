@@ -22,8 +22,8 @@ stage() {
   "$@"
   record "$name" $((SECONDS - started))
 }
-# Starts a stage (NAME COMMAND...) beside the ones that follow until finish_beside, which waits for
-# it, prints its output and notes its time.
+# Starts a stage (NAME COMMAND...) beside the next ones until finish_beside, which waits for it,
+# prints its output and notes its time.
 beside_name="" beside_pid="" beside_log="" beside_started=0
 start_beside() {
   beside_name=$1 beside_log=$(mktemp) beside_started=$SECONDS
@@ -66,8 +66,10 @@ if [ "${TAMEWARDEN_QUICK:-0}" = "1" ]; then
 fi
 
 stage "sanitised" scripts/sanitize.sh
+stage "fuzz build" scripts/fuzz.sh build
+stage "windows build" scripts/test-windows.sh build
 # The fuzzer runs on one core for a minute and Wine mostly on one: side by side they fill both.
-start_beside "fuzz" scripts/fuzz.sh "${TAMEWARDEN_FUZZ_SECONDS:-60}"
-stage "windows" scripts/test-windows.sh
+start_beside "fuzz run" scripts/fuzz.sh run "${TAMEWARDEN_FUZZ_SECONDS:-60}"
+stage "windows run" scripts/test-windows.sh run
 finish_beside
 echo "All tests passed."

@@ -10,8 +10,6 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr int32_t Tribe = Game::FirstTribeId;
-
 class AuditTest : public PluginFixture {
 protected:
     // Loads the plugin over the world built so far, so the sweep checks every creature.

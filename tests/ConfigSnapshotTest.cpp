@@ -14,8 +14,6 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr int32_t Tribe = Game::FirstTribeId;
-
 class ConfigSnapshotTest : public PluginFixture {
 protected:
     void SetUp() override {

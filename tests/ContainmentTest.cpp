@@ -15,8 +15,6 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr int32_t Tribe = Game::FirstTribeId;
-
 class ContainmentTest : public PluginFixture {
 protected:
     void SetUp() override {

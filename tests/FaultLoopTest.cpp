@@ -28,7 +28,7 @@ using standin::Faults;
 
 namespace {
 
-constexpr int32_t Tribe = 1000060001;
+constexpr int32_t LoopTribe = 1000060001;
 constexpr const char* DestroyFunction = "APrimalDinoCharacter.Destroy(bool,bool)";
 
 // The run in progress, for a process that ends inside it.
@@ -97,23 +97,23 @@ protected:
         world.AddPlayer({.id = 11, .eosId = u"eos-ann", .characterName = u"Ann", .online = true});
         world.AddPlayer({.id = 12, .eosId = u"eos-bob", .knownToGameMode = true});
         world.AddTribe(
-            {.id = Tribe, .memberNames = {u"Ann", u"Bob", u"Cy"}, .memberIds = {11, 12}});
-        world.AddDino(Creature("rex", u"Rex", Tribe, 1200));
-        world.AddDino(Creature("giga", u"Giganotosaurus", Tribe, 600));
+            {.id = LoopTribe, .memberNames = {u"Ann", u"Bob", u"Cy"}, .memberIds = {11, 12}});
+        world.AddDino(Creature("rex", u"Rex", LoopTribe, 1200));
+        world.AddDino(Creature("giga", u"Giganotosaurus", LoopTribe, 600));
         world.AddDino(Creature("raptor", u"Raptor", 100, 550));
         world.AddDino(Creature("dodo", u"Dodo", 100, 1));
-        DinoSpec incoherent = Creature("ptera", u"Pteranodon", Tribe, 20);
+        DinoSpec incoherent = Creature("ptera", u"Pteranodon", LoopTribe, 20);
         incoherent.levelUpPoints = CoherentPoints(5);
         world.AddDino(incoherent);
         DinoSpec strong = Creature("stego", u"Stegosaurus", 11, 10);
         strong.currentStatus[0] = 50000;
         world.AddDino(strong);
-        DinoSpec boss = Creature("boss", u"Broodmother", Tribe, 2000);
+        DinoSpec boss = Creature("boss", u"Broodmother", LoopTribe, 2000);
         boss.boss = true;
         world.AddDino(boss);
-        world.AddDino(Creature("titan", u"Titanosaur", Tribe, 2000));
-        world.AddDino(Creature("pet", u"Pet", Tribe, 2000));
-        world.AddDino(Creature("trike", u"Triceratops", Tribe, 30));
+        world.AddDino(Creature("titan", u"Titanosaur", LoopTribe, 2000));
+        world.AddDino(Creature("pet", u"Pet", LoopTribe, 2000));
+        world.AddDino(Creature("trike", u"Triceratops", LoopTribe, 30));
     }
 
     void Load(LifeRecord& run) {
@@ -151,7 +151,7 @@ protected:
         Fresh();
         standin::World& world = *host.world;
         Load(run);
-        Spawn(run, Creature("carno", u"Carnotaurus", Tribe, 1100));
+        Spawn(run, Creature("carno", u"Carnotaurus", LoopTribe, 1100));
         Spawn(run, Creature("dilo", u"Dilophosaur", 100, 1));
         TicksAfterTheDelay();
         WriteConfigJson(SecondConfig());
@@ -164,7 +164,7 @@ protected:
         host.commands.ExecuteConsole("tmwd.preview preview.json", world.AdminPlayer());
         Unload(run);
         WriteConfigJson(SecondConfig());
-        world.AddDino(Creature("spino", u"Spinosaurus", Tribe, 1500));
+        world.AddDino(Creature("spino", u"Spinosaurus", LoopTribe, 1500));
         Load(run);
         Unload(run);
         run.events = host.events.All();

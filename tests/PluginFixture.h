@@ -12,10 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "host/GameFacts.h"
 #include "standin/Host.h"
 #include "standin/PluginLibrary.h"
 
 using standin::CoherentPoints;
+
+// The tribe of the tests' tamed creatures.
+constexpr int32_t Tribe = Game::FirstTribeId;
 
 class PluginFixture : public ::testing::Test {
 protected:

@@ -16,8 +16,6 @@ using ::testing::IsEmpty;
 
 namespace {
 
-constexpr int32_t Tribe = Game::FirstTribeId;
-
 // The rules' names in their order, read from the rule table while compiling: the test does not
 // link the rules themselves.
 constexpr auto RuleNames = [] {
