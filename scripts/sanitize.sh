@@ -12,9 +12,9 @@ reports="$build/sanitizer-reports"
 # Benchmarks stay out: the memory benchmark replaces malloc, which the sanitizers own. -Og and
 # line tables only (-g1): the reports' stacks keep their files and lines, and the build takes far
 # less than with -O2 and full debug information, which nobody reads here (and a sixth less than
-# with -O1, for code that also runs faster sanitised). Every target is built
-# from unity files, which parse the heavy headers once per batch; the plain build stays file by
-# file, so it still checks that each file includes what it uses.
+# with -O1, for code that also runs faster sanitised). Every target is built from unity files,
+# which parse the heavy headers once per batch; the plain build stays file by file, so it still
+# checks that each file includes what it uses.
 build_started=$SECONDS
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAMEWARDEN_SANITIZE=ON \
   -DTAMEWARDEN_BENCHMARKS=OFF -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-Og -g1 -DNDEBUG" \
