@@ -45,7 +45,8 @@ void Host::Reset() {
     throwUnknownFrom.clear();
     clockAdvance = {};
     simulatedFileError = nullptr;
-    acceptUnsentPosts = false;
+    sendRequests = true;
+    unsentPosts = UnsentPosts::Refused;
     classes.tribeData.Name = FromUtf16(u"TribeData");
     classes.tribeData.PropertiesSize = sizeof(FTribeData);
 }

@@ -42,8 +42,10 @@ struct Host {
     bool printReplies = false;  // also show console replies on the terminal
     bool colourOutput = false;  // what is printed may carry colour codes: the output is a terminal
     bool sendRequests = true;   // false: posts are recorded but never sent (a dry run)
-    // With sendRequests false: each post is answered as accepted, as by a chat that takes all.
-    bool acceptUnsentPosts = false;
+    // With sendRequests false, how each post is answered: refused, accepted as by a chat that
+    // takes all, or never, as by a peer that holds every post however long the wait.
+    enum class UnsentPosts { Refused, Accepted, Unanswered };
+    UnsentPosts unsentPosts = UnsentPosts::Refused;
     // Each creature a weak reference resolves to is recorded ("resolved"), so a dry run can tell
     // which creature each check was about.
     bool recordResolutions = false;

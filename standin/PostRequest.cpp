@@ -46,8 +46,10 @@ bool Requests::CreatePostRequest(const std::string& url, const Completion& compl
         standin::Host& host = standin::Host::Get();
         host.events.Record({{"type", "post"}, {"url", url}, {"body", body}});
         if (!host.sendRequests) {
-            standin::Complete(completion, host.acceptUnsentPosts, {});
-            return host.acceptUnsentPosts;
+            using enum standin::Host::UnsentPosts;
+            if (host.unsentPosts == Unanswered) return true;
+            standin::Complete(completion, host.unsentPosts == Accepted, {});
+            return host.unsentPosts == Accepted;
         }
         standin::PostRequest request{url, body, contentType, headerLines, completion};
         if (standin::SubmitPost(request)) return true;

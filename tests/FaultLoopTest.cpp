@@ -88,7 +88,7 @@ protected:
         host.logSinks = {std::make_shared<standin::RecordingSink>()};
         host.currentDir = serverDir.string();
         host.sendRequests = false;
-        host.acceptUnsentPosts = true;
+        host.unsentPosts = standin::Host::UnsentPosts::Accepted;
         fs::remove_all(PluginFolder());
         fs::create_directories(PluginFolder());
         std::ofstream(PluginFolder() / "preview.json") << SecondConfig().dump();
