@@ -59,18 +59,14 @@ jobs=$(nproc)
 stage "plain build" bash -c "cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
   cmake --build build -j$jobs"
 # Most tests wait: on timers, sockets and child processes. Four per core keep the cores busy.
-plain_tests=(ctest --test-dir build --output-on-failure -j"$((4 * jobs))")
+stage "plain tests" ctest --test-dir build --output-on-failure -j"$((4 * jobs))"
 
 if [ "${TAMEWARDEN_QUICK:-0}" = "1" ]; then
-  stage "plain tests" "${plain_tests[@]}"
   exit 0
 fi
 
-# Even at four per core the suite leaves the cores half idle: the fuzzer's build uses the rest.
-start_beside "plain tests" "${plain_tests[@]}"
-stage "fuzz build" scripts/fuzz.sh build
-finish_beside
 stage "sanitised" scripts/sanitize.sh
+stage "fuzz build" scripts/fuzz.sh build
 stage "windows build" scripts/test-windows.sh build
 # The fuzzer runs on one core for a minute and Wine mostly on one: side by side they fill both.
 start_beside "fuzz run" scripts/fuzz.sh run "${TAMEWARDEN_FUZZ_SECONDS:-60}"
