@@ -53,10 +53,11 @@ protected:
         return lines;
     }
 
-    void LoadWithPeer(const ScriptedPeer& peer) {
-        WriteConfigJson({{"DestroyDinosOverLevel", 10}, {"LevelWarningWebhook", peer.Url()}});
+    void LoadWithWebhook(const std::string& url) {
+        WriteConfigJson({{"DestroyDinosOverLevel", 10}, {"LevelWarningWebhook", url}});
         LoadPlugin();
     }
+    void LoadWithPeer(const ScriptedPeer& peer) { LoadWithWebhook(peer.Url()); }
 
     // Game ticks every few milliseconds, as the host's loop calls the update callbacks, until
     // `done` holds or the time is up.
@@ -226,9 +227,7 @@ TEST_F(OutboxTest, BeyondTenThousandWaitingPostsTheNewestAreDroppedAndCountedOnc
     host.sendRequests = false;
     host.unsentPosts = standin::Host::UnsentPosts::Unanswered;
     AddReportedCreatures(10050);
-    WriteConfigJson(
-        {{"DestroyDinosOverLevel", 10}, {"LevelWarningWebhook", "http://127.0.0.1:9/hook"}});
-    LoadPlugin();
+    LoadWithWebhook("http://127.0.0.1:9/hook");
     TickFor(100ms);
     // One post in flight, 10,000 waiting, the 49 newest dropped: one line for the burst.
     std::vector<std::string> warnings;
