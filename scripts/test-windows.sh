@@ -54,7 +54,8 @@ fi
 run_started=$SECONDS
 server="$work/server"
 cmake --install "$build" --prefix "$server" > /dev/null
-timeout 120 "$wine" wineboot --init > /dev/null 2>&1
+timeout 120 "$wine" wineboot --init > "$work/wineboot.log" 2>&1 ||
+  { echo "wineboot failed:" >&2; cat "$work/wineboot.log" >&2; exit 1; }
 
 chat_dir="$work/chat-server"
 mkdir -p "$chat_dir/ArkApi/Plugins/TameWarden"
