@@ -1,11 +1,10 @@
 // The coherence rule: a creature's level must be one plus the level-up points and mutations on
 // the stats that count toward it; an incoherent creature is reported, or destroyed and reported.
-#include <fmt/format.h>
-
 #include "audit/AuditCheck.h"
 #include "audit/AuditRules.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
+#include "base/Format.h"
 #include "host/Game.h"
 
 namespace {

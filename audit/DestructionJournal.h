@@ -6,8 +6,6 @@
 // a record that cannot be made or written is counted as not written and logged.
 #pragma once
 
-#include <fmt/format.h>
-
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -15,6 +13,7 @@
 
 #include "audit/DestructionRecord.h"
 #include "base/ConfigSnapshot.h"
+#include "base/Format.h"
 #include "host/SystemFiles.h"
 
 class DestructionJournal {

@@ -1,13 +1,12 @@
 // One journal record as a line of JSON: what the journal file holds and the checker reads back.
 #pragma once
 
-#include <fmt/format.h>
-
 #include <chrono>
 #include <cstdint>
 #include <string_view>
 
 #include "audit/DestructionRecord.h"
+#include "base/Format.h"
 
 // Appends the record as one JSON object and a line feed. Text that is not valid UTF-8 is written
 // with U+FFFD in place of each bad byte, so every line is valid JSON whatever the names hold.

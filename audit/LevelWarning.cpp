@@ -1,10 +1,9 @@
 // The level warning: a creature at or above the warning level is reported, wild or of a tribe.
-#include <fmt/format.h>
-
 #include "audit/AuditCheck.h"
 #include "audit/AuditRules.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
+#include "base/Format.h"
 #include "host/Game.h"
 
 bool CheckLevelWarning(AuditCheck& check) {

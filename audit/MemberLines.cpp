@@ -1,7 +1,5 @@
 #include "audit/MemberLines.h"
 
-#include <fmt/format.h>
-
 #include <cstring>
 #include <string>
 #include <utility>
@@ -9,6 +7,7 @@
 #include "audit/Messages.h"
 #include "audit/OnlinePlayers.h"
 #include "audit/TextConversion.h"
+#include "base/Format.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
 

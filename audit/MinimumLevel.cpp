@@ -1,11 +1,10 @@
 // The minimum-level rule: a creature at or below the minimum level is reported, or destroyed and
 // reported.
-#include <fmt/format.h>
-
 #include "audit/AuditCheck.h"
 #include "audit/AuditRules.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
+#include "base/Format.h"
 
 bool CheckMinimumLevel(AuditCheck& check) {
     AuditFacts& facts = check.facts;

@@ -1,12 +1,11 @@
 // The over-level rule, the first of a check: a creature at or above the level limit is logged,
 // reported, destroyed and recorded.
-#include <fmt/format.h>
-
 #include "audit/AuditCheck.h"
 #include "audit/AuditRules.h"
 #include "audit/ClaimedDestructions.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
+#include "base/Format.h"
 
 bool CheckOverLevel(AuditCheck& check) {
     const int32_t threshold = check.config.DestroyDinosOverLevel.Read();

@@ -1,10 +1,9 @@
 #include "audit/Preview.h"
 
-#include <fmt/format.h>
-
 #include "audit/CheckDino.h"
 #include "audit/CreatureTexts.h"
 #include "audit/WorldCreatures.h"
+#include "base/Format.h"
 #include "host/Game.h"
 
 namespace {

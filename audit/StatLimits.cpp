@@ -1,11 +1,10 @@
 // The stat-value limits, the last rule of a check: a coherent creature whose current value of a
 // stat reaches its configured limit is destroyed and reported.
-#include <fmt/format.h>
-
 #include "audit/AuditCheck.h"
 #include "audit/AuditRules.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
+#include "base/Format.h"
 #include "host/Game.h"
 
 bool CheckStatValueLimits(AuditCheck& check) {

@@ -1,11 +1,10 @@
 #include "base/Config.h"
 
-#include <fmt/format.h>
-
 #include <fstream>
 #include <stdexcept>
 #include <string>
 
+#include "base/Format.h"
 #include "base/PluginName.h"
 #include "host/AsaApi.h"
 

@@ -1,6 +1,6 @@
 #include "base/ConfigSnapshot.h"
 
-#include <fmt/format.h>
+#include "base/Format.h"
 
 namespace {
 

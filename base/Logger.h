@@ -5,6 +5,8 @@
 
 #include <memory>
 
+#include "base/Format.h"
+
 // The process-wide handle; empty until InitLogger fills it.
 std::shared_ptr<spdlog::logger>& PluginLogger();
 

@@ -1,6 +1,5 @@
 #include "checker/ConfigProblems.h"
 
-#include <fmt/format.h>
 #include <fmt/ranges.h>
 
 #include <algorithm>
@@ -12,6 +11,7 @@
 #include <optional>
 
 #include "base/ConfigKeys.h"
+#include "base/Format.h"
 #include "checker/NearestName.h"
 #include "host/GameFacts.h"
 

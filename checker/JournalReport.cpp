@@ -1,6 +1,5 @@
 #include "checker/JournalReport.h"
 
-#include <fmt/format.h>
 #include <fmt/ranges.h>
 
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <stdexcept>
 
 #include "audit/AuditRules.h"
+#include "base/Format.h"
 #include "checker/FoldedCase.h"
 #include "checker/JournalLineScan.h"
 #include "checker/JournalSources.h"

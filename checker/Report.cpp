@@ -1,9 +1,9 @@
 #include "checker/Report.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <map>
+
+#include "base/Format.h"
 
 namespace checker {
 namespace {

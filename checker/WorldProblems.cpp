@@ -1,12 +1,11 @@
 #include "checker/WorldProblems.h"
 
-#include <fmt/format.h>
-
 #include <algorithm>
 #include <cctype>
 #include <string_view>
 
 #include "base/ConfigKeys.h"
+#include "base/Format.h"
 
 namespace checker {
 namespace {

@@ -1,9 +1,8 @@
 #include "plugin/PreviewCommand.h"
 
-#include <fmt/format.h>
-
 #include "audit/Preview.h"
 #include "base/Config.h"
+#include "base/Format.h"
 #include "base/PluginName.h"
 #include "plugin/LoadProgress.h"
 #include "plugin/Replies.h"

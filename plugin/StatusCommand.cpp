@@ -1,7 +1,6 @@
 #include "plugin/StatusCommand.h"
 
 #include <fmt/chrono.h>
-#include <fmt/format.h>
 
 #include <ctime>
 #include <string_view>
@@ -12,6 +11,7 @@
 #include "audit/DestructionJournal.h"
 #include "audit/Outbox.h"
 #include "base/Config.h"
+#include "base/Format.h"
 #include "base/PluginName.h"
 #include "base/PluginVersion.h"
 #include "plugin/CheckCounts.h"
