@@ -4,9 +4,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <string>
 #include <vector>
+
+#include "tests/TextPattern.h"
 
 namespace fs = std::filesystem;
 
@@ -16,7 +17,7 @@ const fs::path Sources = TAMEWARDEN_SOURCE_DIR;
 
 TEST(EngineTextTest, PluginLayersNameNoUnitTypeNorItsLiterals) {
     // A unit type of one system, or a literal of one: u"", u'', L"", L''.
-    const std::regex unitOfOneSystem(R"(\b(char16_t|wchar_t|u16string)|(^|[^\w])[uL]["'])");
+    const TextPattern unitOfOneSystem(R"(\b(char16_t|wchar_t|u16string)|(^|[^\w])[uL]["'])");
     std::vector<std::string> violations;
     size_t files = 0;
     for (const char* layer : {"base", "audit", "plugin"}) {
@@ -28,7 +29,7 @@ TEST(EngineTextTest, PluginLayersNameNoUnitTypeNorItsLiterals) {
             int number = 0;
             for (std::string line; std::getline(source, line);) {
                 ++number;
-                if (std::regex_search(line, unitOfOneSystem))
+                if (unitOfOneSystem.Search(line))
                     violations.push_back(fs::relative(entry.path(), Sources).generic_string() +
                                          ":" + std::to_string(number) + ": " + line);
             }

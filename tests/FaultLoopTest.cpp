@@ -14,13 +14,13 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "host/Game.h"
 #include "standin/RecordingSink.h"
 #include "tests/PluginFixture.h"
+#include "tests/TextPattern.h"
 
 namespace fs = std::filesystem;
 using standin::DinoSpec;
@@ -186,10 +186,10 @@ protected:
 
     // The creature a destroying claim names, or empty when the text claims no destruction.
     static std::string ClaimedCreature(const std::string& text) {
-        static const std::regex claim(
+        static const TextPattern claim(
             R"((?:^|\] )(?:Destroyed|DELETED|Deleted \*\*incoherent\*\*|Deleted \*\*over stat limit\*\*) dino\(([^)]*)\))");
-        std::smatch match;
-        return std::regex_search(text, match, claim) ? KeyOfName(match[1]) : std::string();
+        const auto match = claim.Search(text);
+        return match ? KeyOfName((*match)[1]) : std::string();
     }
 
     static std::vector<std::string> Violations(const LifeRecord& run,
@@ -249,11 +249,9 @@ protected:
             for (size_t at = from; at < to; ++at) {
                 const auto& event = run.events[at];
                 if (event.at("type") != "log") continue;
-                static const std::regex stop(
+                static const TextPattern stop(
                     R"(^Failed to load TameWarden! \n stopped at (.*?): )");
-                std::smatch match;
-                const std::string text = event.at("text");
-                if (std::regex_search(text, match, stop)) stoppedAt = match[1];
+                if (const auto match = stop.Search(event.at("text"))) stoppedAt = (*match)[1];
             }
             const auto happened = [&](const std::string& type, const std::string& name) {
                 for (size_t at = from; at < to; ++at) {

@@ -11,10 +11,10 @@
 #include <functional>
 #include <map>
 #include <optional>
-#include <regex>
 
 #include "audit/DestructionJournal.h"
 #include "tests/PluginFixture.h"
+#include "tests/TextPattern.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -117,8 +117,8 @@ TEST_F(JournalTest, EachDestroyingRuleWritesOneRecordThatRebuildsTheCreature) {
         const std::vector<std::string> lines = Lines(JournalPath());
         ASSERT_THAT(lines, SizeIs(1));
         const json record = json::parse(lines[0]);
-        EXPECT_TRUE(std::regex_match(record.at("time").get<std::string>(),
-                                     std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")));
+        EXPECT_TRUE(TextPattern(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}Z)")
+                        .Matches(record.at("time").get<std::string>()));
         EXPECT_EQ(record.at("seq"), 1);
         EXPECT_EQ(record.at("rule"), ruleCase.rule);
         EXPECT_EQ(record.at("map"), "TheIsland_WP");
@@ -163,9 +163,8 @@ TEST_F(JournalTest, FullJournalIsRenamedAndTheNumberingGoesOnInTheNewFile) {
         if (entry.path().filename() != "destroyed.jsonl" && entry.path().extension() == ".jsonl")
             rotated.push_back(entry.path());
     ASSERT_THAT(rotated, SizeIs(1));
-    EXPECT_TRUE(
-        std::regex_match(rotated[0].filename().string(),
-                         std::regex(R"(destroyed-\d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.\d{3}Z\.jsonl)")));
+    EXPECT_TRUE(TextPattern(R"(destroyed-\d{4}-\d\d-\d\dT\d\d-\d\d-\d\d\.\d{3}Z\.jsonl)")
+                    .Matches(rotated[0].filename().string()));
     EXPECT_EQ(fs::file_size(rotated[0]), fullSize);
     EXPECT_EQ(Lines(rotated[0]).back(), last);
     const std::vector<std::string> lines = Lines(JournalPath());

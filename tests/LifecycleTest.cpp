@@ -3,9 +3,9 @@
 #include <gmock/gmock.h>
 
 #include <fstream>
-#include <regex>
 
 #include "tests/PluginFixture.h"
+#include "tests/TextPattern.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
@@ -139,12 +139,12 @@ TEST_F(LifecycleTest, LogRecordsCarryPluginNameLevelAndPattern) {
     LoadPlugin();
     const auto logs = Events("log");
     ASSERT_EQ(logs.size(), 1u);
-    // "%D %R [%n][%l] %v": MM/DD/YY HH:MM [TameWarden][critical] text. std::regex, since
-    // GoogleTest's own regular expressions on Windows know no brackets.
+    // "%D %R [%n][%l] %v": MM/DD/YY HH:MM [TameWarden][critical] text. Not GoogleTest's own
+    // regular expressions: on Windows they know no brackets.
     const std::string line = logs[0].at("line");
-    EXPECT_TRUE(std::regex_match(line, std::regex("[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2} "
-                                                  "\\[TameWarden\\]\\[critical\\] Failed to "
-                                                  "load[\\s\\S]*")))
+    EXPECT_TRUE(TextPattern("[0-9]{2}/[0-9]{2}/[0-9]{2} [0-9]{2}:[0-9]{2} "
+                            "\\[TameWarden\\]\\[critical\\] Failed to load[\\s\\S]*")
+                    .Matches(line))
         << line;
 }
 

@@ -3,11 +3,11 @@
 #include <gmock/gmock.h>
 
 #include <fstream>
-#include <regex>
 
 #include "audit/AuditRules.h"
 #include "host/GameFacts.h"
 #include "tests/PluginFixture.h"
+#include "tests/TextPattern.h"
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
@@ -108,17 +108,16 @@ TEST_F(PreviewTest, EachRulesCountsAddUpToTheCreaturesItSaw) {
                                  {"AutoDestroyDinosBelowMinLevel", true}});
     const std::string reply = Preview("tmwd.preview next.json");
     ASSERT_THAT(reply, HasSubstr(": 6 creature(s) checked\n")) << reply;
-    const std::regex line(
+    const TextPattern line(
         R"(\n([a-z -]+): of (\d+) creature\(s\), destroy (\d+), only report (\d+), )"
         R"(leave (\d+))");
     std::vector<std::string> rules;
     uint64_t seen = 5;  // all but the boss
-    for (auto match = std::sregex_iterator(reply.begin(), reply.end(), line);
-         match != std::sregex_iterator(); ++match) {
-        const auto number = [&](size_t group) { return std::stoull((*match)[group].str()); };
-        rules.push_back((*match)[1]);
-        EXPECT_EQ(number(2), seen) << match->str();
-        EXPECT_EQ(number(3) + number(4) + number(5), number(2)) << match->str();
+    for (const std::vector<std::string>& match : line.SearchAll(reply)) {
+        const auto number = [&](size_t group) { return std::stoull(match[group]); };
+        rules.push_back(match[1]);
+        EXPECT_EQ(number(2), seen) << match[0];
+        EXPECT_EQ(number(3) + number(4) + number(5), number(2)) << match[0];
         seen = number(5);
     }
     EXPECT_THAT(rules, ElementsAreArray(RuleNames));

@@ -6,10 +6,10 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <regex>
 #include <thread>
 
 #include "tests/PluginFixture.h"
+#include "tests/TextPattern.h"
 #include "tests/windows/SilentPeer.h"
 #include "tests/windows/StepLimit.h"
 
@@ -49,9 +49,8 @@ protected:
 
     // The outbox's counts as tmwd.status shows them: "posts: 1 sent, 0 waiting, 0 dropped".
     std::string PostCounts() {
-        std::smatch found;
-        const std::string status = Console("tmwd.status");
-        return std::regex_search(status, found, std::regex("posts: [^\n]*")) ? found.str() : "";
+        const auto found = TextPattern("posts: [^\n]*").Search(Console("tmwd.status"));
+        return found ? (*found)[0] : "";
     }
 
     void ExpectNothingRegistered() const {
