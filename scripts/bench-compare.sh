@@ -53,13 +53,17 @@ for run in $(seq "$runs"); do
       binary="$work/$side/bench/$program"
       [ -x "$binary" ] || continue
       echo "run $run of $runs: $side $program" >&2
-      "$binary" --benchmark_format=csv --benchmark_filter="${BENCH_FILTER:-.}" 2>/dev/null |
-        awk -F, -v side="$side" '
-          $1 ~ /^"/ && $3 != "" {
-            name = $1; gsub(/"/, "", name)
+      # JSON, one field per line: the CSV reporter aborts when a program's benchmarks report
+      # different counters, as journal_bench's do.
+      "$binary" --benchmark_format=json --benchmark_filter="${BENCH_FILTER:-.}" 2>/dev/null |
+        awk -v side="$side" '
+          /^ *"name": / { name = $0; sub(/^ *"name": "/, "", name); sub(/",?$/, "", name) }
+          /^ *"real_time": / { time = $2; sub(/,$/, "", time) }
+          /^ *"time_unit": / {
+            unit = $2; gsub(/[",]/, "", unit)
             if (name ~ /_(stddev|cv)$/) next
-            scale = ($5 == "ms") ? 1e6 : ($5 == "us") ? 1e3 : ($5 == "s") ? 1e9 : 1
-            print side, name, $3 * scale
+            scale = (unit == "ms") ? 1e6 : (unit == "us") ? 1e3 : (unit == "s") ? 1e9 : 1
+            print side, name, time * scale
           }'
     done
   done
