@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,7 +15,7 @@
 
 // A report ready to leave: the rule that made it, the URL read for it, its chat text and the
 // request body of each post it takes (one, or one per part of a long message).
-struct DestructionRecord;
+class PendingRecord;
 
 struct Report {
     AuditRule rule;
@@ -29,16 +30,24 @@ public:
     // The creature is not exempt and the rules are tried on it now: no effect, but what a
     // preview or a dry run counts as the creatures the first rule sees.
     virtual void RulesBegin(APrimalDinoCharacter*) {}
-    // The warning-level line of an over-level destruction, formatted.
+    // The warning-level line of a destruction, formatted.
     virtual void LogDestroyed(const std::string& line) = 0;
     virtual void Post(const Report& report) = 0;
-    // Destroys the creature with the game's destroy, which the rule looked up beforehand.
-    virtual void Destroy(APrimalDinoCharacter* dino, AuditRule rule,
+    // Before a destroy: its record reaches the journal. The record's seq, 0 when no journal is
+    // kept; none when it could not be written, and then the creature is held, not destroyed.
+    // `creature` names it ("dino(Rex) level 1200 team 1000060001").
+    virtual std::optional<uint64_t> WriteAhead(const PendingRecord&,
+                                               const TWeakObjectPtr<APrimalDinoCharacter>&,
+                                               const std::string&) {
+        return 0;
+    }
+    // Destroys the creature with the game's destroy, which the rule looked up beforehand: the
+    // game's answer.
+    virtual bool Destroy(APrimalDinoCharacter* dino, AuditRule rule,
                          Game::DestroyFunction* destroy) = 0;
-    // Keeps what was destroyed, right after the destruction; nothing the game or the chat sees.
-    virtual void RecordDestruction(const DestructionRecord& record) = 0;
-    // A record the journal would keep could not be made: counted as not written, and said why.
-    virtual void RecordNotMade(const std::string&) {}
+    // A destroy that threw or answered false: one warning line, and its record (seq, 0 for none)
+    // marked not done.
+    virtual void NotDestroyed(const std::string&, AuditRule, uint64_t, const std::string&) {}
     // Whether these effects keep a journal, so that a destroying rule makes its record: the live
     // ones do; a recorder keeps none, and reading the game for a record it drops would only add
     // failures nobody hears of.

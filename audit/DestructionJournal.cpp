@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audit/JournalLine.h"
+#include "audit/ServerSlot.h"
 #include "base/Config.h"
 #include "base/Logger.h"
 #include "host/AsaApi.h"
@@ -45,8 +46,14 @@ std::string InFolderOf(const std::string& path, std::string_view name) {
     return path.substr(0, NameStart(path)).append(name);
 }
 
-bool IsRotatedName(std::string_view name) {
-    return name.starts_with("destroyed-") && name.ends_with(".jsonl");
+// The file name without ".jsonl": its rotated files are named "<stem>-<date and time>.jsonl".
+std::string_view StemOf(std::string_view name) {
+    return name.ends_with(".jsonl") ? name.substr(0, name.size() - 6) : name;
+}
+
+bool IsRotatedName(std::string_view name, std::string_view stem) {
+    return name.size() > stem.size() + 1 && name.starts_with(stem) && name[stem.size()] == '-' &&
+           name.ends_with(".jsonl");
 }
 
 // The seq of the record on this line, 0 when it holds none.
@@ -145,18 +152,18 @@ FileEnd ReadFileEnd(const std::string& path) {
     return end;
 }
 
-std::string RotatedStem() {
+std::string RotatedStem(std::string_view stem) {
     const auto now = std::chrono::system_clock::now().time_since_epoch();
     const auto seconds = std::chrono::floor<std::chrono::seconds>(now);
     const auto milliseconds =
         std::chrono::duration_cast<std::chrono::milliseconds>(now - seconds).count();
     const std::tm utc = fmt::gmtime(static_cast<std::time_t>(seconds.count()));
-    return fmt::format("destroyed-{:%Y-%m-%dT%H-%M-%S}.{:03}Z", utc, milliseconds);
+    return fmt::format("{}-{:%Y-%m-%dT%H-%M-%S}.{:03}Z", stem, utc, milliseconds);
 }
 
 // Renames the file to a rotated name no other file has.
 FileRenamed RenameRotated(const std::string& path) {
-    const std::string stem = RotatedStem();
+    const std::string stem = RotatedStem(StemOf(std::string_view(path).substr(NameStart(path))));
     FileRenamed renamed;
     for (int copy = 1; copy <= MostCopies; ++copy) {
         const std::string name =
@@ -167,14 +174,22 @@ FileRenamed RenameRotated(const std::string& path) {
     return renamed;
 }
 
-DestructionJournal* existingJournal = nullptr;
-
 // Code that tells of a failure must not fail itself.
 template <typename... Args>
 void Critical(fmt::format_string<Args...> format, Args&&... args) noexcept {
     try {
         if (PluginLogger())
             PluginLogger()->critical("{}", fmt::format(format, std::forward<Args>(args)...));
+    } catch (...) {
+        // Nothing is left to tell it with.
+    }
+}
+
+template <typename... Args>
+void Warn(fmt::format_string<Args...> format, Args&&... args) noexcept {
+    try {
+        if (PluginLogger())
+            PluginLogger()->warn("{}", fmt::format(format, std::forward<Args>(args)...));
     } catch (...) {
         // Nothing is left to tell it with.
     }
@@ -195,226 +210,241 @@ std::string CaughtText() {
 DestructionJournal::~DestructionJournal() { Close(); }
 
 void DestructionJournal::Open(const fs::path& journalFile) noexcept {
-    try {
-        if (file.IsOpen()) CloseFileOf();
-        path = Utf8Text(journalFile);
-        seqKnown = false;
-        rotateAbove = RotationSize;
-        if (FindLastSeq()) EnsureOpen();
-    } catch (...) {
-        FailCaught("open");
-    }
+    if (!OpenAt(&journalFile)) Fail(troubleWhat, lastTrouble);
 }
 
 void DestructionJournal::Open() noexcept {
+    if (!OpenAt(nullptr)) Fail(troubleWhat, lastTrouble);
+}
+
+// Opens the given file, or this server's own; false with the trouble kept when that fails.
+bool DestructionJournal::OpenAt(const fs::path* journalFile) noexcept {
     try {
-        Open(JournalFilePath());
+        if (file.IsOpen()) CloseFileOf();
+        path.clear();
+        troubleWhat = "open";
+        const fs::path own = journalFile != nullptr
+                                 ? fs::path()
+                                 : ConfigFilePath().parent_path() /
+                                       ServerFileName("destroyed", ".jsonl", ServerSlot());
+        path = Utf8Text(journalFile != nullptr ? *journalFile : own);
+        seqKnown = false;
+        const uint64_t simulated = SimulatedRotationSize();
+        rotationSize = simulated != 0 ? simulated : RotationSize;
+        rotateAbove = rotationSize;
+        FindLastSeq();
+        return seqKnown && EnsureOpen();
     } catch (...) {
-        FailCaught("open");
+        lastTrouble = CaughtText();
+        return false;
     }
 }
 
-void DestructionJournal::Add(const DestructionRecord& record) noexcept {
+uint64_t DestructionJournal::WriteAhead(const DestructionRecord& record,
+                                        std::string_view creature) noexcept {
     try {
-        if (path.empty()) Open();
-        if (path.empty() || (!seqKnown && !FindLastSeq())) {
-            ++counts.notWritten;
+        if (path.empty() && !OpenAt(nullptr) && path.empty())
+            return Fail(troubleWhat, lastTrouble, creature), 0;
+        if (file.IsOpen() && !StillTheFileAtPath()) return Fail("check", lastTrouble, creature), 0;
+        if (!seqKnown) FindLastSeq();
+        if (!seqKnown || !EnsureOpen()) return Fail(troubleWhat, lastTrouble, creature), 0;
+        line.clear();
+        AppendJournalLine(line, record, lastSeq + 1, std::chrono::system_clock::now());
+        RotateIfFull(line.size());
+        if (!file.IsOpen() && !EnsureOpen()) return Fail(troubleWhat, lastTrouble, creature), 0;
+        if (!Append(std::string_view(line.data(), line.size())))
+            return Fail("write", lastTrouble, creature), 0;
+        failing = false;
+        ++counts.written;
+        return ++lastSeq;
+    } catch (...) {
+        FailCaught("write", creature);
+        return 0;
+    }
+}
+
+void DestructionJournal::NotMade(std::string_view reason, std::string_view creature) noexcept {
+    Fail("record a destruction in", reason, creature);
+}
+
+void DestructionJournal::MarkNotDone(uint64_t seq, std::string_view reason) noexcept {
+    try {
+        line.clear();
+        AppendNotDoneLine(line, seq, reason, std::chrono::system_clock::now());
+        if (!StillTheFileAtPath() || !EnsureOpen() ||
+            !Append(std::string_view(line.data(), line.size()))) {
+            Fail("mark a destroy not done in", lastTrouble);
             return;
         }
-        const size_t before = waiting.size();
-        try {
-            AppendJournalLine(waiting, record, lastSeq + 1, std::chrono::system_clock::now());
-        } catch (...) {
-            waiting.resize(before);
-            throw;
-        }
-        ++lastSeq;
-        ++waitingRecords;
+        ++counts.notDone;
     } catch (...) {
-        ++counts.notWritten;
-        FailCaught("add a record to");
-        return;
+        FailCaught("mark a destroy not done in");
     }
-    if (waiting.size() >= WriteAtBytes) {
-        Write();
-        return;
-    }
-    RegisterWrite();
-    if (writeRefused) Write();  // no tick will come for it
-}
-
-void DestructionJournal::NotMade(const std::string& reason) noexcept {
-    ++counts.notWritten;
-    Fail("record a destruction in", reason);
-}
-
-void DestructionJournal::Write() noexcept {
-    if (waitingRecords == 0) return;
-    const uint64_t records = waitingRecords;
-    uint64_t whole = 0;
-    try {
-        whole = WriteWaiting();
-    } catch (...) {
-        FailCaught("write");
-    }
-    counts.written += whole;
-    counts.notWritten += records - whole;
-    waitingRecords = 0;
-    waiting.clear();
 }
 
 void DestructionJournal::Close() noexcept {
-    Write();
     try {
         if (file.IsOpen()) CloseFileOf();
     } catch (...) {
         FailCaught("close");
     }
-    if (writeRegistered) {
-        writeRegistered = false;
-        try {
-            AsaApi::GetCommands().UnregisterUpdateCallback(FString(UpdateCallbackId));
-        } catch (...) {
-            // Said whatever came before: the host keeps calling into the plugin.
-            Critical("Failed to unregister {}, it stays registered! \n {}", UpdateCallbackId,
-                     CaughtText());
-        }
-    }
-    writeRefused = false;
 }
 
-void DestructionJournal::FailCaught(const char* what) noexcept {
+void DestructionJournal::FailCaught(const char* what, std::string_view creature) noexcept {
     try {
-        Fail(what, CaughtText());
+        Fail(what, CaughtText(), creature);
     } catch (...) {
-        Fail(what, "unknown error");
+        Fail(what, "unknown error", creature);
     }
 }
 
-// The highest seq of the folder's journal files, whatever their names and sizes, so numbering
-// never repeats; until it is known nothing is numbered.
-bool DestructionJournal::FindLastSeq() {
+// The highest seq of this journal's files (its own and its rotated ones), read once per opening of
+// the folder, so numbering never repeats. A file that cannot be read is named and left out.
+void DestructionJournal::FindLastSeq() {
     const std::string folder = FolderOf(path);
     const FolderFiles files = ListFiles(folder);
     if (files.error != 0) {
-        Fail("read", fmt::format("{}: {}", folder, FileErrorText(files.error)));
-        return false;
+        troubleWhat = "read";
+        lastTrouble = fmt::format("{}: {}", folder, FileErrorText(files.error));
+        return;
     }
     const std::string_view ownName = std::string_view(path).substr(NameStart(path));
+    const std::string_view stem = StemOf(ownName);
     uint64_t highest = 0;
     bool insideLine = false;
     for (const std::string& name : files.names) {
-        if (name != ownName && !IsRotatedName(name)) continue;
+        if (name != ownName && !IsRotatedName(name, stem)) continue;
         const FileEnd end = ReadFileEnd(InFolderOf(path, name));
         if (end.error != 0) {
-            Fail("read", fmt::format("{}: {}", name, FileErrorText(end.error)));
-            return false;
+            Warn(
+                "Skipped {} of the destruction journal {}, which cannot be read: {}; numbering "
+                "goes on past the highest seq of the others",
+                name, path, FileErrorText(end.error));
+            continue;
         }
-        if (end.closeError != 0)
-            Fail("read", fmt::format("{}: {}", name, FileErrorText(end.closeError)));
         highest = std::max(highest, end.lastSeq);
         if (name == ownName) insideLine = end.insideLine;
     }
-    // Records numbered in this process but never written count too.
+    // Records numbered in this process count too, also those of a file since removed.
     lastSeq = std::max(lastSeq, highest);
     endsInsideLine = insideLine;
     seqKnown = true;
-    return true;
 }
 
 bool DestructionJournal::EnsureOpen() {
     if (file.IsOpen()) return true;
-    const FileOpened opened = OpenForAppend(path);
+    FileOpened opened = OpenForAppend(path);
     if (opened.error != 0) {
-        Fail("open", FileErrorText(opened.error));
+        // A folder removed while the server runs is made again, and the file in it.
+        if (CreateFolder(FolderOf(path)) == 0) opened = OpenForAppend(path);
+    }
+    if (opened.error != 0) {
+        troubleWhat = "open";
+        lastTrouble = FileErrorText(opened.error);
         return false;
     }
     file = opened.file;
-    // A size unknown counts from here: the file grows on and rotates 16 MiB later.
+    // A size unknown counts from here: the file grows on and rotates a rotation size later.
     const FileSize size = SizeOfFile(file);
-    if (size.error != 0) Fail("measure", FileErrorText(size.error));
-    fileSize = size.bytes;
+    fileSize = size.error == 0 ? size.bytes : 0;
+    return true;
+}
+
+// The file written to is the one at the path: one removed, renamed or replaced under the journal
+// is let go, and the journal opened again at its path, which one line says.
+bool DestructionJournal::StillTheFileAtPath() {
+    if (!file.IsOpen()) return true;
+    const FileAtPath atPath = StillAtPath(file, path);
+    if (atPath.error != 0) {
+        lastTrouble = FileErrorText(atPath.error);
+        return false;
+    }
+    if (atPath.same) return true;
+    CloseFileOf();
+    seqKnown = false;
+    endsInsideLine = false;
+    rotateAbove = rotationSize;
+    Warn(
+        "The destruction journal {} was removed or replaced while open; it is opened again at "
+        "that path",
+        path);
     return true;
 }
 
 void DestructionJournal::CloseFileOf() {
     const int error = CloseFile(file);
     file = {};
-    if (error != 0) Fail("close", FileErrorText(error));
+    if (error != 0)
+        Warn("Closing the destruction journal {} reported: {}", path, FileErrorText(error));
 }
 
-// The number of records whose whole line reached the file.
-uint64_t DestructionJournal::WriteWaiting() {
-    if (!EnsureOpen()) return 0;
-    RotateIfFull(waiting.size());
-    if (!file.IsOpen()) return 0;
+// Whether the whole line reached the file. A line a failed write cut short stays a line of its
+// own, which readers skip, and its seq is given to the next record.
+bool DestructionJournal::Append(std::string_view text) {
     if (endsInsideLine) {
-        // A line a failed write cut short stays a line of its own, which readers skip.
         const FileTransfer separator = AppendBytes(file, "\n");
         fileSize += separator.bytes;
         if (separator.error != 0) {
-            Fail("write", FileErrorText(separator.error));
-            return 0;
+            lastTrouble = FileErrorText(separator.error);
+            return false;
         }
         endsInsideLine = false;
     }
-    const std::string_view text(waiting.data(), waiting.size());
     const FileTransfer done = AppendBytes(file, text);
     fileSize += done.bytes;
-    const std::string_view reached = text.substr(0, done.bytes);
-    if (!reached.empty()) endsInsideLine = reached.back() != '\n';
-    if (done.error != 0)
-        Fail("write", FileErrorText(done.error));
-    else
-        failing = false;
-    return static_cast<uint64_t>(std::count(reached.begin(), reached.end(), '\n'));
+    if (done.bytes > 0 && done.bytes < text.size()) endsInsideLine = true;
+    if (done.error != 0) {
+        lastTrouble = FileErrorText(done.error);
+        return false;
+    }
+    return true;
 }
 
-// A file never grows past the rotation size, unless a single write is larger. One that cannot be
-// renamed grows on, and the rename is tried again at each further 16 MiB.
+// A file never grows past the rotation size, unless a single record is larger. One that cannot be
+// renamed grows on, and the rename is tried again at each further rotation size.
 void DestructionJournal::RotateIfFull(size_t adding) {
     if (fileSize == 0 || fileSize + adding <= rotateAbove) return;
     CloseFileOf();
     const FileRenamed renamed = RenameRotated(path);
     if (renamed.error == 0) {
         endsInsideLine = false;
-        rotateAbove = RotationSize;
+        rotateAbove = rotationSize;
     } else {
-        rotateAbove = ((fileSize + adding) / RotationSize + 1) * RotationSize;
-        Fail("rotate", FileErrorText(renamed.error));
+        rotateAbove = ((fileSize + adding) / rotationSize + 1) * rotationSize;
+        Critical("Failed to rotate the destruction journal {}, it grows on! \n {}", path,
+                 FileErrorText(renamed.error));
     }
     EnsureOpen();
 }
 
-// A host that refuses the tick's callback gets each record written at once instead.
-void DestructionJournal::RegisterWrite() noexcept {
-    if (writeRegistered || writeRefused) return;
-    try {
-        AsaApi::GetCommands().RegisterUpdateCallback(FString(UpdateCallbackId),
-                                                     [this](float) { Write(); });
-        writeRegistered = true;
-    } catch (...) {
-        writeRefused = true;
-        Critical("Failed to register {}, records are written at once! \n {}", UpdateCallbackId,
-                 CaughtText());
+// A failure that holds a creature is said once per run of failures, which the next record
+// written ends; any other is said each time.
+void DestructionJournal::Fail(const char* what, std::string_view reason,
+                              std::string_view creature) noexcept {
+    const std::string_view shown =
+        path.empty() ? std::string_view("destroyed.jsonl") : std::string_view(path);
+    if (creature.empty()) {
+        Critical("Failed to {} the destruction journal {}! \n {}", what, shown, reason);
+        return;
     }
-}
-
-// One line per run of failures: the next successful write ends the run.
-void DestructionJournal::Fail(const char* what, std::string_view reason) noexcept {
     if (failing) return;
     failing = true;
-    Critical("Failed to {} the destruction journal {}! \n {}", what,
-             path.empty() ? std::string_view("destroyed.jsonl") : std::string_view(path), reason);
+    Critical(
+        "Failed to {} the destruction journal {}, so {} is not destroyed, nor any creature "
+        "until a record can be written! \n {}",
+        what, shown, creature, reason);
 }
 
 DestructionJournal& TheJournal() {
     static DestructionJournal journal;
-    existingJournal = &journal;
     return journal;
 }
 
-fs::path JournalFilePath() { return ConfigFilePath().parent_path() / "destroyed.jsonl"; }
+fs::path JournalFilePath() {
+    const std::string& open = TheJournal().Path();
+    if (!open.empty()) return fs::path(std::u8string(open.begin(), open.end()));
+    return ConfigFilePath().parent_path() / "destroyed.jsonl";
+}
 
 bool JournalEnabled(const ConfigSnapshot& config) {
     return config.DestroyJournal.Error() || config.DestroyJournal.Read();
@@ -429,12 +459,4 @@ void OpenJournal() noexcept {
     }
 }
 
-void FlushJournal() noexcept {
-    if (existingJournal != nullptr) existingJournal->Write();
-}
-
-JournalWrittenAtEnd::~JournalWrittenAtEnd() { FlushJournal(); }
-
-void CloseJournal() noexcept {
-    if (existingJournal != nullptr) existingJournal->Close();
-}
+void CloseJournal() noexcept { TheJournal().Close(); }

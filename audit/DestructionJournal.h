@@ -1,9 +1,8 @@
-// The destruction journal: one JSON line per creature the plugin destroyed, in
-// ArkApi/Plugins/TameWarden/destroyed.jsonl. A record is formatted into memory on the game thread
-// and handed to the operating system by the end of the tick (or sooner when much is waiting), so
-// a killed server keeps it; nothing waits for the disk. At 16 MiB the file is renamed
-// destroyed-<UTC date and time>.jsonl and a new one begun. No failure of the journal leaves it:
-// a record that cannot be made or written is counted as not written and logged.
+// The destruction journal: one JSON line per creature the plugin destroys, in the plugin folder's
+// destroyed.jsonl (destroyed.2.jsonl and on for the other servers that share the folder). It is
+// written ahead: a record reaches the operating system before its destroy call, and a creature
+// whose record cannot be written is not destroyed. At 16 MiB the file is renamed
+// destroyed-<UTC date and time>.jsonl and a new one begun. No failure of the journal leaves it.
 #pragma once
 
 #include <cstdint>
@@ -19,13 +18,10 @@
 class DestructionJournal {
 public:
     static constexpr uint64_t RotationSize = 16 * 1024 * 1024;
-    // Records waiting beyond this many bytes are written at once, not at the end of the tick.
-    static constexpr size_t WriteAtBytes = 1024 * 1024;
-    static constexpr const char* UpdateCallbackId = "TWD.Journal.Write";
 
     struct Counts {
-        uint64_t written = 0;     // handed to the operating system
-        uint64_t notWritten = 0;  // lost to a file that could not be opened or written
+        uint64_t written = 0;  // records handed to the operating system
+        uint64_t notDone = 0;  // of them, destroys the game did not carry out
     };
 
     DestructionJournal() = default;
@@ -33,53 +29,58 @@ public:
     DestructionJournal(const DestructionJournal&) = delete;
     DestructionJournal& operator=(const DestructionJournal&) = delete;
 
-    // Opens the file (creating it) and continues the numbering from the highest record in it and
-    // in the folder's rotated files. What fails is logged and tried again at the next record.
+    // Opens the file (creating it) and continues the numbering from the highest record of it and
+    // of its rotated files, read once here. What fails is logged; the next record tries again.
     void Open(const std::filesystem::path& journalFile) noexcept;
-    // The same for the plugin's own journal, JournalFilePath().
+    // The plugin's own journal: the file of this server's slot beside config.json.
     void Open() noexcept;
-    // Formats the record; it reaches the file by the end of the tick.
-    void Add(const DestructionRecord& record) noexcept;
-    // A record that could not be made: counted as not written, and said once per run of failures.
-    void NotMade(const std::string& reason) noexcept;
-    // Hands what waits to the operating system.
-    void Write() noexcept;
-    // Writes what waits, closes the file and unregisters the tick's write.
+    // Hands the record to the operating system now: its seq, or 0 when it could not be written,
+    // which one critical line per run of failures says, naming `creature`, the first not
+    // destroyed for it.
+    uint64_t WriteAhead(const DestructionRecord& record, std::string_view creature) noexcept;
+    // A record that could not be made: nothing written, said like a failed write.
+    void NotMade(std::string_view reason, std::string_view creature) noexcept;
+    // The destroy of record `seq` did not happen: a line that marks it not done.
+    void MarkNotDone(uint64_t seq, std::string_view reason) noexcept;
+    // Closes the file.
     void Close() noexcept;
-    // Logs the exception being handled as a failure to `what` the journal, once per run of
-    // failures like the journal's own.
-    void FailCaught(const char* what) noexcept;
+    // Logs the exception being handled as a failure to `what` the journal.
+    void FailCaught(const char* what, std::string_view creature = {}) noexcept;
 
     const std::string& Path() const { return path; }
     Counts Statistics() const { return counts; }
+    // Whether the last record could not be written (the creatures since then are held).
+    bool Failing() const { return failing; }
 
 private:
-    bool FindLastSeq();
+    bool OpenAt(const std::filesystem::path* journalFile) noexcept;
+    void FindLastSeq();
     bool EnsureOpen();
+    bool StillTheFileAtPath();
     void CloseFileOf();
-    uint64_t WriteWaiting();
+    bool Append(std::string_view line);
     void RotateIfFull(size_t adding);
-    void RegisterWrite() noexcept;
-    void Fail(const char* what, std::string_view reason) noexcept;
+    void Fail(const char* what, std::string_view reason, std::string_view creature = {}) noexcept;
 
     std::string path;  // UTF-8
     SystemFile file;
     uint64_t fileSize = 0;
-    uint64_t rotateAbove = RotationSize;  // raised by 16 MiB after each failed rename
+    uint64_t rotationSize = RotationSize;
+    uint64_t rotateAbove = RotationSize;  // raised by the rotation size after each failed rename
     uint64_t lastSeq = 0;
-    bool seqKnown = false;  // the folder's highest seq has been read
-    fmt::memory_buffer waiting;
-    uint64_t waitingRecords = 0;
-    bool failing = false;         // in a run of failures, already logged
+    bool seqKnown = false;  // the folder has been read
+    fmt::memory_buffer line;
+    const char* troubleWhat = "open";  // what failed last, and why
+    std::string lastTrouble;
+    bool failing = false;         // in a run of failures that hold creatures, already logged
     bool endsInsideLine = false;  // a failed write left part of a line
-    bool writeRegistered = false;
-    bool writeRefused = false;
     Counts counts;
 };
 
 // The journal of the plugin's folder, created at the first use.
 DestructionJournal& TheJournal();
-// destroyed.jsonl beside config.json.
+// The journal's file: destroyed.jsonl beside config.json for the first server of the folder,
+// destroyed.2.jsonl for the second, ...; destroyed.jsonl while none is open.
 std::filesystem::path JournalFilePath();
 // Whether the configuration keeps a journal; a key of the wrong type keeps it, since it changes
 // nothing the checks do.
@@ -87,17 +88,5 @@ bool JournalEnabled(const ConfigSnapshot& config);
 
 // At load, before the start-up sweep: opens the journal when the configuration keeps one.
 void OpenJournal() noexcept;
-// Hands what the journal holds to the operating system now: at the end of the start-up sweep and
-// of each run of the deferred queue, so a crash later in the same tick keeps the records.
-void FlushJournal() noexcept;
-// At unload: writes what waits and closes the file.
+// At unload: closes the file.
 void CloseJournal() noexcept;
-
-// Hands what waits to the system when it goes out of scope (FlushJournal): at the end of a call of
-// the host that may destroy creatures.
-struct JournalWrittenAtEnd {
-    JournalWrittenAtEnd() = default;
-    ~JournalWrittenAtEnd();
-    JournalWrittenAtEnd(const JournalWrittenAtEnd&) = delete;
-    JournalWrittenAtEnd& operator=(const JournalWrittenAtEnd&) = delete;
-};

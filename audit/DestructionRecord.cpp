@@ -37,11 +37,6 @@ PendingRecord::PendingRecord(AuditCheck& check, AuditRule rule, const Comparison
     }
 }
 
-void PendingRecord::Hand(AuditEffects& effects) const {
-    if (record) effects.RecordDestruction(*record);
-    if (failure) effects.RecordNotMade(*failure);
-}
-
 DestructionRecord MakeDestructionRecord(AuditCheck& check, AuditRule rule,
                                         const Comparison& compared, const std::string& report) {
     AuditFacts& facts = check.facts;

@@ -60,8 +60,9 @@ class PendingRecord {
 public:
     PendingRecord(AuditCheck& check, AuditRule rule, const Comparison& compared,
                   const std::string& report);
-    // Right after the destroy call: the record, or why it could not be made, to the effects.
-    void Hand(AuditEffects& effects) const;
+    // The record; none when the journal is off or the record could not be made (Failure says).
+    const DestructionRecord* Record() const { return record ? &*record : nullptr; }
+    const std::string* Failure() const { return failure ? &*failure : nullptr; }
 
 private:
     std::optional<DestructionRecord> record;

@@ -209,3 +209,14 @@ void AppendJournalLine(fmt::memory_buffer& out, const DestructionRecord& record,
     AppendJsonString(out, record.report);
     Append(out, "}\n");
 }
+
+void AppendNotDoneLine(fmt::memory_buffer& out, uint64_t seq, std::string_view reason,
+                       std::chrono::system_clock::time_point time) {
+    Append(out, "{\"time\":");
+    AppendTime(out, time);
+    Append(out, ",\"notDone\":");
+    AppendInteger(out, static_cast<int64_t>(seq));
+    Append(out, ",\"reason\":");
+    AppendJsonString(out, reason);
+    Append(out, "}\n");
+}

@@ -13,5 +13,9 @@
 void AppendJournalLine(fmt::memory_buffer& out, const DestructionRecord& record, uint64_t seq,
                        std::chrono::system_clock::time_point time);
 
+// Appends the line that marks record `seq` not done: its destroy did not happen, for `reason`.
+void AppendNotDoneLine(fmt::memory_buffer& out, uint64_t seq, std::string_view reason,
+                       std::chrono::system_clock::time_point time);
+
 // Appends `text` as a JSON string, quotes included.
 void AppendJsonString(fmt::memory_buffer& out, std::string_view text);

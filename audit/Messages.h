@@ -31,6 +31,17 @@ inline constexpr char IncoherentDestroyed[] =
 inline constexpr char IncoherentDetected[] =
     "# [**{}**] Detected **incoherent** dino({}) level {} at {}\nMembers: {}";
 
+// What the log says of each destruction by a rule without a line of its own: the creature, the
+// rule's journal name, the record's seq. The creature: name, level, team.
+inline constexpr char DestroyedLog[] = "Destroyed {} ({}), journal seq {}";
+inline constexpr char DestroyedCreature[] = "dino({}) level {} team {}";
+// A destroy that did not happen: the creature, the rule's journal name, why.
+inline constexpr char NotDestroyedLog[] = "Not destroyed: {} ({}): {}";
+inline constexpr char NotDestroyedMarked[] =
+    "Not destroyed: {} ({}), journal seq {} marked not done: {}";
+inline constexpr char DestroyAnsweredFalse[] =
+    "APrimalDinoCharacter.Destroy(bool,bool) answered false";
+
 // Member lines: a single owner (character name, EOS id), a tribe member with an id (name, EOS
 // id), and a tribe member beyond the ids the game gave (name).
 inline constexpr char OwnerLine[] = "{} - EOS Id: {}";

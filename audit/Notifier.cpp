@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string_view>
 
+#include "audit/Destruction.h"
 #include "audit/MessageParts.h"
 
 namespace {
@@ -59,9 +60,8 @@ void PostToWebhook(AuditCheck& check, AuditRule rule, const std::string& message
 void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& message,
                      const Comparison& compared) {
     std::vector<std::string> bodies = ReportBodies(message);
-    const PendingRecord record(check, rule, compared, message);
-    Game::DestroyFunction* destroy = Game::FindDestroy();
-    check.effects.Destroy(check.dino, rule, destroy);
-    record.Hand(check.effects);
+    Destruction destruction(check, rule, compared, message);
+    if (!destruction.Recorded() || !destruction.Carry()) return;
+    destruction.LogDestroyed();
     check.effects.Post({rule, check.config.LevelWarningWebhook.Read(), message, std::move(bodies)});
 }

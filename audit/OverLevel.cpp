@@ -3,6 +3,7 @@
 #include "audit/AuditCheck.h"
 #include "audit/AuditRules.h"
 #include "audit/ClaimedDestructions.h"
+#include "audit/Destruction.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
 #include "base/Format.h"
@@ -13,25 +14,23 @@ bool CheckOverLevel(AuditCheck& check) {
     if (threshold == -1 || facts.Level() < threshold) return false;
     const CreatureTexts& creature = facts.Creature();
     // Everything that can fail is made ready before the log line (the report with its URL, the
-    // journal's record, the game's destroy), so a failure stops the check before anything claims
-    // the creature was destroyed.
+    // journal's record, the game's destroy), and the record is written, so a failure stops the
+    // check before anything claims the creature was destroyed.
     const Report report =
         MakeReport(check, AuditRule::OverLevel,
                    fmt::format(Messages::OverLevelPost, creature.name, facts.Level(), creature.team,
                                creature.location, facts.MemberBlockText()));
     const std::string line = fmt::format(Messages::OverLevelLog, creature.name, facts.Level(),
                                          creature.team, creature.location, facts.MemberListText());
-    const PendingRecord record(check, AuditRule::OverLevel, LevelThreshold{threshold},
-                               report.message);
-    Game::DestroyFunction* destroy = Game::FindDestroy();
+    Destruction destruction(check, AuditRule::OverLevel, LevelThreshold{threshold}, report.message);
+    if (!destruction.Recorded()) return true;
     if (!DestructionClaimed(check.weak)) {
         NoteDestructionClaimed(check.weak);  // forgotten once the destroy call returns
         check.effects.LogDestroyed(line);
         check.effects.Post(report);
     }
-    check.effects.Destroy(check.dino, AuditRule::OverLevel, destroy);
+    destruction.Carry();
     ForgetDestructionClaim(check.weak);
-    record.Hand(check.effects);
     return true;
 }
 

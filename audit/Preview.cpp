@@ -32,11 +32,11 @@ public:
     void RulesBegin(APrimalDinoCharacter*) override { reachedRules = true; }
     void LogDestroyed(const std::string&) override {}
     void Post(const Report& report) override { Acted(report.rule); }
-    void Destroy(APrimalDinoCharacter*, AuditRule rule, Game::DestroyFunction*) override {
+    bool Destroy(APrimalDinoCharacter*, AuditRule rule, Game::DestroyFunction*) override {
         Acted(rule);
         destroyed = true;
+        return true;
     }
-    void RecordDestruction(const DestructionRecord&) override {}
     void AddPlayerId(AShooterGameMode*, int32_t, const FString&) override {}
 
 private:

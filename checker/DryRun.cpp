@@ -77,13 +77,13 @@ public:
                 {"message", report.message},
                 {"bodies", report.bodies}});
     }
-    void Destroy(APrimalDinoCharacter* dino, AuditRule rule, Game::DestroyFunction*) override {
+    bool Destroy(APrimalDinoCharacter* dino, AuditRule rule, Game::DestroyFunction*) override {
         Record({{"type", "destroyed"},
                 {"creature", reinterpret_cast<AActor*>(dino)->Key},
                 {"rule", RuleName(rule)}});
+        return true;
     }
     // The game mode learns nothing from a dry run.
-    void RecordDestruction(const DestructionRecord&) override {}
     void AddPlayerId(AShooterGameMode*, int32_t, const FString&) override {}
 
 private:

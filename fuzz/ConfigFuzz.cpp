@@ -101,10 +101,9 @@ public:
     void Post(const Report& report) override {
         standin::Host::Get().events.Record({{"type", "report"}, {"message", report.message}});
     }
-    void Destroy(APrimalDinoCharacter* dino, AuditRule, Game::DestroyFunction* destroy) override {
-        Game::Destroy(destroy, dino);
+    bool Destroy(APrimalDinoCharacter* dino, AuditRule, Game::DestroyFunction* destroy) override {
+        return Game::Destroy(destroy, dino);
     }
-    void RecordDestruction(const DestructionRecord&) override {}
     void AddPlayerId(AShooterGameMode* gameMode, int32_t playerId, const FString& eosId) override {
         Game::AddPlayerId(gameMode, playerId, eosId);
     }

@@ -39,10 +39,11 @@ using DestroyFunction = bool(APrimalDinoCharacter*, bool, bool);
 inline DestroyFunction* FindDestroy() {
     return GameFunction<DestroyFunction>("APrimalDinoCharacter.Destroy(bool,bool)");
 }
-inline void Destroy(DestroyFunction* destroy, APrimalDinoCharacter* dino) {
-    destroy(dino, false, false);
+// The game's answer: false when it did not destroy the creature.
+inline bool Destroy(DestroyFunction* destroy, APrimalDinoCharacter* dino) {
+    return destroy(dino, false, false);
 }
-inline void Destroy(APrimalDinoCharacter* dino) { Destroy(FindDestroy(), dino); }
+inline bool Destroy(APrimalDinoCharacter* dino) { return Destroy(FindDestroy(), dino); }
 inline int32_t TargetingTeam(APrimalDinoCharacter* dino) {
     return GameField<int32_t>(dino, "UPrimalActor.TargetingTeam");
 }

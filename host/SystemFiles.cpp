@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,13 +14,19 @@
 
 namespace {
 
-// A host whose answer throws fails the operation as an I/O error would.
-int Simulated(std::string_view operation) noexcept {
+// A host whose answer throws fails the operation as an I/O error would. A failure after part of a
+// write is the write's own; elsewhere it is the error alone.
+int SimulatedWithPart(std::string_view operation) noexcept {
     try {
         return SimulatedFileError(operation);
     } catch (...) {
         return EIO;
     }
+}
+
+int Simulated(std::string_view operation) noexcept {
+    const int error = SimulatedWithPart(operation);
+    return error < 0 ? -error : error;
 }
 
 int Descriptor(SystemFile file) { return static_cast<int>(file.handle); }
@@ -49,8 +56,10 @@ FileOpened OpenForReading(const std::string& path) noexcept {
 }
 
 FileTransfer AppendBytes(SystemFile file, std::string_view bytes) noexcept {
-    if (const int error = Simulated("AppendBytes")) return {0, error};
+    const int simulated = SimulatedWithPart("AppendBytes");
+    if (simulated > 0) return {0, simulated};
     FileTransfer done;
+    if (simulated < 0) bytes = bytes.substr(0, bytes.size() / 2);
     while (done.bytes < bytes.size()) {
         const ssize_t written =
             ::write(Descriptor(file), bytes.data() + done.bytes, bytes.size() - done.bytes);
@@ -61,7 +70,39 @@ FileTransfer AppendBytes(SystemFile file, std::string_view bytes) noexcept {
         }
         done.bytes += static_cast<size_t>(written);
     }
+    if (simulated < 0 && done.error == 0) done.error = -simulated;
     return done;
+}
+
+FileLocked OpenLocked(const std::string& path) noexcept {
+    if (const int error = Simulated("OpenLocked")) return {{}, error, false};
+    const FileOpened opened = Open(path, O_RDWR | O_CREAT);
+    if (opened.error != 0) return {{}, opened.error, false};
+    // flock, not fcntl: its lock belongs to this open, so two loads in one process exclude each
+    // other too, and closing another descriptor of the file keeps it.
+    while (::flock(Descriptor(opened.file), LOCK_EX | LOCK_NB) != 0) {
+        if (errno == EINTR) continue;
+        const int error = errno;
+        ::close(Descriptor(opened.file));
+        return {{}, error == EWOULDBLOCK ? 0 : error, error == EWOULDBLOCK};
+    }
+    return {opened.file, 0, false};
+}
+
+FileAtPath StillAtPath(SystemFile file, const std::string& path) noexcept {
+    if (const int error = Simulated("StillAtPath")) return {false, error};
+    struct stat open {
+    }, atPath{};
+    if (::fstat(Descriptor(file), &open) != 0) return {false, errno};
+    if (::stat(path.c_str(), &atPath) != 0)
+        return {false, errno == ENOENT || errno == ENOTDIR ? 0 : errno};
+    return {open.st_dev == atPath.st_dev && open.st_ino == atPath.st_ino, 0};
+}
+
+int CreateFolder(const std::string& folder) noexcept {
+    if (const int error = Simulated("CreateFolder")) return error;
+    if (::mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST) return 0;
+    return errno;
 }
 
 FileTransfer ReadBytesAt(SystemFile file, uint64_t offset, char* buffer, size_t size) noexcept {

@@ -10,8 +10,13 @@
 #include <vector>
 
 // The host may make a file operation fail as the system would (a full disk, a folder gone): the
-// system error number it fails with, 0 for none. `operation` is the name of the call below.
+// system error number it fails with, 0 for none. `operation` is the name of the call below. A
+// negative answer fails AppendBytes with the error -answer after part of the bytes reached the
+// file.
 int SimulatedFileError(std::string_view operation);
+// The host may ask for journal files smaller than the plugin's own rotation size (a test that
+// wants rotations soon); 0 keeps the plugin's.
+uint64_t SimulatedRotationSize();
 
 // A file opened by the calls below: a descriptor, or a Windows handle.
 struct SystemFile {
@@ -27,6 +32,25 @@ struct FileOpened {
 // rename it while it is open.
 FileOpened OpenForAppend(const std::string& path) noexcept;
 FileOpened OpenForReading(const std::string& path) noexcept;
+
+struct FileLocked {
+    SystemFile file;
+    int error = 0;
+    bool heldByOther = false;  // another open of the file holds its lock: nothing failed
+};
+// Opens (creating it) and locks the file for this open alone, without waiting; the lock ends when
+// the file is closed or the process ends, however it ends.
+FileLocked OpenLocked(const std::string& path) noexcept;
+
+struct FileAtPath {
+    bool same = false;  // the open file is the one at the path
+    int error = 0;      // why the path could not be looked at; none when nothing is there
+};
+// Whether the file at `path` is still the open `file`: not removed, renamed or replaced.
+FileAtPath StillAtPath(SystemFile file, const std::string& path) noexcept;
+
+// Creates the folder when missing (its parent must exist); 0 when it is there.
+int CreateFolder(const std::string& folder) noexcept;
 
 struct FileTransfer {
     size_t bytes = 0;  // what reached the file or the buffer, also when the call failed

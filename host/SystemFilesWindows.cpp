@@ -11,13 +11,19 @@ namespace {
 constexpr DWORD ShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 constexpr DWORD LongestWrite = 1u << 30;
 
-// A host whose answer throws fails the operation as an I/O error would.
-int Simulated(std::string_view operation) noexcept {
+// A host whose answer throws fails the operation as an I/O error would. A failure after part of a
+// write is the write's own; elsewhere it is the error alone.
+int SimulatedWithPart(std::string_view operation) noexcept {
     try {
         return SimulatedFileError(operation);
     } catch (...) {
         return ERROR_GEN_FAILURE;
     }
+}
+
+int Simulated(std::string_view operation) noexcept {
+    const int error = SimulatedWithPart(operation);
+    return error < 0 ? -error : error;
 }
 
 int LastError() { return static_cast<int>(GetLastError()); }
@@ -71,7 +77,9 @@ FileOpened OpenForReading(const std::string& path) noexcept {
 }
 
 FileTransfer AppendBytes(SystemFile file, std::string_view bytes) noexcept {
-    if (const int error = Simulated("AppendBytes")) return {0, error};
+    const int simulated = SimulatedWithPart("AppendBytes");
+    if (simulated > 0) return {0, simulated};
+    if (simulated < 0) bytes = bytes.substr(0, bytes.size() / 2);
     FileTransfer done;
     while (done.bytes < bytes.size()) {
         const size_t left = bytes.size() - done.bytes;
@@ -88,7 +96,56 @@ FileTransfer AppendBytes(SystemFile file, std::string_view bytes) noexcept {
         }
         done.bytes += written;
     }
+    if (simulated < 0 && done.error == 0) done.error = -simulated;
     return done;
+}
+
+FileLocked OpenLocked(const std::string& path) noexcept {
+    if (const int error = Simulated("OpenLocked")) return {{}, error, false};
+    const FileOpened opened = Open(path, GENERIC_READ | GENERIC_WRITE, OPEN_ALWAYS);
+    if (opened.error != 0) return {{}, opened.error, false};
+    // A lock far past any content: readers of the file are never stopped by it.
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x7FFFFFFF;
+    if (LockFileEx(Handle(opened.file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1,
+                   0, &at))
+        return {opened.file, 0, false};
+    const int error = LastError();
+    CloseHandle(Handle(opened.file));
+    const bool other = error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING;
+    return {{}, other ? 0 : error, other};
+}
+
+FileAtPath StillAtPath(SystemFile file, const std::string& path) noexcept {
+    if (const int error = Simulated("StillAtPath")) return {false, error};
+    BY_HANDLE_FILE_INFORMATION open{}, atPath{};
+    if (!GetFileInformationByHandle(Handle(file), &open)) return {false, LastError()};
+    std::wstring wide;
+    if (!Wide(path, wide)) return {false, LastError()};
+    const HANDLE handle = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const int error = LastError();
+        const bool gone = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        return {false, gone ? 0 : error};
+    }
+    const bool read = GetFileInformationByHandle(handle, &atPath);
+    const int error = read ? 0 : LastError();
+    CloseHandle(handle);
+    if (!read) return {false, error};
+    return {open.dwVolumeSerialNumber == atPath.dwVolumeSerialNumber &&
+                open.nFileIndexHigh == atPath.nFileIndexHigh &&
+                open.nFileIndexLow == atPath.nFileIndexLow,
+            0};
+}
+
+int CreateFolder(const std::string& folder) noexcept {
+    if (const int error = Simulated("CreateFolder")) return error;
+    std::wstring wide;
+    if (!Wide(folder, wide)) return LastError();
+    if (CreateDirectoryW(wide.c_str(), nullptr)) return 0;
+    const int error = LastError();
+    return error == ERROR_ALREADY_EXISTS ? 0 : error;
 }
 
 FileTransfer ReadBytesAt(SystemFile file, uint64_t offset, char* buffer, size_t size) noexcept {

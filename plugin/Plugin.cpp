@@ -5,6 +5,8 @@
 
 #include "audit/CheckDino.h"
 #include "audit/DestructionJournal.h"
+#include "audit/HeldCreatures.h"
+#include "audit/ServerSlot.h"
 #include "audit/WorldCreatures.h"
 #include "base/Config.h"
 #include "base/Logger.h"
@@ -124,6 +126,8 @@ void PluginUnload() {
     RemoveContained("the RCON command tmwd.reload",
                     [] { AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand)); });
     Contained("unload", &CloseJournal);
+    Contained("unload", &ForgetHeldCreatures);
+    Contained("unload", &ReleaseServerSlot);
     RemoveContained("the console command tmwd.preview", [] {
         AsaApi::GetCommands().UnregisterConsoleCommand(FString(PreviewCommand));
     });
@@ -135,10 +139,7 @@ void PluginUnload() {
                     [] { AsaApi::GetCommands().UnregisterRconCommand(FString(StatusCommand)); });
 }
 
-// The sweep's records reach the system before the load goes on, also when a check stops it: they
-// are the ones most wanted after a crash later in the load.
 void StartupSweep() {
-    const JournalWrittenAtEnd written;
     ForEachCreatureInWorld([](TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
         CheckDino(weakDino);
         ++TheCheckCounts().atLoad;

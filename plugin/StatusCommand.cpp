@@ -9,6 +9,7 @@
 #include "audit/AuditEffects.h"
 #include "audit/AuditRules.h"
 #include "audit/DestructionJournal.h"
+#include "audit/HeldCreatures.h"
 #include "audit/Outbox.h"
 #include "base/Config.h"
 #include "base/Format.h"
@@ -62,8 +63,8 @@ std::string QueueLine() {
 std::string JournalLine(const ConfigSnapshot& config) {
     if (!JournalEnabled(config)) return "journal: off";
     const DestructionJournal::Counts counts = TheJournal().Statistics();
-    const std::string start =
-        fmt::format("journal: {} written, {} not written, ", counts.written, counts.notWritten);
+    const std::string start = fmt::format("journal: {} written, {} not done, {} held, ",
+                                          counts.written, counts.notDone, HeldCreatureCount());
     return start + PathWithin(JournalFilePath().string(), LongestLine - start.size());
 }
 

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <exception>
 
-#include "audit/DestructionJournal.h"
 #include "audit/OnlinePlayers.h"
 #include "base/Config.h"
 #include "base/Logger.h"
@@ -63,7 +62,6 @@ std::string Timer::HeadFailure() {
 void Timer::Update(float) {
     const int64_t now = Now();
     const OnlinePlayersCall oneCall;
-    const JournalWrittenAtEnd written;  // the records of this run reach the system before it ends
     for (;;) {
         std::shared_ptr<Task> task;
         {

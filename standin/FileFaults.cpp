@@ -11,3 +11,5 @@ int SimulatedFileError(std::string_view operation) {
     const auto& simulate = standin::Host::Get().simulatedFileError;
     return simulate ? simulate(operation) : 0;
 }
+
+uint64_t SimulatedRotationSize() { return standin::Host::Get().journalRotationBytes; }

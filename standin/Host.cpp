@@ -45,6 +45,7 @@ void Host::Reset() {
     throwUnknownFrom.clear();
     clockAdvance = {};
     simulatedFileError = nullptr;
+    journalRotationBytes = 0;
     sendRequests = true;
     unsentPosts = UnsentPosts::Refused;
     classes.tribeData.Name = FromUtf16(u"TribeData");

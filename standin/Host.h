@@ -61,6 +61,8 @@ struct Host {
     // Asked before each of the plugin's file operations, by its name ("AppendBytes",
     // "RenameFile", ...): the system error number to fail it with, 0 for none. Empty: none fails.
     std::function<int(std::string_view)> simulatedFileError;
+    // Journal files rotate past this many bytes instead of the plugin's own size; 0 for that.
+    uint64_t journalRotationBytes = 0;
 
     // Throws UnknownHostFault when `operation` is the one set to fail.
     void ThrowIfFaulty(std::string_view operation) const;

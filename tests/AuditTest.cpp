@@ -86,7 +86,7 @@ TEST_F(AuditTest, MinimumLevelCountsEqualityAndDestroysBeforePostingWhenAsked) {
     world.AddDino({.key = "ten", .name = u"Dodo", .team = Tribe, .level = 10});
     world.AddDino({.key = "eleven", .level = 11, .levelUpPoints = {10}});
     Sweep({{"MinDinoLevel", 10.9}, {"AutoDestroyDinosBelowMinLevel", true}});
-    EXPECT_THAT(Effects(), ElementsAre("destroyed ten", "post"));
+    EXPECT_THAT(Effects(), ElementsAre("destroyed ten", "log", "post"));
     EXPECT_THAT(PostedMessages(),
                 ElementsAre("# [**TheIsland_WP**] DELETED dino(Dodo) level 10 from tribe "
                             "1000050001 at X=0.000 Y=0.000 Z=0.000\nMembers: ``````"));
@@ -205,10 +205,11 @@ TEST_F(AuditTest, WebhookKeyOfWrongTypeStillLeavesADestroyedBelowMinimumCreature
            {"LevelWarningWebhook", nullptr}});
     EXPECT_THAT(DestroyedKeys(), ElementsAre("small"));
     EXPECT_THAT(Events("post"), IsEmpty());
-    EXPECT_THAT(Texts("log"), ElementsAre(SweepStoppedAt("LevelWarningWebhook",
-                                                         "[json.exception.type_error.302] "
-                                                         "type must be string, but is "
-                                                         "null")));
+    EXPECT_THAT(Texts("log"),
+                ElementsAre("Destroyed dino(Dodo) level 3 team 0 (below-minimum), journal seq 1",
+                            SweepStoppedAt("LevelWarningWebhook",
+                                           "[json.exception.type_error.302] type must be string, "
+                                           "but is null")));
 }
 
 }  // namespace

@@ -71,16 +71,19 @@ TEST_F(StatLimitsTest, IncoherentCreatureIsReportedOrDestroyedThenReported) {
     nlohmann::json destroying = WithLimits({{"Health", 1}});
     destroying["DestroyIncoherentDinos"] = true;
     Sweep(destroying);
-    EXPECT_THAT(Effects(), ElementsAre("destroyed eight", "post", "destroyed over", "post"));
+    EXPECT_THAT(Effects(),
+                ElementsAre("destroyed eight", "log", "post", "destroyed over", "log", "post"));
     EXPECT_THAT(PostedMessages()[0],
                 ::testing::StartsWith("# [**TheIsland_WP**] Deleted **incoherent** dino(Rex)"));
-    EXPECT_THAT(Events("log"), IsEmpty());
+    EXPECT_THAT(Texts("log"),
+                ElementsAre("Destroyed dino(Rex) level 10 team 0 (incoherent), journal seq 1",
+                            "Destroyed dino(Rex) level 10 team 0 (incoherent), journal seq 2"));
 }
 
 TEST_F(StatLimitsTest, ValueEqualToItsLimitDestroysWithOnePostWhateverElseIsOver) {
     host.world->AddDino(Creature("equal", {5000, 900, 0, 0, 0, 0, 0, 800}));
     Sweep(WithLimits({{"Health", 5000}, {"Stamina", 100}, {"Weight", 1}}));
-    EXPECT_THAT(Effects(), ElementsAre("destroyed equal", "post"));
+    EXPECT_THAT(Effects(), ElementsAre("destroyed equal", "log", "post"));
     EXPECT_THAT(PostedMessages(),
                 ElementsAre("# [**TheIsland_WP**] Deleted **over stat limit** dino(Rex) level 1 at "
                             "X=0.000 Y=0.000 Z=0.000. Tribe id: 0\nMembers:\n``` - EOS Id: ```"));
@@ -133,7 +136,8 @@ TEST_F(StatLimitsTest, WrongTypedLimitsRaiseTheLibraryErrorsWhenTheWalkReachesTh
                              "[json.exception.invalid_iterator.207] cannot "
                              "use key() for non-object iterators"));
     // Reached first, a limit that is over ends the walk before the bad entry.
-    EXPECT_EQ(failure({{"Health", 1}, {"Stamina", "high"}}), "");
+    EXPECT_EQ(failure({{"Health", 1}, {"Stamina", "high"}}),
+              "Destroyed dino(Rex) level 1 team 0 (stat-limit), journal seq 1");
     EXPECT_THAT(DestroyedKeys(), ElementsAre("rex"));
 }
 

@@ -104,14 +104,20 @@ TEST(ExampleRunTest, EveryRuleActsOnTheExampleWorldAndTheChatStandInShowsEveryPo
 
     std::vector<std::string> logTexts;
     for (const auto& log : folder.Events("log")) logTexts.push_back(log.at("text"));
-    EXPECT_THAT(logTexts,
-                ElementsAre("Destroyed dino(Rex) level 600 from tribe 1000060001 at X=1520.000 "
-                            "Y=-33.250 Z=0.125\nMembers: Ann - EOS id: "
-                            "0002a1b2c3d4e5f60718293a4b5c6d7e\nBob - EOS id: "
-                            "0002bbbbbbbbbbbbbbbbbbbbbbbbbbbb\nCy - player id: ",
-                            "Destroyed dino(Argentavis) level 700 from tribe 60001 at "
-                            "X=-500.000 Y=250.000 Z=125.000\nMembers: Solo - EOS Id: "
-                            "0002dddddddddddddddddddddddddddd"));
+    EXPECT_THAT(
+        logTexts,
+        ElementsAre("Destroyed dino(Rex) level 600 from tribe 1000060001 at X=1520.000 "
+                    "Y=-33.250 Z=0.125\nMembers: Ann - EOS id: "
+                    "0002a1b2c3d4e5f60718293a4b5c6d7e\nBob - EOS id: "
+                    "0002bbbbbbbbbbbbbbbbbbbbbbbbbbbb\nCy - player id: ",
+                    "Destroyed dino(Dodo) level 1 team 60001 (below-minimum), journal seq 2",
+                    "Destroyed dino(Raptor) level 100 team 1000060001 (incoherent), "
+                    "journal seq 3",
+                    "Destroyed dino(Stegosaurus) level 200 team 60001 (stat-limit), "
+                    "journal seq 4",
+                    "Destroyed dino(Argentavis) level 700 from tribe 60001 at "
+                    "X=-500.000 Y=250.000 Z=125.000\nMembers: Solo - EOS Id: "
+                    "0002dddddddddddddddddddddddddddd"));
 
     EXPECT_THAT(
         server.Output(),
@@ -154,11 +160,10 @@ TEST(ExampleRunTest, EventsFileIsStampedInOrderAndFramedByLoadedAndUnloaded) {
     std::vector<std::string> expected;
     for (int command = 0; command < 2; ++command)
         expected.insert(expected.end(), {"consoleCommandRegistered ", "rconCommandRegistered "});
-    expected.insert(expected.end(),
-                    {"hookInstalled ", "post ", "destroyed rex", "updateCallbackRegistered ",
-                     "consoleCommandRegistered ", "rconCommandRegistered "});
+    expected.insert(expected.end(), {"hookInstalled ", "post ", "destroyed rex",
+                                     "consoleCommandRegistered ", "rconCommandRegistered "});
     expected.insert(expected.end(), {"loaded ", "hookRemoved ", "consoleCommandUnregistered ",
-                                     "rconCommandUnregistered ", "updateCallbackUnregistered "});
+                                     "rconCommandUnregistered "});
     for (int command = 0; command < 2; ++command)
         expected.insert(expected.end(),
                         {"consoleCommandUnregistered ", "rconCommandUnregistered "});

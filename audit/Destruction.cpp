@@ -1,0 +1,42 @@
+#include "audit/Destruction.h"
+
+#include <exception>
+
+#include "audit/Messages.h"
+#include "base/Format.h"
+
+Destruction::Destruction(AuditCheck& ofCheck, AuditRule byRule, const Comparison& compared,
+                         const std::string& report)
+    : check(ofCheck),
+      rule(byRule),
+      record(check, rule, compared, report),
+      destroy(Game::FindDestroy()),
+      creature(fmt::format(Messages::DestroyedCreature, check.facts.Creature().name,
+                           check.facts.Level(), check.facts.Creature().team)) {}
+
+bool Destruction::Recorded() {
+    const std::optional<uint64_t> written = check.effects.WriteAhead(record, check.weak, creature);
+    if (!written) return false;
+    seq = *written;
+    return true;
+}
+
+bool Destruction::Carry() {
+    try {
+        if (check.effects.Destroy(check.dino, rule, destroy)) return true;
+    } catch (const std::exception& error) {
+        check.effects.NotDestroyed(creature, rule, seq, error.what());
+        throw;
+    } catch (...) {
+        check.effects.NotDestroyed(creature, rule, seq, "unknown error");
+        throw;
+    }
+    check.effects.NotDestroyed(creature, rule, seq, Messages::DestroyAnsweredFalse);
+    return false;
+}
+
+void Destruction::LogDestroyed() {
+    if (seq == 0) return;
+    check.effects.LogDestroyed(
+        fmt::format(Messages::DestroyedLog, creature, IdentityOf(rule).journalName, seq));
+}

@@ -1,0 +1,60 @@
+#include "audit/ServerSlot.h"
+
+#include <stdexcept>
+
+#include "base/Config.h"
+#include "base/Format.h"
+#include "host/SystemFiles.h"
+
+namespace {
+
+// More servers than this from one installation would be a misconfiguration, not a cluster.
+constexpr int MostSlots = 64;
+
+struct Slot {
+    int number = 0;
+    SystemFile lock;
+};
+
+Slot& TheSlot() {
+    static Slot slot;
+    return slot;
+}
+
+std::string Utf8Folder() {
+    const std::u8string text = ConfigFilePath().parent_path().u8string();
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
+
+}  // namespace
+
+int ServerSlot() {
+    Slot& slot = TheSlot();
+    if (slot.number != 0) return slot.number;
+    const std::string folder = Utf8Folder();
+    if (const int error = CreateFolder(folder))
+        throw std::runtime_error(fmt::format("{}: {}", folder, FileErrorText(error)));
+    for (int number = 1; number <= MostSlots; ++number) {
+        const std::string path = fmt::format("{}/server-{}.lock", folder, number);
+        const FileLocked locked = OpenLocked(path);
+        if (locked.heldByOther) continue;
+        if (locked.error != 0)
+            throw std::runtime_error(fmt::format("{}: {}", path, FileErrorText(locked.error)));
+        slot = {number, locked.file};
+        return number;
+    }
+    throw std::runtime_error(
+        fmt::format("{}: all {} server locks are held by other servers", folder, MostSlots));
+}
+
+void ReleaseServerSlot() noexcept {
+    Slot& slot = TheSlot();
+    if (slot.number == 0) return;
+    CloseFile(slot.lock);  // the lock ends with the file, whatever the close reports
+    slot = {};
+}
+
+std::string ServerFileName(std::string_view stem, std::string_view extension, int slot) {
+    return slot == 1 ? fmt::format("{}{}", stem, extension)
+                     : fmt::format("{}.{}{}", stem, slot, extension);
+}
