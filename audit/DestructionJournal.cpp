@@ -315,6 +315,12 @@ void DestructionJournal::FindLastSeq() {
     for (const std::string& name : files.names) {
         if (name != ownName && !IsRotatedName(name, stem)) continue;
         const FileEnd end = ReadFileEnd(InFolderOf(path, name));
+        if (end.error != 0 && name == ownName) {
+            // Appending to a file whose last seq is unknown could repeat one.
+            troubleWhat = "read";
+            lastTrouble = fmt::format("{}: {}", name, FileErrorText(end.error));
+            return;
+        }
         if (end.error != 0) {
             Warn(
                 "Skipped {} of the destruction journal {}, which cannot be read: {}; numbering "
@@ -322,6 +328,9 @@ void DestructionJournal::FindLastSeq() {
                 name, path, FileErrorText(end.error));
             continue;
         }
+        if (end.closeError != 0)
+            Warn("Closing {} of the destruction journal {} reported: {}", name, path,
+                 FileErrorText(end.closeError));
         highest = std::max(highest, end.lastSeq);
         if (name == ownName) insideLine = end.insideLine;
     }
@@ -336,7 +345,7 @@ bool DestructionJournal::EnsureOpen() {
     FileOpened opened = OpenForAppend(path);
     if (opened.error != 0) {
         // A folder removed while the server runs is made again, and the file in it.
-        if (CreateFolder(FolderOf(path)) == 0) opened = OpenForAppend(path);
+        if (CreateFolder(FolderOf(path)).created) opened = OpenForAppend(path);
     }
     if (opened.error != 0) {
         troubleWhat = "open";
@@ -347,6 +356,9 @@ bool DestructionJournal::EnsureOpen() {
     // A size unknown counts from here: the file grows on and rotates a rotation size later.
     const FileSize size = SizeOfFile(file);
     fileSize = size.error == 0 ? size.bytes : 0;
+    if (size.error != 0)
+        Warn("The size of the destruction journal {} is unknown, it rotates later: {}", path,
+             FileErrorText(size.error));
     return true;
 }
 
@@ -401,7 +413,8 @@ bool DestructionJournal::Append(std::string_view text) {
 }
 
 // A file never grows past the rotation size, unless a single record is larger. One that cannot be
-// renamed grows on, and the rename is tried again at each further rotation size.
+// renamed grows on, and the rename is tried again at each further rotation size. The file is
+// opened again by the write that follows.
 void DestructionJournal::RotateIfFull(size_t adding) {
     if (fileSize == 0 || fileSize + adding <= rotateAbove) return;
     CloseFileOf();
@@ -414,7 +427,6 @@ void DestructionJournal::RotateIfFull(size_t adding) {
         Critical("Failed to rotate the destruction journal {}, it grows on! \n {}", path,
                  FileErrorText(renamed.error));
     }
-    EnsureOpen();
 }
 
 // A failure that holds a creature is said once per run of failures, which the next record

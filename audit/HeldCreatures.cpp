@@ -8,6 +8,7 @@
 #include "base/Logger.h"
 #include "host/AsaApi.h"
 #include "host/GameClock.h"
+#include "host/Refused.h"
 
 namespace {
 
@@ -101,7 +102,8 @@ void ForgetHeldCreatures() noexcept {
     if (!held.registered) return;
     held.registered = false;
     try {
-        AsaApi::GetCommands().UnregisterUpdateCallback(FString(RetryCallbackId));
+        ThrowIfRefused(AsaApi::GetCommands().UnregisterUpdateCallback(FString(RetryCallbackId)),
+                       "ICommands::UnregisterUpdateCallback");
     } catch (...) {
         Critical("Failed to unregister {}, it stays registered! \n {}", RetryCallbackId,
                  CaughtText());

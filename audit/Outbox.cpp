@@ -11,6 +11,7 @@
 #include "base/Logger.h"
 #include "base/PluginVersion.h"
 #include "host/AsaApi.h"
+#include "host/Refused.h"
 #include "host/Requests.h"
 
 namespace {
@@ -85,7 +86,9 @@ Outbox::~Outbox() {
     if (pumpRegistered) {
         // Unloading goes on; the host refused to forget a callback it cannot call any more.
         try {
-            AsaApi::GetCommands().UnregisterUpdateCallback(FString(UpdateCallbackId));
+            ThrowIfRefused(
+                AsaApi::GetCommands().UnregisterUpdateCallback(FString(UpdateCallbackId)),
+                "ICommands::UnregisterUpdateCallback");
         } catch (const std::exception& error) {
             LogFailedUnregister(error.what());
         } catch (...) {
@@ -122,8 +125,9 @@ void Outbox::Send(const Report& report) {
 void Outbox::PostWithoutUrl(const Report& report, const std::string& body) {
     std::string error;
     try {
-        API::Requests::Get().CreatePostRequest(report.url, &IgnoreAnswer, body, "application/json",
-                                               HeaderLines());
+        ThrowIfRefused(API::Requests::Get().CreatePostRequest(report.url, &IgnoreAnswer, body,
+                                                              "application/json", HeaderLines()),
+                       "API::Requests::CreatePostRequest");
         return;
     } catch (const std::exception& caught) {
         error = caught.what();
@@ -226,8 +230,10 @@ void Outbox::StartNext(Clock::time_point now) {
     };
     std::string error;
     try {
-        API::Requests::Get().CreatePostRequest(inFlight->url, completion, inFlight->body,
-                                               "application/json", HeaderLines());
+        ThrowIfRefused(
+            API::Requests::Get().CreatePostRequest(inFlight->url, completion, inFlight->body,
+                                                   "application/json", HeaderLines()),
+            "API::Requests::CreatePostRequest");
     } catch (const std::exception& caught) {
         error = caught.what();
     } catch (...) {

@@ -4,6 +4,7 @@
 
 #include "base/Config.h"
 #include "base/Format.h"
+#include "base/Logger.h"
 #include "host/SystemFiles.h"
 
 namespace {
@@ -32,8 +33,8 @@ int ServerSlot() {
     Slot& slot = TheSlot();
     if (slot.number != 0) return slot.number;
     const std::string folder = Utf8Folder();
-    if (const int error = CreateFolder(folder))
-        throw std::runtime_error(fmt::format("{}: {}", folder, FileErrorText(error)));
+    if (const FolderMade made = CreateFolder(folder); made.error != 0)
+        throw std::runtime_error(fmt::format("{}: {}", folder, FileErrorText(made.error)));
     for (int number = 1; number <= MostSlots; ++number) {
         const std::string path = fmt::format("{}/server-{}.lock", folder, number);
         const FileLocked locked = OpenLocked(path);
@@ -50,8 +51,18 @@ int ServerSlot() {
 void ReleaseServerSlot() noexcept {
     Slot& slot = TheSlot();
     if (slot.number == 0) return;
-    CloseFile(slot.lock);  // the lock ends with the file, whatever the close reports
+    // The lock ends with the file, whatever the close reports.
+    const int error = CloseFile(slot.lock);
+    const int number = slot.number;
     slot = {};
+    if (error == 0) return;
+    try {
+        if (PluginLogger())
+            PluginLogger()->warn("Closing the lock of server slot {} reported: {}", number,
+                                 FileErrorText(error));
+    } catch (...) {
+        // Nothing is left to tell it with.
+    }
 }
 
 std::string ServerFileName(std::string_view stem, std::string_view extension, int slot) {

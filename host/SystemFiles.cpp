@@ -99,10 +99,10 @@ FileAtPath StillAtPath(SystemFile file, const std::string& path) noexcept {
     return {open.st_dev == atPath.st_dev && open.st_ino == atPath.st_ino, 0};
 }
 
-int CreateFolder(const std::string& folder) noexcept {
-    if (const int error = Simulated("CreateFolder")) return error;
-    if (::mkdir(folder.c_str(), 0755) == 0 || errno == EEXIST) return 0;
-    return errno;
+FolderMade CreateFolder(const std::string& folder) noexcept {
+    if (const int error = Simulated("CreateFolder")) return {error, false};
+    if (::mkdir(folder.c_str(), 0755) == 0) return {0, true};
+    return {errno == EEXIST ? 0 : errno, false};
 }
 
 FileTransfer ReadBytesAt(SystemFile file, uint64_t offset, char* buffer, size_t size) noexcept {

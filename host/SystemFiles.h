@@ -49,8 +49,12 @@ struct FileAtPath {
 // Whether the file at `path` is still the open `file`: not removed, renamed or replaced.
 FileAtPath StillAtPath(SystemFile file, const std::string& path) noexcept;
 
-// Creates the folder when missing (its parent must exist); 0 when it is there.
-int CreateFolder(const std::string& folder) noexcept;
+struct FolderMade {
+    int error = 0;
+    bool created = false;  // it was missing
+};
+// Creates the folder when missing (its parent must exist).
+FolderMade CreateFolder(const std::string& folder) noexcept;
 
 struct FileTransfer {
     size_t bytes = 0;  // what reached the file or the buffer, also when the call failed

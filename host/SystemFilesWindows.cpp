@@ -139,13 +139,13 @@ FileAtPath StillAtPath(SystemFile file, const std::string& path) noexcept {
             0};
 }
 
-int CreateFolder(const std::string& folder) noexcept {
-    if (const int error = Simulated("CreateFolder")) return error;
+FolderMade CreateFolder(const std::string& folder) noexcept {
+    if (const int error = Simulated("CreateFolder")) return {error, false};
     std::wstring wide;
-    if (!Wide(folder, wide)) return LastError();
-    if (CreateDirectoryW(wide.c_str(), nullptr)) return 0;
+    if (!Wide(folder, wide)) return {LastError(), false};
+    if (CreateDirectoryW(wide.c_str(), nullptr)) return {0, true};
     const int error = LastError();
-    return error == ERROR_ALREADY_EXISTS ? 0 : error;
+    return {error == ERROR_ALREADY_EXISTS ? 0 : error, false};
 }
 
 FileTransfer ReadBytesAt(SystemFile file, uint64_t offset, char* buffer, size_t size) noexcept {

@@ -1,6 +1,7 @@
 #include "plugin/Plugin.h"
 
 #include <exception>
+#include <set>
 #include <string>
 
 #include "audit/CheckDino.h"
@@ -13,6 +14,7 @@
 #include "host/AsaApi.h"
 #include "host/Game.h"
 #include "host/LibraryEntry.h"
+#include "host/Refused.h"
 #include "plugin/BeginPlayHook.h"
 #include "plugin/CheckCounts.h"
 #include "plugin/LoadProgress.h"
@@ -25,6 +27,17 @@ namespace {
 constexpr const char* ReloadCommand = "tmwd.reload";
 constexpr const char* StatusCommand = "tmwd.status";
 constexpr const char* PreviewCommand = "tmwd.preview";
+constexpr const char* Hook = "the hook on APrimalDinoCharacter.BeginPlay()";
+
+std::string Console(const char* command) { return std::string("the console command ") + command; }
+std::string Rcon(const char* command) { return std::string("the RCON command ") + command; }
+
+// What this load registered with the host, in the words of the unload's lines: the host answers
+// false to the removal of what was never registered, which is no refusal.
+std::set<std::string>& Registered() {
+    static std::set<std::string> registered;
+    return registered;
+}
 
 // Nothing may leave the entry into the host: a failure is logged ("Failed to load TameWarden!")
 // and ends the step it happened in. `describe` turns the error's text into the line's body.
@@ -77,40 +90,61 @@ void PluginLoad() {
     InitLogger(PluginLogger());
     RegisterContained(StatusCommand, [] {
         AsaApi::GetCommands().RegisterConsoleCommand(FString(StatusCommand), &StatusConsoleCommand);
+        Registered().insert(Console(StatusCommand));
     });
     RegisterContained(StatusCommand, [] {
         AsaApi::GetCommands().RegisterRconCommand(FString(StatusCommand), &StatusRconCommand);
+        Registered().insert(Rcon(StatusCommand));
     });
     RegisterContained(PreviewCommand, [] {
         AsaApi::GetCommands().RegisterConsoleCommand(FString(PreviewCommand),
                                                      &PreviewConsoleCommand);
+        Registered().insert(Console(PreviewCommand));
     });
     RegisterContained(PreviewCommand, [] {
         AsaApi::GetCommands().RegisterRconCommand(FString(PreviewCommand), &PreviewRconCommand);
+        Registered().insert(Rcon(PreviewCommand));
     });
     ReachLoadStep(LoadStep::ReadConfig);
     ReadConfig();
     ReachLoadStep(LoadStep::InstallHook);
-    AsaApi::GetHooks().InstallHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook),
-                                   reinterpret_cast<void**>(&UnhookedBeginPlay));
+    ThrowIfRefused(
+        AsaApi::GetHooks().InstallHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook),
+                                       reinterpret_cast<void**>(&UnhookedBeginPlay)),
+        "IHooks::InstallHook");
+    Registered().insert(Hook);
     ReachLoadStep(LoadStep::StartupSweep);
     OpenJournal();
     StartupSweep();
     ReachLoadStep(LoadStep::RegisterReload);
     AsaApi::GetCommands().RegisterConsoleCommand(FString(ReloadCommand), &ReloadConsoleCommand);
+    Registered().insert(Console(ReloadCommand));
     AsaApi::GetCommands().RegisterRconCommand(FString(ReloadCommand), &ReloadRconCommand);
+    Registered().insert(Rcon(ReloadCommand));
     ReachLoadStep(LoadStep::Done);
 }
 
 namespace {
 
-// A removal the host refused leaves a registration that leads into a library about to go: the
-// line names it.
+// A removal the host refused (by throwing, or by answering false for what this load registered)
+// leaves a registration that leads into a library about to go: the line names it.
 template <typename Removal>
-void RemoveContained(const char* what, Removal removal) {
-    Contained("unload", nullptr, removal, [what](const std::string& error) {
-        return std::string(what) + " stays registered: " + error;
-    });
+void RemoveContained(const std::string& what, const char* operation, Removal removal) {
+    Contained(
+        "unload", nullptr,
+        [&] {
+            const bool done = removal();
+            if (Registered().erase(what) != 0) ThrowIfRefused(done, operation);
+        },
+        [&what](const std::string& error) { return what + " stays registered: " + error; });
+}
+
+template <typename Removal>
+void RemoveCommandContained(const std::string& what, Removal removal) {
+    const bool console = what.starts_with("the console");
+    RemoveContained(
+        what, console ? "ICommands::UnregisterConsoleCommand" : "ICommands::UnregisterRconCommand",
+        removal);
 }
 
 }  // namespace
@@ -118,25 +152,31 @@ void RemoveContained(const char* what, Removal removal) {
 // Each step is tried even when one before it failed: whatever stayed registered would lead the
 // host into a library that is gone. Our own commands go last, the mirror of the load.
 void PluginUnload() {
-    RemoveContained("the hook on APrimalDinoCharacter.BeginPlay()", [] {
-        AsaApi::GetHooks().RemoveHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook));
+    RemoveContained(Hook, "IHooks::RemoveHook", [] {
+        return AsaApi::GetHooks().RemoveHook(Game::BeginPlayName,
+                                             reinterpret_cast<void*>(&BeginPlayHook));
     });
-    RemoveContained("the console command tmwd.reload",
-                    [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReloadCommand)); });
-    RemoveContained("the RCON command tmwd.reload",
-                    [] { AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand)); });
+    RemoveCommandContained(Console(ReloadCommand), [] {
+        return AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReloadCommand));
+    });
+    RemoveCommandContained(Rcon(ReloadCommand), [] {
+        return AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand));
+    });
     Contained("unload", &CloseJournal);
     Contained("unload", &ForgetHeldCreatures);
     Contained("unload", &ReleaseServerSlot);
-    RemoveContained("the console command tmwd.preview", [] {
-        AsaApi::GetCommands().UnregisterConsoleCommand(FString(PreviewCommand));
+    RemoveCommandContained(Console(PreviewCommand), [] {
+        return AsaApi::GetCommands().UnregisterConsoleCommand(FString(PreviewCommand));
     });
-    RemoveContained("the RCON command tmwd.preview",
-                    [] { AsaApi::GetCommands().UnregisterRconCommand(FString(PreviewCommand)); });
-    RemoveContained("the console command tmwd.status",
-                    [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(StatusCommand)); });
-    RemoveContained("the RCON command tmwd.status",
-                    [] { AsaApi::GetCommands().UnregisterRconCommand(FString(StatusCommand)); });
+    RemoveCommandContained(Rcon(PreviewCommand), [] {
+        return AsaApi::GetCommands().UnregisterRconCommand(FString(PreviewCommand));
+    });
+    RemoveCommandContained(Console(StatusCommand), [] {
+        return AsaApi::GetCommands().UnregisterConsoleCommand(FString(StatusCommand));
+    });
+    RemoveCommandContained(Rcon(StatusCommand), [] {
+        return AsaApi::GetCommands().UnregisterRconCommand(FString(StatusCommand));
+    });
 }
 
 void StartupSweep() {

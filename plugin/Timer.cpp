@@ -8,6 +8,7 @@
 #include "base/Logger.h"
 #include "host/AsaApi.h"
 #include "host/GameClock.h"
+#include "host/Refused.h"
 #include "plugin/LoadProgress.h"
 
 namespace Tools {
@@ -29,7 +30,8 @@ Timer::Timer() {
 Timer::~Timer() {
     std::string error;
     try {
-        AsaApi::GetCommands().UnregisterUpdateCallback(FString(UpdateCallbackId));
+        ThrowIfRefused(AsaApi::GetCommands().UnregisterUpdateCallback(FString(UpdateCallbackId)),
+                       "ICommands::UnregisterUpdateCallback");
         return;
     } catch (const std::exception& caught) {
         error = caught.what();

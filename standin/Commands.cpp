@@ -81,17 +81,17 @@ void Commands::RegisterUpdateCallback(const FString& id, const AsaApi::UpdateCal
 }
 
 bool Commands::UnregisterConsoleCommand(const FString& name) {
-    STANDIN_HOST_OPERATION("ICommands::UnregisterConsoleCommand");
+    if (STANDIN_REFUSABLE_HOST_OPERATION("ICommands::UnregisterConsoleCommand")) return false;
     return EraseNamed(consoleCommands, ToUtf8(name), "consoleCommandUnregistered");
 }
 
 bool Commands::UnregisterRconCommand(const FString& name) {
-    STANDIN_HOST_OPERATION("ICommands::UnregisterRconCommand");
+    if (STANDIN_REFUSABLE_HOST_OPERATION("ICommands::UnregisterRconCommand")) return false;
     return EraseNamed(rconCommands, ToUtf8(name), "rconCommandUnregistered");
 }
 
 bool Commands::UnregisterUpdateCallback(const FString& id) {
-    STANDIN_HOST_OPERATION("ICommands::UnregisterUpdateCallback");
+    if (STANDIN_REFUSABLE_HOST_OPERATION("ICommands::UnregisterUpdateCallback")) return false;
     return EraseNamed(updateCallbacks, ToUtf8(id), "updateCallbackUnregistered");
 }
 

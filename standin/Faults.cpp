@@ -32,15 +32,22 @@ void Faults::Arm(std::string pluginFileName, uint64_t failingOperation, Span fai
 
 void Faults::Stop() { faultLoopRunning = false; }
 
-bool Faults::Decide(std::string_view operation, const void* caller, bool nullable) {
+// True when the operation is to fail in a way of its shape; throws when it is to fail by
+// throwing, as every operation may.
+bool Faults::Decide(std::string_view operation, const void* caller, Shape shape) {
     if (!IsPluginCode(caller)) return false;
     ++counted;
-    if (recording) operations.push_back({std::string(operation), nullable});
+    if (recording) operations.push_back({std::string(operation), shape});
     const bool fails =
         failing != 0 && (span == Span::Once ? counted == failing : counted >= failing);
     if (!fails) return false;
     failed.emplace(operation);
-    if (nullable && kind == Kind::NullWhereAllowed) return true;
+    const bool fileKind =
+        kind == Kind::IoError || kind == Kind::PermissionError || kind == Kind::PartialWrite;
+    if ((shape == Shape::Nullable && kind == Kind::NullWhereAllowed) ||
+        (shape == Shape::Refusable && kind == Kind::AnswerFalse) ||
+        (shape == Shape::File && fileKind))
+        return true;
     throw std::runtime_error("simulated fault in " + std::string(operation));
 }
 
@@ -48,11 +55,20 @@ bool Faults::Decide(std::string_view operation, const void* caller, bool nullabl
 int Faults::EnterFile(std::string_view operation, const void* caller) {
     if (!faultLoopRunning) return 0;
     try {
-        Decide(operation, caller, false);
+        if (!Decide(operation, caller, Shape::File)) return 0;
     } catch (const std::runtime_error&) {
         return ENOSPC;
     }
-    return 0;
+    switch (kind) {
+        case Kind::IoError:
+            return EIO;
+        case Kind::PermissionError:
+            return EACCES;
+        case Kind::PartialWrite:
+            return operation.ends_with("AppendBytes") ? -ENOSPC : ENOSPC;
+        default:
+            return ENOSPC;
+    }
 }
 
 bool Faults::IsPluginCode(const void* address) const {

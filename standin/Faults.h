@@ -19,13 +19,25 @@ extern bool faultLoopRunning;
 class Faults {
 public:
     enum class Span { Once, FromThereOn };
-    // How the failing operation fails: by throwing, or by answering null where the host's
-    // contract allows null (the world, the game mode, a status component, a player).
-    enum class Kind { Throw, NullWhereAllowed };
+    // How the failing operation fails: by throwing (a file operation: with a full disk), by
+    // answering null where the host's contract allows null (the world, the game mode, a status
+    // component, a player), by answering false where a bool says whether it was done (a hook, an
+    // unregistration, a post, the game's destroy), or, for a file operation, with an I/O error, a
+    // permission error, or a write that fails after part of its bytes reached the disk.
+    enum class Kind {
+        Throw,
+        NullWhereAllowed,
+        AnswerFalse,
+        IoError,
+        PermissionError,
+        PartialWrite
+    };
+    // Which other ways than throwing an operation can fail.
+    enum class Shape { Plain, Nullable, Refusable, File };
 
     struct Operation {
         std::string name;
-        bool nullable = false;
+        Shape shape = Shape::Plain;
     };
 
     // Counts and names the plugin's operations; fails none.
@@ -38,13 +50,19 @@ public:
     // The host operation `operation`, called from the code at `caller`: throws std::runtime_error
     // ("simulated fault in ...") when it is the one to fail.
     void Enter(std::string_view operation, const void* caller) {
-        if (faultLoopRunning) Decide(operation, caller, false);
+        if (faultLoopRunning) Decide(operation, caller, Shape::Plain);
     }
     // The same for an operation that may answer null: true when it is to fail that way.
     bool EnterNullable(std::string_view operation, const void* caller) {
-        return faultLoopRunning && Decide(operation, caller, true);
+        return faultLoopRunning && Decide(operation, caller, Shape::Nullable);
     }
-    // A file operation of the plugin: the system's error number to fail with, 0 for none.
+    // The same for an operation whose false answer says it was not done: true when it is to
+    // answer false.
+    bool EnterRefusable(std::string_view operation, const void* caller) {
+        return faultLoopRunning && Decide(operation, caller, Shape::Refusable);
+    }
+    // A file operation of the plugin: the system's error number to fail with, 0 for none;
+    // negative for a write that fails after part of its bytes reached the disk.
     int EnterFile(std::string_view operation, const void* caller);
 
     uint64_t Counted() const { return counted; }
@@ -54,7 +72,7 @@ public:
     const std::set<std::string>& Failed() const { return failed; }
 
 private:
-    bool Decide(std::string_view operation, const void* caller, bool nullable);
+    bool Decide(std::string_view operation, const void* caller, Shape shape);
     bool IsPluginCode(const void* address) const;
 
     bool recording = false;
@@ -84,3 +102,7 @@ std::string ModuleFileNameOf(const void* address);
 #define STANDIN_NULLABLE_HOST_OPERATION(name) \
     (::standin::faultLoopRunning &&           \
      ::standin::HostFaults().EnterNullable(name, __builtin_return_address(0)))
+// The same for an operation that answers whether it was done: true when it is to answer false.
+#define STANDIN_REFUSABLE_HOST_OPERATION(name) \
+    (::standin::faultLoopRunning &&            \
+     ::standin::HostFaults().EnterRefusable(name, __builtin_return_address(0)))

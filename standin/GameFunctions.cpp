@@ -149,7 +149,7 @@ void RegisterAll(Registry& registry) {
     registry.AddFunction<&DinoStaticClass>("APrimalDinoCharacter.GetPrivateStaticClass()");
     registry.AddFunction<&IsMissionDino>("APrimalDinoCharacter.IsMissionDino()");
     registry.AddFunction<&IsBossDino>("APrimalDinoCharacter.IsBossDino()");
-    registry.AddFunction<&DestroyDino>("APrimalDinoCharacter.Destroy(bool,bool)");
+    registry.AddFunction<&DestroyDino, false, true>("APrimalDinoCharacter.Destroy(bool,bool)");
     registry.AddFunction<&StatusComponent, true>("APrimalCharacter.GetCharacterStatusComponent()");
     registry.AddFunction<&CharacterLevel>("UPrimalCharacterStatusComponent.GetCharacterLevel()");
     registry.AddFunction<&IsChildOf>("UStruct.IsChildOf(UStruct*)");

@@ -6,7 +6,7 @@
 namespace standin {
 
 bool Hooks::InstallHook(const std::string& functionName, void* detour, void** original) {
-    STANDIN_HOST_OPERATION("IHooks::InstallHook");
+    if (STANDIN_REFUSABLE_HOST_OPERATION("IHooks::InstallHook")) return false;
     if (!GameRegistry().HasFunction(functionName) || detours.contains(functionName)) return false;
     *original = GameRegistry().Function(functionName);
     detours[functionName] = detour;
@@ -15,7 +15,7 @@ bool Hooks::InstallHook(const std::string& functionName, void* detour, void** or
 }
 
 bool Hooks::RemoveHook(const std::string& functionName, void* detour) {
-    STANDIN_HOST_OPERATION("IHooks::RemoveHook");
+    if (STANDIN_REFUSABLE_HOST_OPERATION("IHooks::RemoveHook")) return false;
     Host::Get().ThrowIfFaulty("RemoveHook");
     const auto found = detours.find(functionName);
     if (found == detours.end() || found->second != detour) return false;

@@ -39,7 +39,7 @@ Requests& Requests::Get() {
 bool Requests::CreatePostRequest(const std::string& url, const Completion& completion,
                                  const std::string& body, const std::string& contentType,
                                  const std::vector<std::string>& headerLines) {
-    STANDIN_HOST_OPERATION("API::Requests::CreatePostRequest");
+    if (STANDIN_REFUSABLE_HOST_OPERATION("API::Requests::CreatePostRequest")) return false;
     // The game thread calls this, also from inside the plugin's DllMain on Windows: nothing else
     // may escape or wait here.
     try {

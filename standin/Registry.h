@@ -73,17 +73,20 @@ private:
 
 // What the plugin calls in place of game function F: the same function, counted first as a host
 // operation of the plugin's (and failed when the fault loop says so). `Nullable` marks a function
-// whose contract allows a null answer, which is then another way to fail it.
-template <auto F, bool Nullable>
+// whose contract allows a null answer, which is then another way to fail it; `Refusable` one whose
+// false answer says it did not do it (the destroy).
+template <auto F, bool Nullable, bool Refusable>
 struct HostCall;
 
-template <typename Result, typename... Args, Result (*F)(Args...), bool Nullable>
-struct HostCall<F, Nullable> {
+template <typename Result, typename... Args, Result (*F)(Args...), bool Nullable, bool Refusable>
+struct HostCall<F, Nullable, Refusable> {
     static inline std::string name;
 
     static Result Call(Args... args) {
         if constexpr (Nullable) {
             if (STANDIN_NULLABLE_HOST_OPERATION(name.c_str())) return nullptr;
+        } else if constexpr (Refusable) {
+            if (STANDIN_REFUSABLE_HOST_OPERATION(name.c_str())) return false;
         } else {
             STANDIN_HOST_OPERATION(name.c_str());
         }
@@ -94,9 +97,9 @@ struct HostCall<F, Nullable> {
 class Registry {
 public:
     // A game function under its lookup name; the plugin gets the counted call of it.
-    template <auto F, bool Nullable = false>
+    template <auto F, bool Nullable = false, bool Refusable = false>
     void AddFunction(std::string name) {
-        using Call = HostCall<F, Nullable>;
+        using Call = HostCall<F, Nullable, Refusable>;
         Call::name = name;
         functions.Set(std::move(name),
                       {reinterpret_cast<void*>(&Call::Call), reinterpret_cast<void*>(F)});

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,6 @@ using standin::Faults;
 namespace {
 
 constexpr int32_t LoopTribe = 1000060001;
-constexpr const char* DestroyFunction = "APrimalDinoCharacter.Destroy(bool,bool)";
 
 // The run in progress, for a process that ends inside it.
 std::string currentRun = "no run";
@@ -61,13 +61,18 @@ nlohmann::json SecondConfig() {
     return config;
 }
 
+// Journal files rotate this soon in the loop, so that a life rotates them.
+constexpr uint64_t LoopRotationBytes = 2500;
+
 // What one run of the life left: its events in order, where each load and unload began in them,
-// and the journal's lines.
+// and the journal's lines, file by file.
 struct LifeRecord {
     std::vector<nlohmann::json> events;
     std::vector<size_t> loadStarts;  // two loads: [load, unload) slices end at the next start
-    std::vector<std::string> journal;
-    std::vector<std::string> escapes;                      // exceptions that reached the harness
+    // The journal's files before the folder went, and at the end: each a journal of its own.
+    std::vector<std::vector<std::vector<std::string>>> journal;
+    std::vector<std::string> destroyedUnrecorded;  // destroyed with no record written before
+    std::vector<std::string> escapes;              // exceptions that reached the harness
     std::vector<std::vector<std::string>> leftRegistered;  // after each unload
 };
 
@@ -83,16 +88,57 @@ protected:
 
     fs::path PluginFolder() const { return ConfigPath().parent_path(); }
 
+    void FreshFolder(const nlohmann::json& config) {
+        fs::create_directories(PluginFolder());
+        std::ofstream(PluginFolder() / "preview.json") << SecondConfig().dump();
+        WriteConfigJson(config);
+    }
+
+    // Each journal file's lines, in no order of the files.
+    std::vector<std::vector<std::string>> JournalFiles() const {
+        std::vector<std::vector<std::string>> files;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(PluginFolder(), error)) {
+            const std::string name = entry.path().filename().string();
+            if (!name.starts_with("destroyed") || !name.ends_with(".jsonl")) continue;
+            std::ifstream in(entry.path(), std::ios::binary);
+            auto& lines = files.emplace_back();
+            for (std::string line; std::getline(in, line);) lines.push_back(line);
+        }
+        return files;
+    }
+
+    // Write-ahead: when the game destroys a creature, a whole record of it, not marked not done,
+    // is in the journal already.
+    void WatchDestructions(LifeRecord& run) {
+        host.events.SetListener([this, &run](const nlohmann::json& event) {
+            if (event.value("type", "") != "destroyed") return;
+            const std::string key = event.at("creature");
+            std::map<uint64_t, std::string> records;
+            std::set<uint64_t> notDone;
+            for (const auto& file : JournalFiles())
+                for (const std::string& line : file) {
+                    const auto record = nlohmann::json::parse(line, nullptr, false);
+                    if (!record.is_object()) continue;
+                    if (record.contains("notDone")) notDone.insert(record.value("notDone", 0u));
+                    if (record.contains("seq") && record.contains("creature"))
+                        records[record.at("seq")] = KeyOfName(record.at("creature"));
+                }
+            for (const auto& [seq, creature] : records)
+                if (creature == key && !notDone.contains(seq)) return;
+            run.destroyedUnrecorded.push_back(key);
+        });
+    }
+
     void Fresh() {
         host.Reset();
         host.logSinks = {std::make_shared<standin::RecordingSink>()};
         host.currentDir = serverDir.string();
         host.sendRequests = false;
         host.unsentPosts = standin::Host::UnsentPosts::Accepted;
+        host.journalRotationBytes = LoopRotationBytes;
         fs::remove_all(PluginFolder());
-        fs::create_directories(PluginFolder());
-        std::ofstream(PluginFolder() / "preview.json") << SecondConfig().dump();
-        WriteConfigJson(FirstConfig());
+        FreshFolder(FirstConfig());
         standin::World& world = MakeWorld();
         world.AddPlayer({.id = 11, .eosId = u"eos-ann", .characterName = u"Ann", .online = true});
         world.AddPlayer({.id = 12, .eosId = u"eos-bob", .knownToGameMode = true});
@@ -149,12 +195,16 @@ protected:
     LifeRecord Life() {
         LifeRecord run;
         Fresh();
+        WatchDestructions(run);
         standin::World& world = *host.world;
         Load(run);
         Spawn(run, Creature("carno", u"Carnotaurus", LoopTribe, 1100));
         Spawn(run, Creature("dilo", u"Dilophosaur", 100, 1));
         TicksAfterTheDelay();
-        WriteConfigJson(SecondConfig());
+        // The folder goes while the server runs: the journal opens its file again at the path.
+        run.journal.push_back(JournalFiles());
+        fs::remove_all(PluginFolder());
+        FreshFolder(SecondConfig());
         host.commands.ExecuteConsole("tmwd.reload", world.AdminPlayer());
         Spawn(run, Creature("compy", u"Compy", 100, 1));
         TicksAfterTheDelay();
@@ -167,9 +217,9 @@ protected:
         world.AddDino(Creature("spino", u"Spinosaurus", LoopTribe, 1500));
         Load(run);
         Unload(run);
+        host.events.SetListener(nullptr);
         run.events = host.events.All();
-        std::ifstream journal(PluginFolder() / "destroyed.jsonl");
-        for (std::string line; std::getline(journal, line);) run.journal.push_back(line);
+        run.journal.push_back(JournalFiles());
         return run;
     }
 
@@ -187,13 +237,23 @@ protected:
     // The creature a destroying claim names, or empty when the text claims no destruction.
     static std::string ClaimedCreature(const std::string& text) {
         static const TextPattern claim(
-            R"((?:^|\] )(?:Destroyed|DELETED|Deleted \*\*incoherent\*\*|Deleted \*\*over stat limit\*\*) dino\(([^)]*)\))");
+            R"((?:^|^# |\] )(?:Destroyed|DELETED|Deleted \*\*incoherent\*\*|Deleted \*\*over stat limit\*\*) dino\(([^)]*)\))");
         const auto match = claim.Search(text);
         return match ? KeyOfName((*match)[1]) : std::string();
     }
 
+    // The creature a not-destroyed line names, or empty.
+    static std::string NotDestroyedCreature(const std::string& text) {
+        static const TextPattern line(R"(^Not destroyed: dino\(([^)]*)\))");
+        const auto match = line.Search(text);
+        return match ? KeyOfName((*match)[1]) : std::string();
+    }
+
+    // `named` holds the texts of which a line must hold one to name the failure, none when
+    // nothing failed.
     static std::vector<std::string> Violations(const LifeRecord& run,
-                                               const std::set<std::string>& failed, bool thrown) {
+                                               const std::vector<std::string>& named,
+                                               bool writeFailed = false) {
         std::vector<std::string> broken;
         const auto said = [&](size_t from, size_t to, const std::string& part, const char* type,
                               const char* level) {
@@ -214,36 +274,47 @@ protected:
             if (event.at("type") == "uncaught")
                 broken.push_back("1: " + event.at("where").get<std::string>() + " raised " +
                                  event.at("what").get<std::string>());
-        const bool destroyCallFailed = failed.contains(DestroyFunction);
         for (size_t load = 0; load < run.loadStarts.size(); ++load) {
             const size_t from = run.loadStarts[load];
             const size_t to =
                 load + 1 < run.loadStarts.size() ? run.loadStarts[load + 1] : run.events.size();
-            // 2. Every claim of a destruction belongs to a destroy call, and none is made twice.
+            // 2. Every claim of a destruction (a "Destroyed" line, a destroying post) goes with a
+            // destroy call that destroyed, or is followed by the line that says it did not; none
+            // is made twice.
             std::map<std::string, int> logClaims, postClaims;
+            std::map<std::string, size_t> lastClaim;  // by creature: the event of its last claim
             std::set<std::string> destroyed;
+            std::map<std::string, size_t> notDestroyed;  // by creature: the event of its last line
             for (size_t at = from; at < to; ++at) {
                 const auto& event = run.events[at];
                 const std::string type = event.at("type");
                 if (type == "destroyed") destroyed.insert(event.at("creature").get<std::string>());
+                std::string key;
                 if (type == "log") {
-                    const std::string key = ClaimedCreature(event.at("text"));
+                    key = ClaimedCreature(event.at("text"));
                     if (!key.empty()) ++logClaims[key];
+                    const std::string refused = NotDestroyedCreature(event.at("text"));
+                    if (!refused.empty()) notDestroyed[refused] = at;
                 }
                 if (type == "post") {
                     const auto body = nlohmann::json::parse(event.at("body").get<std::string>());
-                    const std::string key = ClaimedCreature(body.at("content"));
+                    key = ClaimedCreature(body.at("content"));
                     if (!key.empty()) ++postClaims[key];
                 }
+                if (!key.empty()) lastClaim[key] = at;
             }
             for (const auto* claims : {&logClaims, &postClaims})
-                for (const auto& [key, count] : *claims) {
+                for (const auto& [key, count] : *claims)
                     if (count > 1)
                         broken.push_back("2: " + key + " claimed " + std::to_string(count) +
                                          " times in load " + std::to_string(load + 1));
-                    if (!destroyed.contains(key) && !destroyCallFailed)
-                        broken.push_back("2: " + key + " claimed destroyed with no destroy call");
-                }
+            for (const auto& [key, at] : lastClaim) {
+                const auto refused = notDestroyed.find(key);
+                if (!destroyed.contains(key) &&
+                    (refused == notDestroyed.end() || refused->second < at))
+                    broken.push_back("2: " + key +
+                                     " claimed destroyed, neither destroyed nor said not to be");
+            }
             // 4. The load's steps after a failed one did not run, those before it did.
             std::string stoppedAt;
             for (size_t at = from; at < to; ++at) {
@@ -292,50 +363,112 @@ protected:
                                          where);
                 }
         }
-        // 3. Every destroyed creature is on record, or its record is counted as not written, which
-        // a critical line says; seq goes up strictly.
-        std::set<std::string> recorded;
-        uint64_t lastSeq = 0;
-        for (const std::string& line : run.journal) {
-            const auto record = nlohmann::json::parse(line, nullptr, false);
-            if (!record.is_object() || !record.contains("seq") || !record.contains("creature")) {
-                broken.push_back("3: a journal line is not a whole record: " + line.substr(0, 80));
-                continue;
+        // 3. Every creature the game destroyed had its record written before the destroy call
+        // (or was held, and not destroyed); seq goes up within each file and never repeats.
+        for (const std::string& key : run.destroyedUnrecorded)
+            broken.push_back("3: " + key + " was destroyed with no record written before");
+        for (const auto& journal : run.journal) {
+            std::set<uint64_t> seqs;
+            for (const auto& file : journal) {
+                uint64_t lastSeq = 0;
+                for (const std::string& line : file) {
+                    const auto record = nlohmann::json::parse(line, nullptr, false);
+                    if (record.is_object() && record.contains("notDone")) continue;
+                    // A write that failed part way leaves the start of a line, which readers skip.
+                    if (!record.is_object() && writeFailed && line.starts_with("{\"time\":"))
+                        continue;
+                    if (!record.is_object() || !record.contains("seq") ||
+                        !record.contains("creature")) {
+                        broken.push_back("3: a journal line is not a whole record: " +
+                                         line.substr(0, 80));
+                        continue;
+                    }
+                    const uint64_t seq = record.at("seq");
+                    if (seq <= lastSeq)
+                        broken.push_back("3: seq " + std::to_string(seq) + " after " +
+                                         std::to_string(lastSeq));
+                    if (!seqs.insert(seq).second)
+                        broken.push_back("3: seq " + std::to_string(seq) + " twice in the journal");
+                    lastSeq = seq;
+                }
             }
-            const uint64_t seq = record.at("seq");
-            if (seq <= lastSeq)
-                broken.push_back("3: seq " + std::to_string(seq) + " after " +
-                                 std::to_string(lastSeq));
-            lastSeq = seq;
-            recorded.insert(KeyOfName(record.at("creature")));
         }
-        const bool journalTroubleLogged =
-            logged(0, run.events.size(), "destruction journal", "critical");
-        for (const auto& event : run.events)
-            if (event.at("type") == "destroyed" && !recorded.contains(event.at("creature")) &&
-                !journalTroubleLogged)
-                broken.push_back("3: " + event.at("creature").get<std::string>() +
-                                 " was destroyed with no record and no word of it");
         // 6. Every failure that was contained left a line that names it, in the log or in the
-        // reply of the command that met it (a preview logs nothing); but for the host's own log
-        // sinks, without which no logger can be made.
-        // A file operation fails like a full disk, which the journal's line names.
-        const bool loggerMade = !failed.contains("GetLogSinks");
-        const bool fileFailed = std::any_of(failed.begin(), failed.end(), [](const auto& name) {
-            return name.starts_with("SystemFiles ");
+        // reply of the command that met it (a preview logs nothing): the failed operation, or for
+        // a file operation the system's error; but for the host's own log sinks, without which no
+        // logger can be made.
+        const bool namedAny = std::any_of(named.begin(), named.end(), [&](const std::string& text) {
+            return logged(0, run.events.size(), text, nullptr) ||
+                   said(0, run.events.size(), text, "reply", nullptr);
         });
-        const std::string fault = fileFailed && failed.size() == 1
-                                      ? std::strerror(ENOSPC)
-                                      : std::string("simulated fault in");
-        if (thrown && loggerMade && !logged(0, run.events.size(), fault, nullptr) &&
-            !said(0, run.events.size(), fault, "reply", nullptr))
-            broken.push_back("6: a failure left no line that names it");
+        if (!named.empty() && !namedAny)
+            broken.push_back("6: a failure left no line that names it (" + named.front() + ")");
         return broken;
     }
 };
 
 // The runs are dealt to shards by N, so that the test runner spreads them over the cores.
 constexpr uint64_t Shards = 4;
+
+// The ways to fail an operation of this shape, each once and from there on.
+std::vector<std::pair<Faults::Span, Faults::Kind>> Plans(Faults::Shape shape,
+                                                         const std::string& name) {
+    using enum Faults::Span;
+    using enum Faults::Kind;
+    std::vector<std::pair<Faults::Span, Faults::Kind>> plans = {{Once, Throw},
+                                                                {FromThereOn, Throw}};
+    if (shape == Faults::Shape::Nullable)
+        plans.insert(plans.end(), {{Once, NullWhereAllowed}, {FromThereOn, NullWhereAllowed}});
+    if (shape == Faults::Shape::Refusable)
+        plans.insert(plans.end(), {{Once, AnswerFalse}, {FromThereOn, AnswerFalse}});
+    if (shape == Faults::Shape::File) {
+        plans.insert(plans.end(), {{Once, IoError}, {FromThereOn, PermissionError}});
+        if (name.ends_with("AppendBytes")) plans.push_back({Once, PartialWrite});
+    }
+    return plans;
+}
+
+// The failure of `operation` this way, as a line must name it: the operation, or for a file
+// operation the system's error. Failing from there on, any operation that failed may be the one
+// named, as what failed first can stop what would have said it.
+std::vector<std::string> NamedFailures(const Faults::Operation& operation, Faults::Span span,
+                                       Faults::Kind kind, const std::set<std::string>& failed) {
+    using enum Faults::Kind;
+    if (failed.contains("GetLogSinks")) return {};  // no logger is left to say it
+    std::vector<std::string> named;
+    const std::string fileError = std::strerror(kind == IoError           ? EIO
+                                                : kind == PermissionError ? EACCES
+                                                                          : ENOSPC);
+    if (operation.shape == Faults::Shape::File)
+        named.push_back(fileError);
+    else if (kind == AnswerFalse)
+        named.push_back(operation.name + " answered false");
+    else if (kind == Throw)
+        named.push_back("simulated fault in " + operation.name);
+    if (span == Faults::Span::FromThereOn)
+        for (const std::string& name : failed)
+            named.push_back(name.starts_with("SystemFiles ") ? fileError
+                                                             : "simulated fault in " + name);
+    return named;  // a single null answer fails nothing
+}
+
+const char* KindName(Faults::Kind kind) {
+    switch (kind) {
+        case Faults::Kind::Throw:
+            return "thrown";
+        case Faults::Kind::NullWhereAllowed:
+            return "null";
+        case Faults::Kind::AnswerFalse:
+            return "false";
+        case Faults::Kind::IoError:
+            return "I/O error";
+        case Faults::Kind::PermissionError:
+            return "permission error";
+        case Faults::Kind::PartialWrite:
+            return "part written";
+    }
+    return "";
+}
 
 TEST_P(FaultLoopTest, EveryHostOperationFailingOnceOrForGoodKeepsTheInvariants) {
     const std::string pluginFile = fs::path(TAMEWARDEN_PLUGIN_PATH).filename().string();
@@ -345,34 +478,44 @@ TEST_P(FaultLoopTest, EveryHostOperationFailingOnceOrForGoodKeepsTheInvariants) 
     const std::vector<Faults::Operation> operations = host.faults.Operations();
     host.faults.Stop();
     ASSERT_GT(operations.size(), 100u);
-    ASSERT_TRUE(Violations(clean, {}, false).empty())
-        << "the run without faults: " << testing::PrintToString(Violations(clean, {}, false));
-    ASSERT_FALSE(clean.journal.empty());
+    ASSERT_TRUE(Violations(clean, {}).empty())
+        << "the run without faults: " << testing::PrintToString(Violations(clean, {}));
+    // The life does what the invariants look at: claims of every destroying rule, rotations and
+    // a journal folder removed under the server.
+    std::set<std::string> claimed;
+    for (const auto& event : clean.events) {
+        if (event.at("type") == "log") claimed.insert(ClaimedCreature(event.at("text")));
+        if (event.at("type") == "post")
+            claimed.insert(ClaimedCreature(
+                nlohmann::json::parse(event.at("body").get<std::string>()).at("content")));
+    }
+    for (const char* key : {"rex", "dodo", "ptera", "stego", "carno", "compy", "spino"})
+        EXPECT_TRUE(claimed.contains(key)) << key << " claimed in the run without faults";
+    ASSERT_EQ(clean.journal.size(), 2u);
+    size_t records = 0, files = 0;
+    for (const auto& journal : clean.journal) {
+        files += journal.size();
+        for (const auto& file : journal) records += file.size();
+    }
+    EXPECT_GE(files, 3u) << "journal files: the life rotates them";
+    EXPECT_GE(records, 7u);
 
     std::map<std::string, std::string> firstBreak;  // by invariant text: the run that broke it
     size_t runs = 0;
     for (uint64_t n = 1 + GetParam(); n <= operations.size(); n += Shards) {
         const Faults::Operation& operation = operations[n - 1];
-        std::vector<std::pair<Faults::Span, Faults::Kind>> plans = {
-            {Faults::Span::Once, Faults::Kind::Throw},
-            {Faults::Span::FromThereOn, Faults::Kind::Throw}};
-        if (operation.nullable) {
-            plans.push_back({Faults::Span::Once, Faults::Kind::NullWhereAllowed});
-            plans.push_back({Faults::Span::FromThereOn, Faults::Kind::NullWhereAllowed});
-        }
-        for (const auto& [span, kind] : plans) {
+        for (const auto& [span, kind] : Plans(operation.shape, operation.name)) {
             currentRun = "run N=" + std::to_string(n) + " (" + operation.name + ", " +
-                         (span == Faults::Span::Once ? "once" : "from there on") +
-                         (kind == Faults::Kind::Throw ? ", thrown" : ", null") + ")";
+                         (span == Faults::Span::Once ? "once" : "from there on") + ", " +
+                         KindName(kind) + ")";
             host.faults.Arm(pluginFile, n, span, kind);
             const LifeRecord run = Life();
             const std::set<std::string> failed = host.faults.Failed();
             host.faults.Stop();
             ++runs;
-            // Only a single null answer fails nothing by throwing.
-            const bool thrown =
-                !(span == Faults::Span::Once && kind == Faults::Kind::NullWhereAllowed);
-            for (const std::string& broken : Violations(run, failed, thrown))
+            for (const std::string& broken :
+                 Violations(run, NamedFailures(operation, span, kind, failed),
+                            failed.contains("SystemFiles AppendBytes")))
                 firstBreak.emplace(broken, currentRun + ", which failed " +
                                                (failed.empty() ? "nothing" : *failed.begin()));
         }
