@@ -30,8 +30,10 @@ namespace fs = std::filesystem;
 constexpr const char* Usage =
     "usage: tamewarden-check --journal FILE|FOLDER... [--owner TEXT] [--creature TEXT]\n"
     "                        [--since DATE] [--until DATE] [--json]\n"
-    "  --journal ...     journal files, or the plugin folders that hold them (destroyed.jsonl\n"
-    "                    and every rotated destroyed-*.jsonl), of one server or several\n"
+    "  --journal ...     journal files, plugin folders (every server's journal there: "
+    "destroyed.jsonl,\n"
+    "                    destroyed.2.jsonl, ..., each with its rotated files) or server root "
+    "folders\n"
     "  --owner TEXT      only those of an owner: name, EOS id or player id (case ignored)\n"
     "  --creature TEXT   only creatures whose name holds TEXT (case ignored)\n"
     "  --since DATE      only those from DATE on\n"
@@ -252,9 +254,8 @@ private:
                 if (late == lateMarks.end() || !Matches(scanned, filters)) continue;
                 CountDestroyed(DecodedString(scanned.rule), -1);
                 ++tally.matchingNotDone;
-                Notice(
-                    fmt::format("{} line {}: seq {} listed as destroyed, but {} marks it not done",
-                                file.string(), number, late->first, late->second));
+                Notice(fmt::format("{} line {}: seq {} listed as destroyed, but {}", file.string(),
+                                   number, late->first, late->second));
                 lateMarks.erase(late);
             }
         }
