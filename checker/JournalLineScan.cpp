@@ -1,6 +1,8 @@
 #include "checker/JournalLineScan.h"
 
+#include <array>
 #include <cctype>
+#include <charconv>
 #include <nlohmann/json.hpp>
 #include <string>
 
@@ -10,11 +12,57 @@ namespace {
 // Deeper nesting than any record holds is refused rather than followed.
 constexpr int DeepestNesting = 32;
 
+// The bytes a string holds as they are: what the scan of a string passes over in a tight loop.
+constexpr auto IsPlainInString = [] {
+    std::array<bool, 256> plain{};
+    for (size_t unit = 0x20; unit < 0x80; ++unit) plain[unit] = unit != '"' && unit != '\\';
+    return plain;
+}();
+
+// The length a UTF-8 sequence has by its first byte, 0 for a byte no sequence starts with.
+size_t Utf8LeadLength(unsigned char lead) {
+    if (lead < 0x80) return 1;
+    if ((lead & 0xE0) == 0xC0) return 2;
+    if ((lead & 0xF0) == 0xE0) return 3;
+    if ((lead & 0xF8) == 0xF0) return 4;
+    return 0;
+}
+
+// The length of the well-formed UTF-8 sequence at `at` (shortest form, no surrogate, at most
+// U+10FFFF), 0 when there is none.
+size_t Utf8SequenceLength(const char* at, const char* end) {
+    const auto lead = static_cast<unsigned char>(*at);
+    const size_t length = Utf8LeadLength(lead);
+    if (length <= 1) return length;
+    if (static_cast<size_t>(end - at) < length) return 0;
+    constexpr uint32_t Lowest[] = {0, 0, 0x80, 0x800, 0x10000};
+    uint32_t code = lead & (0x7Fu >> length);
+    for (size_t index = 1; index < length; ++index) {
+        const auto next = static_cast<unsigned char>(at[index]);
+        if ((next & 0xC0) != 0x80) return 0;
+        code = (code << 6) | (next & 0x3Fu);
+    }
+    const bool surrogate = code >= 0xD800 && code <= 0xDFFF;
+    return code < Lowest[length] || code > 0x10FFFF || surrogate ? 0 : length;
+}
+
+// Whether the line ends inside a sequence that was well begun: a line cut short.
+bool EndsInsideSequence(const char* at, const char* end) {
+    if (static_cast<size_t>(end - at) >= Utf8LeadLength(static_cast<unsigned char>(*at)))
+        return false;
+    for (const char* next = at + 1; next != end; ++next)
+        if ((static_cast<unsigned char>(*next) & 0xC0) != 0x80) return false;
+    return true;
+}
+
 class Scanner {
 public:
     explicit Scanner(std::string_view text) : at(text.data()), end(text.data() + text.size()) {}
 
     bool AtEnd() const { return at == end; }
+
+    // Whether the scan stopped at a string that is not valid UTF-8.
+    bool StoppedAtBadUtf8() const { return badUtf8; }
 
     void SkipSpace() {
         while (at != end && (*at == ' ' || *at == '\t' || *at == '\r' || *at == '\n')) ++at;
@@ -30,6 +78,8 @@ public:
     bool String() {
         if (at == end || *at != '"') return false;
         for (++at; at != end; ++at) {
+            while (at != end && IsPlainInString[static_cast<unsigned char>(*at)]) ++at;
+            if (at == end) break;
             const auto unit = static_cast<unsigned char>(*at);
             if (unit == '"') {
                 ++at;
@@ -37,6 +87,15 @@ public:
             }
             if (unit < 0x20) return false;
             if (unit == '\\' && !Escape()) return false;
+            if (unit >= 0x80) {
+                const size_t length = Utf8SequenceLength(at, end);
+                if (length == 0) {
+                    badUtf8 = !EndsInsideSequence(at, end);
+                    if (!badUtf8) at = end;
+                    return false;
+                }
+                at += length - 1;
+            }
         }
         return false;
     }
@@ -166,6 +225,7 @@ private:
 
     const char* at;
     const char* end;
+    bool badUtf8 = false;
 };
 
 bool IsString(std::string_view member) { return !member.empty() && member.front() == '"'; }
@@ -192,15 +252,30 @@ ScannedLine ScanJournalLine(std::string_view line) {
                                  : key == "level"    ? &scanned.level
                                  : key == "owners"   ? &scanned.owners
                                  : key == "location" ? &scanned.location
+                                 : key == "notDone"  ? &scanned.notDone
+                                 : key == "reason"   ? &scanned.reason
                                                      : nullptr;
         if (slot != nullptr && slot->empty()) *slot = value;
     });
     if (!whole) {
-        scanned.verdict = scanner.AtEnd() ? LineVerdict::CutShort : LineVerdict::NotJson;
+        scanned.verdict = scanner.StoppedAtBadUtf8() ? LineVerdict::NotUtf8
+                          : scanner.AtEnd()          ? LineVerdict::CutShort
+                                                     : LineVerdict::NotJson;
         return scanned;
     }
     scanner.SkipSpace();
     if (!scanner.AtEnd()) return scanned;  // text after the object
+    if (!scanned.notDone.empty() && scanned.seq.empty()) {
+        if (!IsString(scanned.time))
+            scanned.missing = "time";
+        else if (!IsWholeNumber(scanned.notDone))
+            scanned.missing = "notDone";
+        else if (!IsString(scanned.reason))
+            scanned.missing = "reason";
+        scanned.verdict =
+            scanned.missing.empty() ? LineVerdict::NotDoneMark : LineVerdict::MemberMissing;
+        return scanned;
+    }
     if (!IsString(scanned.time))
         scanned.missing = "time";
     else if (!IsWholeNumber(scanned.seq))
@@ -225,6 +300,12 @@ void ForEachOwner(std::string_view owners, const std::function<void(const Scanne
             each(owner);
             owner = {};
         });
+}
+
+uint64_t ScannedNumber(std::string_view member) {
+    uint64_t number = 0;
+    std::from_chars(member.data(), member.data() + member.size(), number);
+    return number;
 }
 
 std::string DecodedString(std::string_view member) {

@@ -6,16 +6,19 @@
 #include <array>
 #include <charconv>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
+#include <deque>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <stdexcept>
 
 #include "audit/AuditRules.h"
 #include "base/Format.h"
+#include "checker/FileTrouble.h"
 #include "checker/FoldedCase.h"
+#include "checker/JournalLineReader.h"
 #include "checker/JournalLineScan.h"
+#include "checker/JournalOutline.h"
 #include "checker/JournalSources.h"
 
 namespace checker {
@@ -27,8 +30,10 @@ namespace fs = std::filesystem;
 constexpr const char* Usage =
     "usage: tamewarden-check --journal FILE|FOLDER... [--owner TEXT] [--creature TEXT]\n"
     "                        [--since DATE] [--until DATE] [--json]\n"
-    "  --journal ...     journal files, or the plugin folders that hold them (destroyed.jsonl\n"
-    "                    and every rotated destroyed-*.jsonl), of one server or several\n"
+    "  --journal ...     journal files, plugin folders (every server's journal there: "
+    "destroyed.jsonl,\n"
+    "                    destroyed.2.jsonl, ..., each with its rotated files) or server root "
+    "folders\n"
     "  --owner TEXT      only those of an owner: name, EOS id or player id (case ignored)\n"
     "  --creature TEXT   only creatures whose name holds TEXT (case ignored)\n"
     "  --since DATE      only those from DATE on\n"
@@ -38,59 +43,12 @@ constexpr const char* Usage =
     "exit status: 0 all read, 1 lines skipped or records missing, 2 no journal or wrong "
     "arguments\n";
 
-// Journals are read in blocks much larger than a line; a longer line grows the block.
-constexpr size_t BlockSize = size_t{1} << 20;
-
-class LineReader {
-public:
-    explicit LineReader(const fs::path& path) : file(path, std::ios::binary), block(BlockSize) {}
-
-    bool IsOpen() const { return file.is_open(); }
-
-    // The next line without its line feed; false at the end of the file.
-    bool Next(std::string_view& line) {
-        for (;;) {
-            const char* start = block.data() + begin;
-            const auto* feed = static_cast<const char*>(std::memchr(start, '\n', filled - begin));
-            if (feed != nullptr) {
-                line = std::string_view(start, static_cast<size_t>(feed - start));
-                begin += line.size() + 1;
-                return true;
-            }
-            if (ended) {
-                if (begin == filled) return false;
-                line = std::string_view(start, filled - begin);
-                begin = filled;
-                return true;
-            }
-            Refill();
-        }
-    }
-
-private:
-    void Refill() {
-        std::memmove(block.data(), block.data() + begin, filled - begin);
-        filled -= begin;
-        begin = 0;
-        if (filled == block.size()) block.resize(block.size() * 2);
-        file.read(block.data() + filled, static_cast<std::streamsize>(block.size() - filled));
-        const auto read = static_cast<size_t>(file.gcount());
-        filled += read;
-        if (read == 0) ended = true;
-    }
-
-    std::ifstream file;
-    std::vector<char> block;
-    size_t begin = 0, filled = 0;
-    bool ended = false;
-};
-
 // What the whole query found, beyond the records it lists.
 struct Tally {
     std::array<uint64_t, RuleCount> perRule{};  // by AuditRule
-    uint64_t matching = 0;
-    uint64_t cutShort = 0, notJson = 0, memberMissing = 0;
-    uint64_t gaps = 0, recordsMissing = 0;
+    uint64_t matching = 0, matchingNotDone = 0;
+    uint64_t cutShort = 0, notJson = 0, notUtf8 = 0, memberMissing = 0;
+    uint64_t gaps = 0, recordsMissing = 0, filesUnread = 0;
     bool anyNotice = false;
     std::vector<std::string> troubles;  // files that hold no journal: unreadable, or no record
 };
@@ -160,19 +118,44 @@ struct Pending {
     std::string shown;
 };
 
-// One source read record by record, in the order its files were written.
+// A record due for the listing once no mark can follow it any more: what a mark changes.
+struct Held {
+    uint64_t seq;
+    std::string rule;
+    Pending pending;      // shown without its line end
+    std::string notDone;  // the mark's reason as JSON text; empty while it is done
+};
+
+// Matching records are held this long (in matching records read after them) for a mark of not
+// done that follows: the plugin writes one right after its record, possibly in the next file.
+constexpr size_t HoldWindow = 64;
+
+// One journal read record by record, in the order of its numbering.
 class SourceReader {
 public:
     SourceReader(JournalSource journal, bool withMap, const Filters& queryFilters,
                  Tally& queryTally)
-        : source(std::move(journal)), showMap(withMap), filters(queryFilters), tally(queryTally) {}
+        : source(std::move(journal)),
+          outline(OutlineJournal(source)),
+          showMap(withMap),
+          filters(queryFilters),
+          tally(queryTally) {
+        for (const std::string& unreadable : outline.unreadable) Notice(unreadable);
+        tally.filesUnread += outline.unreadable.size();
+    }
 
     // The next matching record; none once every file is read.
     std::optional<Pending> Next() {
         for (;;) {
+            if (held.size() > HoldWindow || (ended && !held.empty())) return Release();
+            if (ended) return std::nullopt;
             if (!reader) {
-                if (fileIndex == source.files.size()) return std::nullopt;
-                Open(source.files[fileIndex++]);
+                if (fileIndex == outline.files.size()) {
+                    ended = true;
+                    if (!lateMarks.empty()) SettleLateMarks();
+                } else {
+                    Open(outline.files[fileIndex++]);
+                }
                 continue;
             }
             std::string_view line;
@@ -185,16 +168,24 @@ public:
             ++lineNumber;
             ++linesInFile;
             const ScannedLine scanned = ScanJournalLine(line);
+            if (scanned.verdict == LineVerdict::NotDoneMark) {
+                ++recordsInFile;
+                Mark(ScannedNumber(scanned.notDone), scanned.reason);
+                continue;
+            }
             if (scanned.verdict != LineVerdict::Record) {
                 Skip(scanned);
                 continue;
             }
             ++recordsInFile;
-            FollowSeq(scanned.seq);
+            const uint64_t seq = ScannedNumber(scanned.seq);
+            FollowSeq(seq);
             if (!Matches(scanned, filters)) continue;
-            Count(scanned);
-            return Pending{DecodedString(scanned.time),
-                           filters.query->json ? std::string(line) : Shown(scanned)};
+            held.push_back({seq,
+                            DecodedString(scanned.rule),
+                            {DecodedString(scanned.time),
+                             filters.query->json ? std::string(line) : Shown(scanned)},
+                            {}});
         }
     }
 
@@ -211,9 +202,62 @@ private:
         fileName = file.string();
         reader.emplace(file);
         lineNumber = linesInFile = recordsInFile = 0;
-        if (!reader->IsOpen()) {
-            tally.troubles.push_back(fileName + " cannot be read");
+        if (!reader->IsOpen()) {  // since the outline read it
+            ++tally.filesUnread;
+            Notice(UnreadableFileNotice(file));
             reader.reset();
+        }
+    }
+
+    // A destroy the game refused: its record shows so and is not counted as destroyed.
+    void Mark(uint64_t seq, std::string_view reason) {
+        for (Held& record : held)
+            if (record.seq == seq) {
+                if (record.notDone.empty()) record.notDone = reason;
+                return;
+            }
+        if (lastReleased && seq <= *lastReleased)
+            lateMarks.emplace(seq, fmt::format("{} line {} marks it not done: {}", fileName,
+                                               lineNumber, Printable(DecodedString(reason))));
+    }
+
+    Pending Release() {
+        Held record = std::move(held.front());
+        held.pop_front();
+        lastReleased = std::max(lastReleased.value_or(0), record.seq);
+        if (record.notDone.empty())
+            CountDestroyed(record.rule, 1);
+        else
+            ++tally.matchingNotDone;
+        std::string& shown = record.pending.shown;
+        if (filters.query->json) {
+            if (!record.notDone.empty()) shown.insert(shown.rfind('}'), ",\"done\":false");
+        } else {
+            if (!record.notDone.empty())
+                shown += fmt::format(" (not done: {})", Printable(DecodedString(record.notDone)));
+            shown += "\n";
+        }
+        return std::move(record.pending);
+    }
+
+    // Marks read after their record was listed, too late to show on its line: read again for
+    // the records they mark, which are then counted as not done and named.
+    void SettleLateMarks() {
+        for (const fs::path& file : outline.files) {
+            JournalLineReader again(file);
+            uint64_t number = 0;
+            for (std::string_view line; again.Next(line);) {
+                ++number;
+                const ScannedLine scanned = ScanJournalLine(line);
+                if (scanned.verdict != LineVerdict::Record) continue;
+                const auto late = lateMarks.find(ScannedNumber(scanned.seq));
+                if (late == lateMarks.end() || !Matches(scanned, filters)) continue;
+                CountDestroyed(DecodedString(scanned.rule), -1);
+                ++tally.matchingNotDone;
+                Notice(fmt::format("{} line {}: seq {} listed as destroyed, but {}", file.string(),
+                                   number, late->first, late->second));
+                lateMarks.erase(late);
+            }
         }
     }
 
@@ -225,6 +269,9 @@ private:
         } else if (scanned.verdict == LineVerdict::NotJson) {
             ++tally.notJson;
             reason = "not JSON";
+        } else if (scanned.verdict == LineVerdict::NotUtf8) {
+            ++tally.notUtf8;
+            reason = "not UTF-8";
         } else {
             ++tally.memberMissing;
             reason = fmt::format("member \"{}\" missing", scanned.missing);
@@ -232,10 +279,8 @@ private:
         Notice(fmt::format("{} line {}: skipped, {}", fileName, lineNumber, reason));
     }
 
-    // Numbers count up by one across a server's files; a gap is a record never written or lost.
-    void FollowSeq(std::string_view text) {
-        uint64_t seq = 0;
-        std::from_chars(text.data(), text.data() + text.size(), seq);
+    // Numbers count up by one across a journal's files; a gap is a record never written or lost.
+    void FollowSeq(uint64_t seq) {
         if (lastSeq && seq != *lastSeq + 1) {
             ++tally.gaps;
             if (seq > *lastSeq) {
@@ -250,14 +295,16 @@ private:
         lastSeq = seq;
     }
 
-    void Count(const ScannedLine& scanned) {
-        const std::string rule = DecodedString(scanned.rule);
+    // A record listed as destroyed (1), or one listed so and marked not done too late (-1).
+    void CountDestroyed(const std::string& rule, int change) {
+        const auto by = static_cast<uint64_t>(static_cast<int64_t>(change));
         for (const RuleIdentity& identity : AuditRules)
             if (identity.CanDestroy() && rule == identity.journalName)
-                ++tally.perRule[static_cast<size_t>(identity.rule)];
-        ++tally.matching;
+                tally.perRule[static_cast<size_t>(identity.rule)] += by;
+        tally.matching += by;
     }
 
+    // Without its line end, which follows any mark.
     std::string Shown(const ScannedLine& scanned) const {
         std::string where;
         if (showMap) {
@@ -265,23 +312,27 @@ private:
             where = Printable(map.empty() ? source.given : map) + " ";
         }
         const bool numberLevel = !scanned.level.empty() && scanned.level.front() != '"';
-        return fmt::format("{} {}seq {} {}: {} level {}, owners {}, at {}\n",
-                           Printable(DecodedString(scanned.time)), where, scanned.seq,
-                           Printable(DecodedString(scanned.rule)),
-                           Printable(DecodedString(scanned.creature)),
-                           numberLevel ? scanned.level : "?", OwnersText(scanned.owners),
-                           LocationText(scanned.location));
+        return fmt::format(
+            "{} {}seq {} {}: {} level {}, owners {}, at {}", Printable(DecodedString(scanned.time)),
+            where, scanned.seq, Printable(DecodedString(scanned.rule)),
+            Printable(DecodedString(scanned.creature)), numberLevel ? scanned.level : "?",
+            OwnersText(scanned.owners), LocationText(scanned.location));
     }
 
     JournalSource source;
+    JournalOutline outline;
     bool showMap;
     const Filters& filters;
     Tally& tally;
-    std::optional<LineReader> reader;
+    std::optional<JournalLineReader> reader;
     size_t fileIndex = 0;
     std::string fileName;
     uint64_t lineNumber = 0, linesInFile = 0, recordsInFile = 0;
     std::optional<uint64_t> lastSeq;
+    std::deque<Held> held;                      // oldest first
+    std::optional<uint64_t> lastReleased;       // the highest seq listed
+    std::map<uint64_t, std::string> lateMarks;  // seq to where its mark was read
+    bool ended = false;
     std::vector<std::string> notices;
 };
 
@@ -299,10 +350,16 @@ std::string Summary(const Tally& tally) {
         separator = ",";
     }
     text += "\n";
-    if (const uint64_t skipped = tally.cutShort + tally.notJson + tally.memberMissing) {
+    if (tally.matchingNotDone > 0)
+        text += fmt::format("{} not done\n", Plural(tally.matchingNotDone, "record", "records"));
+    if (tally.filesUnread > 0)
+        text += fmt::format("{} not read\n", Plural(tally.filesUnread, "file", "files"));
+    if (const uint64_t skipped =
+            tally.cutShort + tally.notJson + tally.notUtf8 + tally.memberMissing) {
         std::vector<std::string> reasons;
         if (tally.cutShort > 0) reasons.push_back(fmt::format("{} cut short", tally.cutShort));
         if (tally.notJson > 0) reasons.push_back(fmt::format("{} not JSON", tally.notJson));
+        if (tally.notUtf8 > 0) reasons.push_back(fmt::format("{} not UTF-8", tally.notUtf8));
         if (tally.memberMissing > 0)
             reasons.push_back(fmt::format("{} with a member missing", tally.memberMissing));
         text += fmt::format("{} skipped: {}\n", Plural(skipped, "line", "lines"),
@@ -314,20 +371,21 @@ std::string Summary(const Tally& tally) {
     return text;
 }
 
-// Every source's records in one list, oldest first; a server's own order is kept.
+// Every journal's records in one list, oldest first; a journal's own order is kept. Lines name
+// their map once there is more than one journal.
 int ListJournals(const JournalQuery& query, std::vector<JournalSource> sources) {
-    std::set<fs::path> folders;
+    std::set<std::pair<fs::path, std::string>> journals;
     std::error_code error;
     for (const JournalSource& source : sources)
         for (const fs::path& file : source.files)
-            folders.insert(fs::weakly_canonical(file, error).parent_path());
+            journals.emplace(fs::weakly_canonical(file, error).parent_path(), source.stem);
     const Filters filters{query.owner ? FoldedCase(*query.owner) : "",
                           query.creature ? FoldedCase(*query.creature) : "", &query};
     Tally tally;
     std::vector<SourceReader> readers;
     readers.reserve(sources.size());
     for (JournalSource& source : sources)
-        readers.emplace_back(std::move(source), folders.size() > 1, filters, tally);
+        readers.emplace_back(std::move(source), journals.size() > 1, filters, tally);
     std::vector<std::optional<Pending>> pending;
     for (SourceReader& reader : readers) pending.push_back(reader.Next());
     for (;;) {
@@ -425,8 +483,9 @@ std::optional<int> RunJournalQuery(const std::vector<std::string>& arguments) {
     }
     std::vector<JournalSource> sources;
     try {
-        for (const std::string& journal : query.journals)
-            sources.push_back(FindJournalFiles(journal));
+        for (const std::string& given : query.journals)
+            for (JournalSource& journal : FindJournals(given))
+                sources.push_back(std::move(journal));
     } catch (const std::exception& error) {
         std::fprintf(stderr, "tamewarden-check: %s\n", error.what());
         return 2;

@@ -155,6 +155,134 @@ TEST(JournalFileTest, CheckerMergesTheJournalsOfSeveralServersAndNamesWhatIsMiss
     EXPECT_THAT(noJournal.Output(), ::testing::HasSubstr("holds no journal"));
 }
 
+// A record's line as the checker lists it, for records made by Record().
+std::string Listed(const std::string& time, const std::string& map, int seq,
+                   const std::string& creature, const std::string& owner) {
+    return time + " " + (map.empty() ? "" : map + " ") + "seq " + std::to_string(seq) +
+           " over-level: " + creature + " level 1200, owners " + owner +
+           " [no EOS id], at X=1.000 Y=2.000 Z=3.000";
+}
+
+// The clock set back before a rotation: the later file's name holds the earlier time.
+TEST(JournalFileTest, CheckerReadsRotatedFilesInSeqOrderWhateverTheirNamesSay) {
+    ServerFolder folder;
+    const fs::path journal = folder.Dir() / "island";
+    fs::create_directories(journal);
+    WriteFile(journal / "destroyed-2026-12-09T18-00-00.000Z.jsonl",
+              Record("2026-12-09T17:00:00.000Z", 1, "TheIsland", "Rex", "Ann", 8) +
+                  Record("2026-12-09T17:59:00.000Z", 2, "TheIsland", "Dodo", "Ann", 8));
+    WriteFile(journal / "destroyed-2026-12-09T12-00-00.000Z.jsonl",
+              Record("2026-12-09T11:00:00.000Z", 3, "TheIsland", "Giga", "Bob", 9) +
+                  Record("2026-12-09T11:59:00.000Z", 4, "TheIsland", "Wyvern", "Bob", 9));
+    WriteFile(journal / "destroyed.jsonl",
+              Record("2026-12-09T12:30:00.000Z", 5, "TheIsland", "Raptor", "Cy", 10));
+
+    ChildProcess checker(TAMEWARDEN_CHECKER_PATH, {"--journal", journal.string()});
+    ASSERT_EQ(checker.WaitForExit(std::chrono::seconds(20)), 0) << checker.Output();
+    EXPECT_EQ(checker.Output(),
+              Listed("2026-12-09T17:00:00.000Z", "", 1, "Rex", "Ann") + "\n" +
+                  Listed("2026-12-09T17:59:00.000Z", "", 2, "Dodo", "Ann") + "\n" +
+                  Listed("2026-12-09T11:00:00.000Z", "", 3, "Giga", "Bob") + "\n" +
+                  Listed("2026-12-09T11:59:00.000Z", "", 4, "Wyvern", "Bob") + "\n" +
+                  Listed("2026-12-09T12:30:00.000Z", "", 5, "Raptor", "Cy") + "\n" +
+                  "5 destroyed: over-level 5, below-minimum 0, incoherent 0, stat-limit 0\n");
+}
+
+// Files under the test's folder, a query there, and what it answers ("FOLDER" stands for the
+// folder's path).
+struct JournalReadCase {
+    const char* behaviour;
+    std::vector<std::pair<std::string, std::string>> files;
+    std::vector<std::string> arguments;
+    int exitStatus;
+    std::string output;
+};
+
+TEST(JournalFileTest, CheckerReadsWhatServersOfOneFolderWrite) {
+    const std::string refused =
+        R"({"time":"2026-12-09T10:00:01.000Z","notDone":2,"reason":"the game refused the destroy"})"
+        "\n";
+    std::string badName = Record("2026-12-09T10:30:00.000Z", 2, "TheIsland", "Rex", "Ann", 8);
+    badName.replace(badName.find("Rex"), 3, "R\xFFx");
+    const std::string refusedRecord =
+        Record("2026-12-09T10:00:01.000Z", 2, "TheIsland", "Dodo", "Ann", 8);
+    const std::vector<JournalReadCase> cases = {
+        {"a line that is not UTF-8 is skipped and named, and --json stays valid",
+         {{"destroyed.jsonl",
+           Record("2026-12-09T10:00:00.000Z", 1, "TheIsland", "Rex", "Ann", 8) + badName +
+               Record("2026-12-09T11:00:00.000Z", 3, "TheIsland", "Dodo", "Ann", 8)}},
+         {"--journal", "FOLDER", "--json"},
+         1,
+         Record("2026-12-09T10:00:00.000Z", 1, "TheIsland", "Rex", "Ann", 8) +
+             Record("2026-12-09T11:00:00.000Z", 3, "TheIsland", "Dodo", "Ann", 8) +
+             "FOLDER/destroyed.jsonl line 2: skipped, not UTF-8\n"
+             "FOLDER/destroyed.jsonl line 3: seq 3 follows 1, 1 missing\n"
+             "2 destroyed: over-level 2, below-minimum 0, incoherent 0, stat-limit 0\n"
+             "1 line skipped: 1 not UTF-8\n"
+             "1 gap in seq: 1 record missing\n"},
+        {"a destroy the game refused shows as not done and is not counted",
+         {{"destroyed.jsonl",
+           Record("2026-12-09T10:00:00.000Z", 1, "TheIsland", "Rex", "Ann", 8) + refusedRecord +
+               refused + Record("2026-12-09T10:00:02.000Z", 3, "TheIsland", "Giga", "Ann", 8)}},
+         {"--journal", "FOLDER"},
+         0,
+         Listed("2026-12-09T10:00:00.000Z", "", 1, "Rex", "Ann") + "\n" +
+             Listed("2026-12-09T10:00:01.000Z", "", 2, "Dodo", "Ann") +
+             " (not done: the game refused the destroy)\n" +
+             Listed("2026-12-09T10:00:02.000Z", "", 3, "Giga", "Ann") + "\n" +
+             "2 destroyed: over-level 2, below-minimum 0, incoherent 0, stat-limit 0\n"
+             "1 record not done\n"},
+        {"a record not done is printed whole with \"done\":false",
+         {{"destroyed.jsonl", refusedRecord + refused}},
+         {"--journal", "FOLDER", "--json"},
+         0,
+         refusedRecord.substr(0, refusedRecord.size() - 2) + ",\"done\":false}\n" +
+             "0 destroyed: over-level 0, below-minimum 0, incoherent 0, stat-limit 0\n"
+             "1 record not done\n"},
+        {"two servers' journals in one folder, each numbered on its own, merged with their maps",
+         {{"destroyed.jsonl",
+           Record("2026-12-09T10:00:00.000Z", 1, "TheIsland", "Rex", "Ann", 8) +
+               Record("2026-12-09T12:00:00.000Z", 2, "TheIsland", "Dodo", "Ann", 8)},
+          {"destroyed.2-2026-12-09T10-30-00.000Z.jsonl",
+           Record("2026-12-09T09:00:00.000Z", 1, "Scorched", "Wyvern", "Cy", 10)},
+          {"destroyed.2.jsonl",
+           Record("2026-12-09T11:00:00.000Z", 2, "Scorched", "Raptor", "Cy", 10)}},
+         {"--journal", "FOLDER"},
+         0,
+         Listed("2026-12-09T09:00:00.000Z", "Scorched", 1, "Wyvern", "Cy") + "\n" +
+             Listed("2026-12-09T10:00:00.000Z", "TheIsland", 1, "Rex", "Ann") + "\n" +
+             Listed("2026-12-09T11:00:00.000Z", "Scorched", 2, "Raptor", "Cy") + "\n" +
+             Listed("2026-12-09T12:00:00.000Z", "TheIsland", 2, "Dodo", "Ann") + "\n" +
+             "4 destroyed: over-level 4, below-minimum 0, incoherent 0, stat-limit 0\n"},
+        {"a server's root folder leads to its plugin folder",
+         {{"ArkApi/Plugins/TameWarden/destroyed.jsonl",
+           Record("2026-12-09T10:00:00.000Z", 1, "TheIsland", "Rex", "Ann", 8)}},
+         {"--journal", "FOLDER"},
+         0,
+         Listed("2026-12-09T10:00:00.000Z", "", 1, "Rex", "Ann") + "\n" +
+             "1 destroyed: over-level 1, below-minimum 0, incoherent 0, stat-limit 0\n"},
+    };
+    for (const JournalReadCase& readCase : cases) {
+        SCOPED_TRACE(readCase.behaviour);
+        ServerFolder folder;
+        const fs::path root = folder.Dir() / "server";
+        for (const auto& [name, text] : readCase.files) {
+            fs::create_directories((root / name).parent_path());
+            WriteFile(root / name, text);
+        }
+        std::vector<std::string> arguments = readCase.arguments;
+        for (std::string& argument : arguments)
+            if (argument == "FOLDER") argument = root.string();
+        ChildProcess checker(TAMEWARDEN_CHECKER_PATH, arguments);
+        ASSERT_EQ(checker.WaitForExit(std::chrono::seconds(20)), readCase.exitStatus)
+            << checker.Output();
+        std::string expected = readCase.output;
+        for (size_t at; (at = expected.find("FOLDER")) != std::string::npos;)
+            expected.replace(at, 6, root.string());
+        EXPECT_EQ(checker.Output(), expected);
+    }
+}
+
 TEST(JournalFileTest, CheckerListsMatchingDestructionsAndNamesTheLinesThatAreNoRecord) {
     ServerFolder folder;
     const fs::path journal = folder.Dir() / "destroyed.jsonl";
