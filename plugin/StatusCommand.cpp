@@ -14,6 +14,7 @@
 #include "base/Format.h"
 #include "base/PluginName.h"
 #include "base/PluginVersion.h"
+#include "base/ShownWebhook.h"
 #include "plugin/CheckCounts.h"
 #include "plugin/LoadProgress.h"
 #include "plugin/Replies.h"
@@ -37,7 +38,8 @@ std::string WebhookLine(const ConfigSnapshot& config) {
     if (const auto error = config.LevelWarningWebhook.Error())
         return "reports: stop at every report: " + *error;
     const std::string& url = config.LevelWarningWebhook.Read();
-    return url.empty() ? "reports: no URL, nothing reaches the chat" : "reports to " + url;
+    return url.empty() ? "reports: no URL, nothing reaches the chat"
+                       : "reports to " + ShownWebhook(url);
 }
 
 std::string ReadLine() {
