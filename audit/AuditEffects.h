@@ -13,7 +13,8 @@
 #include "host/Game.h"
 
 // A report ready to leave: the rule that made it, the URL read for it, its chat text and the
-// request body of each post it takes (one, or one per part of a long message).
+// request body of each post it takes (one, or one per part of a long message), and the creature
+// and level that name it in the log should it be lost.
 struct DestructionRecord;
 
 struct Report {
@@ -21,6 +22,8 @@ struct Report {
     std::string url;
     std::string message;
     std::vector<std::string> bodies;
+    std::string creature;
+    int32_t level = 0;
 };
 
 class AuditEffects {

@@ -5,6 +5,7 @@
 
 #include "audit/CheckDino.h"
 #include "audit/DestructionJournal.h"
+#include "audit/Outbox.h"
 #include "audit/WorldCreatures.h"
 #include "base/Config.h"
 #include "base/Logger.h"
@@ -93,6 +94,7 @@ void PluginLoad() {
                                    reinterpret_cast<void**>(&UnhookedBeginPlay));
     ReachLoadStep(LoadStep::StartupSweep);
     OpenJournal();
+    OpenOutbox();
     StartupSweep();
     ReachLoadStep(LoadStep::RegisterReload);
     AsaApi::GetCommands().RegisterConsoleCommand(FString(ReloadCommand), &ReloadConsoleCommand);
@@ -135,10 +137,11 @@ void PluginUnload() {
                     [] { AsaApi::GetCommands().UnregisterRconCommand(FString(StatusCommand)); });
 }
 
-// The sweep's records reach the system before the load goes on, also when a check stops it: they
-// are the ones most wanted after a crash later in the load.
+// The sweep's records and reports reach the system before the load goes on, also when a check
+// stops it: they are the ones most wanted after a crash later in the load.
 void StartupSweep() {
     const JournalWrittenAtEnd written;
+    const OutboxWrittenAtEnd spooled;
     ForEachCreatureInWorld([](TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
         CheckDino(weakDino);
         ++TheCheckCounts().atLoad;

@@ -69,6 +69,18 @@ std::string JournalLine(const ConfigSnapshot& config) {
     return start + PathWithin(JournalFilePath().string(), LongestLine - start.size());
 }
 
+// What the first waiting post waits for, and a spool given up: said only when they are so.
+std::vector<std::string> OutboxLines() {
+    const Outbox& outbox = TheOutbox();
+    std::vector<std::string> lines;
+    if (const std::string wait = outbox.HeadWait(); !wait.empty())
+        lines.push_back("first post: " + wait);
+    if (!outbox.SpoolTrouble().empty())
+        lines.push_back("outbox spool given up, posts wait in memory only: " +
+                        outbox.SpoolTrouble());
+    return lines;
+}
+
 // A load that stopped is said first: the rest of the status is what that left.
 std::vector<std::string> LoadLines() {
     const LoadProgress& load = TheLoadProgress();
@@ -105,8 +117,9 @@ std::string StatusText() {
                     checks.atLoad, checks.afterBeginPlay, effects.destroyed, effects.reported),
         QueueLine(),
         fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent, reports.waiting,
-                    reports.dropped),
-        JournalLine(CurrentConfig())};
+                    reports.dropped)};
+    for (std::string& line : OutboxLines()) lines.push_back(std::move(line));
+    lines.push_back(JournalLine(CurrentConfig()));
     for (std::string& line : RuleLines()) lines.push_back(std::move(line));
     for (const std::string& line : lines) text += "\n" + Clipped(line, LongestLine);
     return Clipped(text, LongestReply);

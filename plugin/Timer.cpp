@@ -5,6 +5,7 @@
 
 #include "audit/DestructionJournal.h"
 #include "audit/OnlinePlayers.h"
+#include "audit/Outbox.h"
 #include "base/Config.h"
 #include "base/Logger.h"
 #include "host/AsaApi.h"
@@ -64,6 +65,7 @@ void Timer::Update(float) {
     const int64_t now = Now();
     const OnlinePlayersCall oneCall;
     const JournalWrittenAtEnd written;  // the records of this run reach the system before it ends
+    const OutboxWrittenAtEnd spooled;   // and so do its reports
     for (;;) {
         std::shared_ptr<Task> task;
         {

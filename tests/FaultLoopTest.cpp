@@ -215,13 +215,14 @@ protected:
                 broken.push_back("1: " + event.at("where").get<std::string>() + " raised " +
                                  event.at("what").get<std::string>());
         const bool destroyCallFailed = failed.contains(DestroyFunction);
+        // A report the outbox's spool carried over from an earlier load claims its destruction.
+        std::set<std::string> destroyed;
         for (size_t load = 0; load < run.loadStarts.size(); ++load) {
             const size_t from = run.loadStarts[load];
             const size_t to =
                 load + 1 < run.loadStarts.size() ? run.loadStarts[load + 1] : run.events.size();
             // 2. Every claim of a destruction belongs to a destroy call, and none is made twice.
             std::map<std::string, int> logClaims, postClaims;
-            std::set<std::string> destroyed;
             for (size_t at = from; at < to; ++at) {
                 const auto& event = run.events[at];
                 const std::string type = event.at("type");
@@ -319,14 +320,14 @@ protected:
         // 6. Every failure that was contained left a line that names it, in the log or in the
         // reply of the command that met it (a preview logs nothing); but for the host's own log
         // sinks, without which no logger can be made.
-        // A file operation fails like a full disk, which the journal's line names.
+        // A file operation fails like a full disk, which the journal's or the spool's line names.
         const bool loggerMade = !failed.contains("GetLogSinks");
-        const bool fileFailed = std::any_of(failed.begin(), failed.end(), [](const auto& name) {
-            return name.starts_with("SystemFiles ");
-        });
-        const std::string fault = fileFailed && failed.size() == 1
-                                      ? std::strerror(ENOSPC)
-                                      : std::string("simulated fault in");
+        const bool onlyFilesFailed =
+            !failed.empty() && std::all_of(failed.begin(), failed.end(), [](const auto& name) {
+                return name.starts_with("SystemFiles ");
+            });
+        const std::string fault =
+            onlyFilesFailed ? std::strerror(ENOSPC) : std::string("simulated fault in");
         if (thrown && loggerMade && !logged(0, run.events.size(), fault, nullptr) &&
             !said(0, run.events.size(), fault, "reply", nullptr))
             broken.push_back("6: a failure left no line that names it");
