@@ -14,7 +14,8 @@
 #include "host/Game.h"
 
 // A report ready to leave: the rule that made it, the URL read for it, its chat text and the
-// request body of each post it takes (one, or one per part of a long message).
+// request body of each post it takes (one, or one per part of a long message), and the creature
+// and level that name it in the log should it be lost.
 class PendingRecord;
 
 struct Report {
@@ -22,6 +23,8 @@ struct Report {
     std::string url;
     std::string message;
     std::vector<std::string> bodies;
+    std::string creature;
+    int32_t level = 0;
 };
 
 class AuditEffects {

@@ -49,8 +49,18 @@ std::vector<std::string> ReportBodies(const std::string& message) {
 }
 
 Report MakeReport(const AuditCheck& check, AuditRule rule, const std::string& message) {
-    std::vector<std::string> bodies = ReportBodies(message);
-    return {rule, check.config.LevelWarningWebhook.Read(), message, std::move(bodies)};
+    return MakeReport(check, rule, message, ReportBodies(message));
+}
+
+// The message named the creature already, so its name is known and asks nothing of the game.
+Report MakeReport(const AuditCheck& check, AuditRule rule, const std::string& message,
+                  std::vector<std::string> bodies) {
+    return {rule,
+            check.config.LevelWarningWebhook.Read(),
+            message,
+            std::move(bodies),
+            check.facts.Creature().name,
+            check.facts.Level()};
 }
 
 void PostToWebhook(AuditCheck& check, AuditRule rule, const std::string& message) {
@@ -63,5 +73,5 @@ void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& messa
     Destruction destruction(check, rule, compared, message);
     if (!destruction.Recorded() || !destruction.Carry()) return;
     destruction.LogDestroyed();
-    check.effects.Post({rule, check.config.LevelWarningWebhook.Read(), message, std::move(bodies)});
+    check.effects.Post(MakeReport(check, rule, message, std::move(bodies)));
 }

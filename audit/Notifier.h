@@ -19,6 +19,9 @@ std::vector<std::string> ReportBodies(const std::string& message);
 // A report of `rule`, ready to go: bodies first, then the URL read from the check's
 // configuration (a wrong type raises the library's error there).
 Report MakeReport(const AuditCheck& check, AuditRule rule, const std::string& message);
+// The same with its bodies made beforehand: the URL is read now.
+Report MakeReport(const AuditCheck& check, AuditRule rule, const std::string& message,
+                  std::vector<std::string> bodies);
 
 // Posts a report.
 void PostToWebhook(AuditCheck& check, AuditRule rule, const std::string& message);

@@ -1,13 +1,18 @@
 #include "audit/Outbox.h"
 
+#include <fmt/chrono.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <ctime>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
+#include "audit/RetryAfter.h"
+#include "base/Config.h"
 #include "base/Logger.h"
 #include "base/PluginVersion.h"
 #include "host/AsaApi.h"
@@ -23,6 +28,10 @@ using Seconds = std::chrono::duration<double>;
 constexpr Seconds InFlightLimit{60};
 // The longest pause the peer may ask for; a longer one is shortened to this.
 constexpr Seconds LongestWait{60};
+// The part of a peer's message that tmwd.status quotes.
+constexpr size_t LongestQuotedAnswer = 60;
+
+Outbox* existingOutbox = nullptr;
 
 const std::vector<std::string>& HeaderLines() {
     static const std::vector<std::string> lines = {std::string("User-Agent: TameWarden/") +
@@ -48,24 +57,76 @@ std::optional<double> Number(const std::optional<std::string>& text) {
     return number;
 }
 
-Outbox::Clock::duration Wait(double seconds) {
-    return std::chrono::duration_cast<Outbox::Clock::duration>(
-        std::min(Seconds(seconds), LongestWait));
+Outbox::Clock::duration Wait(Seconds seconds) {
+    return std::chrono::duration_cast<Outbox::Clock::duration>(std::min(seconds, LongestWait));
 }
 
-// How long a rate-limited peer asks to wait: the body's fractional "retry_after" first, then
-// the Retry-After header. None when the refusal was not for the rate.
-std::optional<double> RetryAfter(const std::string& body, const Headers& headers) {
-    const auto document = nlohmann::json::parse(body, nullptr, false);
-    if (document.is_object()) {
-        const auto found = document.find("retry_after");
-        if (found != document.end() && found->is_number() && found->get<double>() >= 0)
-            return found->get<double>();
+// The chat's own answer to a post beyond its rate (429) carries the fractional "retry_after" in
+// its body: the one refusal that counts no try. The host's completion gives no status code.
+std::optional<double> RateLimitRetry(const nlohmann::json& body) {
+    if (!body.is_object()) return std::nullopt;
+    const auto found = body.find("retry_after");
+    if (found == body.end() || !found->is_number() || found->get<double>() < 0) return std::nullopt;
+    return found->get<double>();
+}
+
+// A failed answer as tmwd.status names it.
+std::string AnswerText(const nlohmann::json& body, const std::string& text,
+                       const Headers& headers) {
+    if (body.is_object()) {
+        const auto message = body.find("message");
+        if (message != body.end() && message->is_string()) {
+            std::string quoted = message->get<std::string>();
+            if (quoted.size() > LongestQuotedAnswer) quoted.resize(LongestQuotedAnswer);
+            return "the answer \"" + quoted + "\"";
+        }
     }
-    return Number(Header(headers, "Retry-After"));
+    if (text.empty() && headers.empty()) return "no answer";
+    return "a refusal";
 }
 
-std::string FirstLine(const std::string& message) { return message.substr(0, message.find('\n')); }
+std::string ReportName(std::string_view rule, const std::string& creature, int32_t level) {
+    return fmt::format("{} report of {} level {}", rule, creature, level);
+}
+
+// Each report once (its posts follow each other), at most MostNamedReports lines, then a count.
+void NameDropped(const std::vector<std::shared_ptr<const std::string>>& names, size_t reports) {
+    if (!PluginLogger()) return;
+    for (const auto& name : names) PluginLogger()->warn("Dropped: {}", *name);
+    if (reports > names.size())
+        PluginLogger()->warn("Dropped: {} more reports", reports - names.size());
+}
+
+template <typename Posts>
+void NamePosts(const Posts& posts) {
+    std::vector<std::shared_ptr<const std::string>> names;
+    size_t reports = 0;
+    const std::string* last = nullptr;
+    for (const auto& post : posts) {
+        if (post.name.get() == last) continue;
+        last = post.name.get();
+        ++reports;
+        if (names.size() < Outbox::MostNamedReports) names.push_back(post.name);
+    }
+    NameDropped(names, reports);
+}
+
+std::string WallClockText(Outbox::Clock::time_point at) {
+    const auto wall =
+        std::chrono::system_clock::now() +
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(at - Outbox::Clock::now());
+    return fmt::format("{:%H:%M:%S}", fmt::localtime(std::chrono::system_clock::to_time_t(wall)));
+}
+
+std::string CaughtText() {
+    try {
+        throw;
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return "unknown error";
+    }
+}
 
 void IgnoreAnswer(bool, std::string, Headers) {}
 
@@ -83,6 +144,7 @@ struct Outbox::Answer {
 Outbox::Outbox() : answer(std::make_shared<Answer>()) {}
 
 Outbox::~Outbox() {
+    if (existingOutbox == this) existingOutbox = nullptr;
     if (pumpRegistered) {
         // Unloading goes on; the host refused to forget a callback it cannot call any more.
         try {
@@ -95,11 +157,72 @@ Outbox::~Outbox() {
             LogFailedUnregister("unknown error");
         }
     }
-    ReportDroppedBurst();
-    // The post in flight counts too: its answer will never be looked at.
-    const size_t left = waiting.size() + (inFlight ? 1 : 0);
-    if (left > 0 && PluginLogger())
+    try {
+        ReportDroppedBurst();
+        // An answer that came already counts: a delivered post is not sent again.
+        if (inFlight) TakeAnswer(Clock::now());
+        // The post in flight counts too: its answer will never be looked at.
+        const size_t left = waiting.size() + (inFlight ? 1 : 0);
+        spool.Close(NothingWaits());
+        if (left == 0 || !PluginLogger()) return;
+        if (spoolOpened && !spool.Failed()) {
+            PluginLogger()->warn("{} waiting posts stay in {} for the next load", left,
+                                 spool.FileName());
+            return;
+        }
         PluginLogger()->warn("Dropped {} waiting posts at unload", left);
+        std::vector<Post> posts;
+        if (inFlight) posts.push_back(*inFlight);
+        posts.insert(posts.end(), waiting.begin(), waiting.end());
+        NamePosts(posts);
+    } catch (...) {
+        // Unloading goes on; there is nothing left to tell it with.
+    }
+}
+
+void Outbox::Open(const std::string& url) noexcept {
+    if (spoolOpened || url.empty()) return;
+    try {
+        OpenSpool(url);
+        Advance(Clock::now());
+    } catch (...) {
+        spool.Fail("read", CaughtText());
+    }
+}
+
+// What the last run left goes first, in its order, up to the outbox's bound.
+void Outbox::OpenSpool(const std::string& url) {
+    spoolOpened = true;
+    existingOutbox = this;
+    std::vector<OutboxSpool::Entry> entries = spool.Open();
+    if (entries.empty()) return;
+    if (PluginLogger())
+        PluginLogger()->info("{} posts left waiting in {} go out first", entries.size(),
+                             spool.FileName());
+    std::deque<Post> left;
+    std::shared_ptr<const std::string> name;
+    const std::string* lastDropped = nullptr;
+    for (OutboxSpool::Entry& entry : entries) {
+        std::string entryName = ReportName(entry.rule, entry.creature, entry.level);
+        if (!name || *name != entryName)
+            name = std::make_shared<const std::string>(std::move(entryName));
+        Post post{entry.number, url, std::move(entry.body), name, 0};
+        if (left.size() + waiting.size() >= MaxWaitingPosts) {
+            ++dropped;
+            ++droppedInBurst;
+            if (lastDropped != name.get()) {
+                lastDropped = name.get();
+                ++droppedReports;
+                if (droppedNames.size() < MostNamedReports) droppedNames.push_back(name);
+            }
+            spool.Done(post.number, false);
+            continue;
+        }
+        left.push_back(std::move(post));
+    }
+    waiting.insert(waiting.begin(), std::make_move_iterator(left.begin()),
+                   std::make_move_iterator(left.end()));
+    ReportDroppedBurst();
 }
 
 void Outbox::Send(const Report& report) {
@@ -107,15 +230,25 @@ void Outbox::Send(const Report& report) {
         for (const std::string& body : report.bodies) PostWithoutUrl(report, body);
         return;
     }
-    const auto firstLine = std::make_shared<const std::string>(FirstLine(report.message));
+    if (!spoolOpened) OpenSpool(report.url);
+    const std::string_view rule = RuleName(report.rule);
+    const auto name =
+        std::make_shared<const std::string>(ReportName(rule, report.creature, report.level));
+    bool anyDropped = false;
     for (const std::string& body : report.bodies) {
         if (waiting.size() >= MaxWaitingPosts) {
             ++dropped;
             ++droppedInBurst;
             droppedThisTick = true;
+            anyDropped = true;
             continue;
         }
-        waiting.push_back({report.url, body, firstLine, 0});
+        const uint64_t number = spool.Add(rule, report.creature, report.level, body);
+        waiting.push_back({number, report.url, body, name, 0});
+    }
+    if (anyDropped) {
+        ++droppedReports;
+        if (droppedNames.size() < MostNamedReports) droppedNames.push_back(name);
     }
     Advance(Clock::now());
 }
@@ -137,18 +270,40 @@ void Outbox::PostWithoutUrl(const Report& report, const std::string& body) {
     ++dropped;
     if (PluginLogger())
         PluginLogger()->warn("Dropped a report, the host did not start its post: {} \n {}",
-                             FirstLine(report.message), error);
+                             ReportName(RuleName(report.rule), report.creature, report.level),
+                             error);
 }
 
 void Outbox::Pump() {
-    if (!inFlight && waiting.empty() && droppedInBurst == 0) return;
+    if (NothingWaits() && droppedInBurst == 0 && !spool.HoldsLines()) return;
     if (!droppedThisTick) ReportDroppedBurst();
     droppedThisTick = false;
     Advance(Clock::now());
+    spool.Write(NothingWaits());
 }
+
+void Outbox::WriteSpool() noexcept { spool.Write(NothingWaits()); }
 
 Outbox::Counts Outbox::Statistics() const {
     return {sent, waiting.size() + (inFlight ? 1 : 0), dropped};
+}
+
+std::string Outbox::HeadWait() const {
+    const Clock::time_point now = Clock::now();
+    if (inFlight)
+        return fmt::format(
+            "in flight for {} s",
+            std::chrono::duration_cast<std::chrono::seconds>(now - inFlightSince).count());
+    if (waiting.empty()) return {};
+    if (notBefore > now) {
+        const std::string until = WallClockText(notBefore);
+        if (hold == Hold::Retry && waiting.front().tries > 0)
+            return fmt::format("tried again at {} after {} (try {} of {})", until, lastAnswer,
+                               waiting.front().tries + 1, MaxTries);
+        return "waits for the chat's window until " + until;
+    }
+    if (!pumpRegistered) return "waits for the host to call " + std::string(UpdateCallbackId);
+    return "goes out at the next tick";
 }
 
 void Outbox::Advance(Clock::time_point now) {
@@ -159,16 +314,18 @@ void Outbox::Advance(Clock::time_point now) {
 
 void Outbox::TakeAnswer(Clock::time_point now) {
     bool success = false;
-    std::string body;
+    bool answered = true;
+    std::string text;
     Headers headers;
     {
         std::lock_guard lock(answer->mutex);
         if (!answer->arrived) {
             if (now - inFlightSince < InFlightLimit) return;
             ++answer->awaited;  // an answer that still comes is stale
+            answered = false;
         } else {
             success = answer->success;
-            body = std::move(answer->body);
+            text = std::move(answer->body);
             headers = std::move(answer->headers);
             answer->arrived = false;
         }
@@ -177,39 +334,58 @@ void Outbox::TakeAnswer(Clock::time_point now) {
     inFlight.reset();
     // The service tells how many posts it takes before its window resets.
     if (Header(headers, "X-RateLimit-Remaining") == "0")
-        if (const auto reset = Number(Header(headers, "X-RateLimit-Reset-After")))
-            notBefore = std::max(notBefore, now + Wait(*reset));
+        if (const auto reset = Number(Header(headers, "X-RateLimit-Reset-After"))) {
+            notBefore = std::max(notBefore, now + Wait(Seconds(*reset)));
+            hold = Hold::Window;
+        }
     if (success) {
         ++sent;
+        spool.Done(post.number, true);
         return;
     }
-    if (const auto retryAfter = RetryAfter(body, headers)) {
+    const auto body = nlohmann::json::parse(text, nullptr, false);
+    if (const auto retryAfter = RateLimitRetry(body)) {
         // Refused for the rate: the same post again, first in line, once the peer allows it.
-        notBefore = std::max(notBefore, now + Wait(*retryAfter));
+        notBefore = std::max(notBefore, now + Wait(Seconds(*retryAfter)));
+        hold = Hold::Window;
         waiting.push_front(std::move(post));
         return;
     }
-    Retry(std::move(post), now);
+    lastAnswer = answered ? AnswerText(body, text, headers) : "no answer in 60 s";
+    std::optional<Clock::duration> asked;
+    if (const auto value = Header(headers, "Retry-After"))
+        if (const auto delay = RetryAfterDelay(*value, std::chrono::system_clock::now()))
+            asked = Wait(*delay);
+    Retry(std::move(post), now, asked);
 }
 
-void Outbox::Retry(Post post, Clock::time_point now) {
+// A pause the peer asked for replaces the back-off; either way the try counts.
+void Outbox::Retry(Post post, Clock::time_point now, std::optional<Clock::duration> asked) {
     ++post.tries;
     if (post.tries >= MaxTries) {
-        ++dropped;
+        Drop(post);
         if (PluginLogger())
             PluginLogger()->warn("Dropped a report after {} failed tries: {}", post.tries,
-                                 *post.firstLine);
+                                 *post.name);
         return;
     }
     // 1, 2, 4, 8 seconds after the first, second, third and fourth failure.
-    notBefore = std::max(notBefore, now + Wait(std::ldexp(1.0, post.tries - 1)));
+    notBefore =
+        std::max(notBefore, now + asked.value_or(Wait(Seconds(std::ldexp(1.0, post.tries - 1)))));
+    hold = Hold::Retry;
     waiting.push_front(std::move(post));
+}
+
+void Outbox::Drop(const Post& post) {
+    ++dropped;
+    spool.Done(post.number, false);
 }
 
 void Outbox::StartNext(Clock::time_point now) {
     inFlight = std::move(waiting.front());
     waiting.pop_front();
     inFlightSince = now;
+    hold = Hold::None;
     uint64_t number = 0;
     {
         std::lock_guard lock(answer->mutex);
@@ -251,7 +427,8 @@ void Outbox::StartNext(Clock::time_point now) {
         }
         Post post = std::move(*inFlight);
         inFlight.reset();
-        Retry(std::move(post), now);
+        lastAnswer = "the host did not start it";
+        Retry(std::move(post), now, std::nullopt);
     }
 }
 
@@ -284,16 +461,40 @@ void Outbox::LogFailedUnregister(const char* reason) {
                                  UpdateCallbackId, reason);
 }
 
-// Posts refused while the outbox was full are logged once the burst is over, in one line.
+// Posts refused while the outbox was full are logged once the burst is over: one line for the
+// count, then the reports they belonged to.
 void Outbox::ReportDroppedBurst() {
     if (droppedInBurst == 0) return;
     if (PluginLogger())
         PluginLogger()->warn("Dropped {} posts: {} posts were already waiting", droppedInBurst,
                              MaxWaitingPosts);
+    NameDropped(droppedNames, droppedReports);
     droppedInBurst = 0;
+    droppedNames.clear();
+    droppedReports = 0;
 }
 
 Outbox& TheOutbox() {
     static Outbox outbox;
+    existingOutbox = &outbox;
     return outbox;
+}
+
+void OpenOutbox() noexcept {
+    std::string url;
+    try {
+        url = CurrentConfig().LevelWarningWebhook.Read();
+    } catch (...) {
+        return;  // a URL of the wrong type stops every check, which the status says
+    }
+    try {
+        TheOutbox().Open(url);
+    } catch (...) {
+        if (PluginLogger())
+            PluginLogger()->critical("Failed to open the outbox! \n {}", CaughtText());
+    }
+}
+
+OutboxWrittenAtEnd::~OutboxWrittenAtEnd() {
+    if (existingOutbox != nullptr) existingOutbox->WriteSpool();
 }

@@ -12,9 +12,21 @@ namespace {
 // More servers than this from one installation would be a misconfiguration, not a cluster.
 constexpr int MostSlots = 64;
 
+// The lock ends with the file, whatever the close reports, also when the process ends.
 struct Slot {
     int number = 0;
     SystemFile lock;
+    ~Slot() {
+        if (number == 0) return;
+        const int error = CloseFile(lock);
+        try {
+            if (error != 0 && PluginLogger())
+                PluginLogger()->warn("Closing the lock of server slot {} reported: {}", number,
+                                     FileErrorText(error));
+        } catch (...) {
+            // Nothing is left to tell it with.
+        }
+    }
 };
 
 Slot& TheSlot() {
@@ -41,27 +53,24 @@ int ServerSlot() {
         if (locked.heldByOther) continue;
         if (locked.error != 0)
             throw std::runtime_error(fmt::format("{}: {}", path, FileErrorText(locked.error)));
-        slot = {number, locked.file};
+        slot.number = number;
+        slot.lock = locked.file;
         return number;
     }
     throw std::runtime_error(
         fmt::format("{}: all {} server locks are held by other servers", folder, MostSlots));
 }
 
-void ReleaseServerSlot() noexcept {
-    Slot& slot = TheSlot();
-    if (slot.number == 0) return;
-    // The lock ends with the file, whatever the close reports.
-    const int error = CloseFile(slot.lock);
-    const int number = slot.number;
-    slot = {};
-    if (error == 0) return;
+void ReserveServerSlot() noexcept {
     try {
+        TheSlot();
+        ServerSlot();
+    } catch (const std::exception& error) {
         if (PluginLogger())
-            PluginLogger()->warn("Closing the lock of server slot {} reported: {}", number,
-                                 FileErrorText(error));
+            PluginLogger()->warn("No server slot yet, the journal and the outbox try again: {}",
+                                 error.what());
     } catch (...) {
-        // Nothing is left to tell it with.
+        // The journal and the outbox say it when they need the slot.
     }
 }
 

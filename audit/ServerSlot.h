@@ -6,10 +6,13 @@
 #include <string>
 #include <string_view>
 
-// This process's slot, taken at the first call and kept until ReleaseServerSlot. Throws
+// This process's slot, taken at the first call and kept until the library goes. Throws
 // std::runtime_error naming the lock file and the reason when none can be had.
 int ServerSlot();
-void ReleaseServerSlot() noexcept;
+// Takes the slot at load, before any file of it is opened, so that its lock outlives them all:
+// the outbox writes its spool at the library's teardown. A failure is said by the files that
+// need the slot.
+void ReserveServerSlot() noexcept;
 
 // A file of slot `slot`'s own: "destroyed.jsonl" for slot 1, "destroyed.2.jsonl" for slot 2.
 std::string ServerFileName(std::string_view stem, std::string_view extension, int slot);

@@ -26,7 +26,9 @@ void SendWhileAPostIsInFlight(benchmark::State& state) {
         "http://127.0.0.1:9/hook",
         "# Destroyed dino(Rex) level 1200 from tribe 1000050001 at X=1520.000 "
         "Y=-33.250 Z=0.125\nMembers: ```Ann - EOS id: 0002a1b2c3d4e5f60718293a4b5c6d7e```",
-        {R"({"content":"# Destroyed dino(Rex) level 1200 ..."})"}};
+        {R"({"content":"# Destroyed dino(Rex) level 1200 ..."})"},
+        "Rex",
+        1200};
     auto outbox = std::make_unique<Outbox>();
     size_t handed = 0;
     for (auto _ : state) {

@@ -79,7 +79,7 @@ void PostToWebhookWhilePeerDelays(benchmark::State& state) {
         "Z=0.125\nMembers: ```Ann - EOS id: 0002a1b2c3d4e5f60718293a4b5c6d7e```";
     for (auto _ : state)
         ServerEffects().Post({AuditRule::OverLevel, CurrentConfig().LevelWarningWebhook.Read(),
-                              message, ReportBodies(message)});
+                              message, ReportBodies(message), "Rex", 1200});
     standin::StopRequests();
     SetConfig(nullptr);
 }

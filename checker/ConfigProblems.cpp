@@ -12,6 +12,7 @@
 
 #include "base/ConfigKeys.h"
 #include "base/Format.h"
+#include "base/ShownWebhook.h"
 #include "checker/NearestName.h"
 #include "host/GameFacts.h"
 
@@ -349,7 +350,8 @@ private:
         const std::optional<std::string> url = Effective(document, ConfigKeys::LevelWarningWebhook);
         if (!url) return;  // a wrong type is reported with the other types
         const std::string name = ConfigKeys::LevelWarningWebhook.name;
-        const std::string found = document.contains(name) ? json(*url).dump() : "absent (\"\")";
+        const std::string found =
+            document.contains(name) ? json(ShownWebhook(*url)).dump() : "absent (\"\")";
         if (url->empty()) {
             // Destroying without reporting is an ordinary setup while the journal keeps the record.
             if (Effective(document, ConfigKeys::DestroyJournal).value_or(true))

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "base/Format.h"
+#include "base/ShownWebhook.h"
 
 namespace checker {
 namespace {
@@ -47,7 +48,8 @@ std::string FindingText(const Finding& finding) {
         finding.bodies.size() > 1 ? fmt::format(" ({} posts)", finding.bodies.size()) : "";
     return fmt::format("    {} {}: {}\n      post to {}{}: {}\n",
                        finding.destroyed ? "destroy" : "only report", finding.creature,
-                       finding.description, finding.url.empty() ? "(no URL)" : finding.url, posts,
+                       finding.description,
+                       finding.url.empty() ? "(no URL)" : ShownWebhook(finding.url), posts,
                        Indented(finding.message, "        "));
 }
 
@@ -126,7 +128,7 @@ nlohmann::json ReportJson(const Report& report) {
                                 {"action", finding.destroyed ? "destroyed" : "reported"},
                                 {"creature", finding.creature},
                                 {"description", finding.description},
-                                {"url", finding.url},
+                                {"url", ShownWebhook(finding.url)},
                                 {"bodies", finding.bodies},
                                 {"message", finding.message}});
         nlohmann::json tallies = nlohmann::json::array();

@@ -132,6 +132,13 @@ int CloseFile(SystemFile file) noexcept {
     return simulated != 0 ? simulated : error;
 }
 
+int EmptyFile(const std::string& path) noexcept {
+    if (const int error = Simulated("EmptyFile")) return error;
+    while (::truncate(path.c_str(), 0) != 0)
+        if (errno != EINTR) return errno;
+    return 0;
+}
+
 FileRenamed RenameFile(const std::string& from, const std::string& to) noexcept {
     if (const int error = Simulated("RenameFile")) return {error, false};
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};

@@ -1,6 +1,6 @@
-// The plugin's own files on disk: each operation the destruction journal makes, with the system's
-// error number when it fails (errno, or GetLastError on Windows). Paths are UTF-8. Nothing here
-// throws.
+// The plugin's own files on disk: each operation the destruction journal and the outbox make, with
+// the system's error number when it fails (errno, or GetLastError on Windows). Paths are UTF-8.
+// Nothing here throws.
 #pragma once
 
 #include <cstddef>
@@ -73,6 +73,10 @@ FileSize SizeOfFile(SystemFile file) noexcept;
 
 // The file is closed whatever the outcome; the error says what the close reported.
 int CloseFile(SystemFile file) noexcept;
+
+// Cuts the file to nothing, also while it is open for appending elsewhere; the next append goes
+// to its start.
+int EmptyFile(const std::string& path) noexcept;
 
 struct FileRenamed {
     int error = 0;

@@ -182,6 +182,17 @@ int CloseFile(SystemFile file) noexcept {
     return simulated != 0 ? simulated : error;
 }
 
+int EmptyFile(const std::string& path) noexcept {
+    if (const int error = Simulated("EmptyFile")) return error;
+    std::wstring wide;
+    if (!Wide(path, wide)) return LastError();
+    // The append handle shares writing, so this one may cut the file under it.
+    const HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, ShareAll, nullptr,
+                                      TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
+    return CloseHandle(handle) ? 0 : LastError();
+}
+
 FileRenamed RenameFile(const std::string& from, const std::string& to) noexcept {
     if (const int error = Simulated("RenameFile")) return {error, false};
     std::wstring wideFrom, wideTo;

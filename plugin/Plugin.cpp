@@ -7,6 +7,7 @@
 #include "audit/CheckDino.h"
 #include "audit/DestructionJournal.h"
 #include "audit/HeldCreatures.h"
+#include "audit/Outbox.h"
 #include "audit/ServerSlot.h"
 #include "audit/WorldCreatures.h"
 #include "base/Config.h"
@@ -88,6 +89,7 @@ TAMEWARDEN_ENTRY int DllMain(void*, uint32_t reason, void*) {
 void PluginLoad() {
     PluginName = "TameWarden";
     InitLogger(PluginLogger());
+    ReserveServerSlot();
     RegisterContained(StatusCommand, [] {
         AsaApi::GetCommands().RegisterConsoleCommand(FString(StatusCommand), &StatusConsoleCommand);
         Registered().insert(Console(StatusCommand));
@@ -115,6 +117,7 @@ void PluginLoad() {
     Registered().insert(Hook);
     ReachLoadStep(LoadStep::StartupSweep);
     OpenJournal();
+    OpenOutbox();
     StartupSweep();
     ReachLoadStep(LoadStep::RegisterReload);
     AsaApi::GetCommands().RegisterConsoleCommand(FString(ReloadCommand), &ReloadConsoleCommand);
@@ -164,7 +167,6 @@ void PluginUnload() {
     });
     Contained("unload", &CloseJournal);
     Contained("unload", &ForgetHeldCreatures);
-    Contained("unload", &ReleaseServerSlot);
     RemoveCommandContained(Console(PreviewCommand), [] {
         return AsaApi::GetCommands().UnregisterConsoleCommand(FString(PreviewCommand));
     });
@@ -179,7 +181,10 @@ void PluginUnload() {
     });
 }
 
+// The sweep's reports reach the system before the load goes on, also when a check stops it:
+// they are the ones most wanted after a crash later in the load.
 void StartupSweep() {
+    const OutboxWrittenAtEnd spooled;
     ForEachCreatureInWorld([](TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
         CheckDino(weakDino);
         ++TheCheckCounts().atLoad;

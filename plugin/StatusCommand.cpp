@@ -15,6 +15,7 @@
 #include "base/Format.h"
 #include "base/PluginName.h"
 #include "base/PluginVersion.h"
+#include "base/ShownWebhook.h"
 #include "plugin/CheckCounts.h"
 #include "plugin/LoadProgress.h"
 #include "plugin/Replies.h"
@@ -38,7 +39,8 @@ std::string WebhookLine(const ConfigSnapshot& config) {
     if (const auto error = config.LevelWarningWebhook.Error())
         return "reports: stop at every report: " + *error;
     const std::string& url = config.LevelWarningWebhook.Read();
-    return url.empty() ? "reports: no URL, nothing reaches the chat" : "reports to " + url;
+    return url.empty() ? "reports: no URL, nothing reaches the chat"
+                       : "reports to " + ShownWebhook(url);
 }
 
 std::string ReadLine() {
@@ -66,6 +68,18 @@ std::string JournalLine(const ConfigSnapshot& config) {
     const std::string start = fmt::format("journal: {} written, {} not done, {} held, ",
                                           counts.written, counts.notDone, HeldCreatureCount());
     return start + PathWithin(JournalFilePath().string(), LongestLine - start.size());
+}
+
+// What the first waiting post waits for, and a spool given up: said only when they are so.
+std::vector<std::string> OutboxLines() {
+    const Outbox& outbox = TheOutbox();
+    std::vector<std::string> lines;
+    if (const std::string wait = outbox.HeadWait(); !wait.empty())
+        lines.push_back("first post: " + wait);
+    if (!outbox.SpoolTrouble().empty())
+        lines.push_back("outbox spool given up, posts wait in memory only: " +
+                        outbox.SpoolTrouble());
+    return lines;
 }
 
 // A load that stopped is said first: the rest of the status is what that left.
@@ -104,8 +118,9 @@ std::string StatusText() {
                     checks.atLoad, checks.afterBeginPlay, effects.destroyed, effects.reported),
         QueueLine(),
         fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent, reports.waiting,
-                    reports.dropped),
-        JournalLine(CurrentConfig())};
+                    reports.dropped)};
+    for (std::string& line : OutboxLines()) lines.push_back(std::move(line));
+    lines.push_back(JournalLine(CurrentConfig()));
     for (std::string& line : RuleLines()) lines.push_back(std::move(line));
     for (const std::string& line : lines) text += "\n" + Clipped(line, LongestLine);
     return Clipped(text, LongestReply);

@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "audit/OnlinePlayers.h"
+#include "audit/Outbox.h"
 #include "base/Config.h"
 #include "base/Logger.h"
 #include "host/AsaApi.h"
@@ -64,6 +65,7 @@ std::string Timer::HeadFailure() {
 void Timer::Update(float) {
     const int64_t now = Now();
     const OnlinePlayersCall oneCall;
+    const OutboxWrittenAtEnd spooled;  // the reports of this run reach the system before it ends
     for (;;) {
         std::shared_ptr<Task> task;
         {

@@ -274,6 +274,8 @@ protected:
             if (event.at("type") == "uncaught")
                 broken.push_back("1: " + event.at("where").get<std::string>() + " raised " +
                                  event.at("what").get<std::string>());
+        // A report the outbox's spool carried over from an earlier load claims its destruction.
+        std::set<std::string> destroyed;
         for (size_t load = 0; load < run.loadStarts.size(); ++load) {
             const size_t from = run.loadStarts[load];
             const size_t to =
@@ -282,8 +284,7 @@ protected:
             // destroy call that destroyed, or is followed by the line that says it did not; none
             // is made twice.
             std::map<std::string, int> logClaims, postClaims;
-            std::map<std::string, size_t> lastClaim;  // by creature: the event of its last claim
-            std::set<std::string> destroyed;
+            std::map<std::string, size_t> lastClaim;     // by creature: the event of its last claim
             std::map<std::string, size_t> notDestroyed;  // by creature: the event of its last line
             for (size_t at = from; at < to; ++at) {
                 const auto& event = run.events[at];
@@ -513,6 +514,9 @@ TEST_P(FaultLoopTest, EveryHostOperationFailingOnceOrForGoodKeepsTheInvariants) 
             const std::set<std::string> failed = host.faults.Failed();
             host.faults.Stop();
             ++runs;
+            if (const char* debug = std::getenv("FAULT_DEBUG"); debug && std::to_string(n) == debug)
+                for (const auto& event : run.events)
+                    std::printf("DEBUG %s %s\n", currentRun.c_str(), event.dump().substr(0, 250).c_str());
             for (const std::string& broken :
                  Violations(run, NamedFailures(operation, span, kind, failed),
                             failed.contains("SystemFiles AppendBytes")))

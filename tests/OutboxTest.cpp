@@ -1,9 +1,15 @@
 // The outbox through the loaded plugin and a real HTTP peer on 127.0.0.1: reports leave one post
 // at a time, in order, at the peer's pace; refusals are sent again, failures tried again and then
-// dropped with a warning; the game thread never waits; unload drops what waits and says so.
+// dropped with a warning; the game thread never waits; unload leaves what waits in the spool for
+// the next load, which sends it first.
 #include <gmock/gmock.h>
 
+#include <atomic>
 #include <chrono>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <sstream>
 #include <thread>
 
 #include "standin/Text.h"
@@ -12,7 +18,9 @@
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 using ::testing::StartsWith;
 
 namespace {
@@ -74,7 +82,26 @@ protected:
     void TickFor(std::chrono::milliseconds span) {
         TickUntil([] { return false; }, span);
     }
+    std::string Status() {
+        host.commands.ExecuteRcon("tmwd.status", nullptr, 7);
+        return Texts("reply").back();
+    }
+    bool StatusSays(const std::string& part) { return Status().find(part) != std::string::npos; }
+    void AddReportedCreature(const std::string& name) {
+        host.world->AddDino({.key = name, .name = standin::ToUtf16(name), .level = 20});
+    }
 };
+
+// "Sun, 06 Nov 1994 08:49:37 GMT", `seconds` from now.
+std::string HttpDateAhead(int seconds) {
+    const std::time_t at = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now() +
+                                                                std::chrono::seconds(seconds));
+    std::tm utc{};
+    gmtime_r(&at, &utc);
+    char text[64];
+    std::strftime(text, sizeof text, "%a, %d %b %Y %H:%M:%S GMT", &utc);
+    return text;
+}
 
 TEST_F(OutboxTest, LoneReportGoesOutAtOnceInTheRulesOrderWithTheUserAgent) {
     ScriptedPeer peer([](size_t, const std::string&) { return ScriptedPeer::Answer{}; });
@@ -183,7 +210,9 @@ TEST_F(OutboxTest, FailedPostIsTriedFiveTimesWithGrowingPausesThenDroppedWithOne
     for (const auto& log : Events("log"))
         if (log.at("text").get<std::string>().starts_with("Dropped"))
             warnings.push_back(log.at("text"));
-    EXPECT_THAT(warnings, ElementsAre("Dropped a report after 5 failed tries: " + FirstLineOf(0)));
+    EXPECT_THAT(warnings,
+                ElementsAre("Dropped a report after 5 failed tries: over-level report of Dino0 "
+                            "level 20"));
 }
 
 TEST_F(OutboxTest, PeerThatNeverAnswersCostsTheGameThreadNothingAndIsTriedAgain) {
@@ -209,7 +238,7 @@ TEST_F(OutboxTest, PeerThatNeverAnswersCostsTheGameThreadNothingAndIsTriedAgain)
     EXPECT_EQ(peer.All().at(1).content, peer.All().at(0).content);  // the same post, again
 }
 
-TEST_F(OutboxTest, UnloadWithFiveThousandWaitingPostsReturnsAtOnceAndLogsTheCount) {
+TEST_F(OutboxTest, UnloadWithFiveThousandWaitingPostsReturnsAtOnceAndKeepsThemInTheSpool) {
     ScriptedPeer peer(
         [](size_t, const std::string&) { return ScriptedPeer::Answer{.hold = 60000ms}; });
     AddReportedCreatures(5000);
@@ -218,7 +247,7 @@ TEST_F(OutboxTest, UnloadWithFiveThousandWaitingPostsReturnsAtOnceAndLogsTheCoun
     const auto started = Clock::now();
     UnloadPlugin();
     EXPECT_LT(Clock::now() - started, 2s);
-    EXPECT_EQ(Texts("log").back(), "Dropped 5000 waiting posts at unload");
+    EXPECT_EQ(Texts("log").back(), "5000 waiting posts stay in outbox.jsonl for the next load");
 }
 
 TEST_F(OutboxTest, BeyondTenThousandWaitingPostsTheNewestAreDroppedAndCountedOnce) {
@@ -229,13 +258,19 @@ TEST_F(OutboxTest, BeyondTenThousandWaitingPostsTheNewestAreDroppedAndCountedOnc
     AddReportedCreatures(10050);
     LoadWithWebhook("http://127.0.0.1:9/hook");
     TickFor(100ms);
-    // One post in flight, 10,000 waiting, the 49 newest dropped: one line for the burst.
+    // One post in flight, 10,000 waiting, the 49 newest dropped: one line for the burst, then
+    // the first 20 of them by name and a count of the others.
     std::vector<std::string> warnings;
     for (const std::string& text : Texts("log"))
         if (text.starts_with("Dropped")) warnings.push_back(text);
-    EXPECT_THAT(warnings, ElementsAre("Dropped 49 posts: 10000 posts were already waiting"));
+    std::vector<std::string> expected = {"Dropped 49 posts: 10000 posts were already waiting"};
+    for (size_t index = 10001; index < 10021; ++index)
+        expected.push_back("Dropped: over-level report of Dino" + std::to_string(index) +
+                           " level 20");
+    expected.push_back("Dropped: 29 more reports");
+    EXPECT_THAT(warnings, ElementsAreArray(expected));
     UnloadPlugin();
-    EXPECT_EQ(Texts("log").back(), "Dropped 10001 waiting posts at unload");
+    EXPECT_EQ(Texts("log").back(), "10001 waiting posts stay in outbox.jsonl for the next load");
 }
 
 TEST_F(OutboxTest, ReportWithoutUrlIsPassedThroughOnceWithoutPacingOrRetries) {
@@ -245,6 +280,92 @@ TEST_F(OutboxTest, ReportWithoutUrlIsPassedThroughOnceWithoutPacingOrRetries) {
     TickFor(1500ms);
     EXPECT_EQ(Events("post").size(), 3u);
     EXPECT_FALSE(host.commands.HasUpdateCallback(PumpId));
+}
+
+TEST_F(OutboxTest, ReportsWaitingAtUnloadReachTheChatAfterTheNextLoadInOrderOnce) {
+    // The chat refuses for its rate until the restart, and takes everything after it.
+    std::atomic<bool> restarted = false;
+    ScriptedPeer peer([&](size_t, const std::string&) {
+        if (restarted) return ScriptedPeer::Answer{};
+        return ScriptedPeer::Answer{
+            .status = 429,
+            .body = R"({"message": "You are being rate limited.", "retry_after": 60})"};
+    });
+    AddReportedCreatures(5);
+    LoadWithPeer(peer);
+    ASSERT_TRUE(
+        TickUntil([&] { return StatusSays("\nfirst post: waits for the chat's window"); }, 5s));
+    UnloadPlugin();
+    EXPECT_EQ(Texts("log").back(), "5 waiting posts stay in outbox.jsonl for the next load");
+    EXPECT_THAT(peer.Delivered(), IsEmpty());
+
+    restarted = true;
+    AddReportedCreature("Dino5");  // a new report, made by the next load's sweep
+    LoadWithPeer(peer);
+    ASSERT_TRUE(TickUntil([&] { return peer.Delivered().size() == 6; }, 20s));
+    UnloadPlugin();
+    LoadWithPeer(peer);  // a third load finds nothing left to send
+    TickFor(500ms);
+    EXPECT_THAT(FirstLines(peer.Delivered()), ElementsAreArray(ExpectedFirstLines(6)));
+}
+
+TEST_F(OutboxTest, RetryAfterIsSecondsOrAnHttpDateAndAnythingElseFallsBackToTheBackoff) {
+    // The pause after a 503 with this Retry-After, in seconds of the game clock: the post is not
+    // sent again before `from`, and is by `until`. The back-off after a first failure is 1 s.
+    struct Case {
+        std::function<std::string()> value;
+        int from;
+        int until;
+    };
+    const std::vector<Case> cases = {
+        {[] { return "30"; }, 25, 32},
+        {[] { return HttpDateAhead(45); }, 40, 47},
+        {[] { return "soon"; }, 0, 2},
+        {[] { return "-5"; }, 0, 2},
+        {[] { return "Sun, 31 Feb 2100 08:49:37 GMT"; }, 0, 2},
+    };
+    for (size_t row = 0; row < cases.size(); ++row) {
+        const Case& test = cases[row];
+        ScriptedPeer peer([&](size_t index, const std::string&) {
+            if (index > 0) return ScriptedPeer::Answer{};
+            return ScriptedPeer::Answer{.status = 503, .headers = {{"Retry-After", test.value()}}};
+        });
+        AddReportedCreature("Row" + std::to_string(row));
+        LoadWithPeer(peer);
+        // The refusal counts a try, whatever it asks for.
+        ASSERT_TRUE(TickUntil([&] { return StatusSays("after a refusal (try 2 of 5)"); }, 5s))
+            << "row " << row << ": " << Status();
+        host.clockAdvance += std::chrono::seconds(test.from);
+        TickFor(200ms);
+        EXPECT_EQ(peer.All().size(), 1u) << "row " << row << ": sent again too soon";
+        host.clockAdvance += std::chrono::seconds(test.until - test.from);
+        EXPECT_TRUE(TickUntil([&] { return peer.Delivered().size() == 1; }, 5s))
+            << "row " << row << ": not sent again in time";
+        UnloadPlugin();
+    }
+}
+
+TEST_F(OutboxTest, WebHookTokenIsInNoStatusLogLineOrSpool) {
+    ScriptedPeer peer([](size_t, const std::string&) {
+        return ScriptedPeer::Answer{.status = 500, .body = R"({"message": "oops"})"};
+    });
+    const std::string hook = peer.Url() + "/api/webhooks/1234/";
+    LoadWithWebhook(hook + "s3cr3t-T0ken");
+    AddReportedCreature("Rex");
+    host.world->SpawnDino({.key = "rex-2", .name = u"Rex", .level = 20});
+    host.clockAdvance += 1100ms;
+    ASSERT_TRUE(TickUntil([&] { return StatusSays("(try 2 of 5)"); }, 5s));
+    const std::string status = Status();
+    EXPECT_THAT(status, HasSubstr("\nreports to " + hook + "…"));
+    EXPECT_THAT(status, HasSubstr("\nfirst post: tried again at "));
+    EXPECT_THAT(status, HasSubstr(" after the answer \"oops\" (try 2 of 5)"));
+    UnloadPlugin();
+    std::stringstream spool;
+    spool << std::ifstream(ConfigPath().parent_path() / "outbox.jsonl").rdbuf();
+    EXPECT_THAT(spool.str(), HasSubstr("\"creature\":\"Rex\""));
+    for (const std::string& text : Texts("reply")) EXPECT_THAT(text, Not(HasSubstr("s3cr3t")));
+    for (const std::string& text : Texts("log")) EXPECT_THAT(text, Not(HasSubstr("s3cr3t")));
+    EXPECT_THAT(spool.str(), Not(HasSubstr("s3cr3t")));
 }
 
 }  // namespace

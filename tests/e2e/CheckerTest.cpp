@@ -241,6 +241,10 @@ TEST_F(CheckerTest, WebhookThatIsEmptyOrNotHttpIsReported) {
         EXPECT_THAT(Keys(report), ElementsAre("LevelWarningWebhook")) << url;
     }
     Check({{"LevelWarningWebhook", "HTTPS://chat.example/hooks/1"}}, 0);
+    // The token after the last "/" is the config file's alone.
+    const auto report = Check({{"LevelWarningWebhook", "ftp://chat.example/api/hooks/12/t0ken"}});
+    EXPECT_EQ(Problem(report, "LevelWarningWebhook").at("found"),
+              "\"ftp://chat.example/api/hooks/12/…\"");
 }
 
 TEST_F(CheckerTest, ThresholdsThatMakeARuleActOnEveryCreatureAreReported) {

@@ -126,7 +126,9 @@ TEST_F(LoaderRulesTest, FreeLibraryWhileAPostIsInFlightAndOthersWaitEndsTheirWor
     std::printf("FreeLibrary with a post in flight took %lld ms\n",
                 static_cast<long long>(took.count()));
     ExpectNothingRegistered();
-    EXPECT_THAT(Texts("log"), ::testing::Contains(HasSubstr("Dropped 4 waiting posts at unload")));
+    EXPECT_THAT(
+        Texts("log"),
+        ::testing::Contains(HasSubstr("4 waiting posts stay in outbox.jsonl for the next load")));
     EXPECT_EQ(peer.Received(), 1);  // the others never left
 }
 
