@@ -514,9 +514,6 @@ TEST_P(FaultLoopTest, EveryHostOperationFailingOnceOrForGoodKeepsTheInvariants) 
             const std::set<std::string> failed = host.faults.Failed();
             host.faults.Stop();
             ++runs;
-            if (const char* debug = std::getenv("FAULT_DEBUG"); debug && std::to_string(n) == debug)
-                for (const auto& event : run.events)
-                    std::printf("DEBUG %s %s\n", currentRun.c_str(), event.dump().substr(0, 250).c_str());
             for (const std::string& broken :
                  Violations(run, NamedFailures(operation, span, kind, failed),
                             failed.contains("SystemFiles AppendBytes")))
