@@ -1,5 +1,6 @@
 #include "audit/AuditEffects.h"
 
+#include "audit/DestroyBrake.h"
 #include "audit/DestructionJournal.h"
 #include "audit/Outbox.h"
 #include "base/Config.h"
@@ -14,6 +15,9 @@ public:
     void Post(const Report& report) override {
         TheOutbox().Send(report);
         ++counts.reported;
+    }
+    bool MayDestroy(const FWeakObjectPtr& creature, AuditRule rule) override {
+        return BrakeAllowsDestroy(creature, rule, CurrentConfig());
     }
     void Destroy(APrimalDinoCharacter* dino, AuditRule, Game::DestroyFunction* destroy) override {
         Game::Destroy(destroy, dino);

@@ -32,6 +32,10 @@ public:
     // The warning-level line of an over-level destruction, formatted.
     virtual void LogDestroyed(const std::string& line) = 0;
     virtual void Post(const Report& report) = 0;
+    // Asked once before a destruction, when all it needs is ready: false holds the creature (the
+    // destroy brake), and the rule ends the check with no effect at all. A recorder answers true,
+    // so a preview or a dry run shows what the rules would do.
+    virtual bool MayDestroy(const FWeakObjectPtr&, AuditRule) { return true; }
     // Destroys the creature with the game's destroy, which the rule looked up beforehand.
     virtual void Destroy(APrimalDinoCharacter* dino, AuditRule rule,
                          Game::DestroyFunction* destroy) = 0;

@@ -61,6 +61,7 @@ void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& messa
     std::vector<std::string> bodies = ReportBodies(message);
     const PendingRecord record(check, rule, compared, message);
     Game::DestroyFunction* destroy = Game::FindDestroy();
+    if (!check.effects.MayDestroy(check.weak, rule)) return;
     check.effects.Destroy(check.dino, rule, destroy);
     record.Hand(check.effects);
     check.effects.Post({rule, check.config.LevelWarningWebhook.Read(), message, std::move(bodies)});

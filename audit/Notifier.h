@@ -26,6 +26,6 @@ void PostToWebhook(AuditCheck& check, AuditRule rule, const std::string& message
 // The report of a destroying rule: its bodies and its journal record are made while the creature
 // still exists and the game's destroy is looked up, the creature is destroyed and recorded, then
 // the URL is read and the report posted. A failure to post leaves the creature gone, and nothing
-// claims otherwise.
+// claims otherwise. A creature the effects hold (the destroy brake) is left as it is, unreported.
 void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& message,
                      const Comparison& compared);

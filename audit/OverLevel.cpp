@@ -24,6 +24,7 @@ bool CheckOverLevel(AuditCheck& check) {
     const PendingRecord record(check, AuditRule::OverLevel, LevelThreshold{threshold},
                                report.message);
     Game::DestroyFunction* destroy = Game::FindDestroy();
+    if (!check.effects.MayDestroy(check.weak, AuditRule::OverLevel)) return true;
     if (!DestructionClaimed(check.weak)) {
         NoteDestructionClaimed(check.weak);  // forgotten once the destroy call returns
         check.effects.LogDestroyed(line);
@@ -37,6 +38,7 @@ bool CheckOverLevel(AuditCheck& check) {
 
 std::string OverLevelStatus(const ConfigSnapshot& config) {
     if (const auto error = config.DestroyDinosOverLevel.Error()) return StopsChecks(*error);
+    if (config.DestroyDinosOverLevel.OutOfRange()) return ConfigKeys::OutOfRangeText;
     const int32_t level = config.DestroyDinosOverLevel.Read();
     return level == -1 ? "off" : fmt::format("destroy at level >= {}", level);
 }

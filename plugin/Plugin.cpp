@@ -4,7 +4,9 @@
 #include <string>
 
 #include "audit/CheckDino.h"
+#include "audit/DestroyBrake.h"
 #include "audit/DestructionJournal.h"
+#include "audit/Preview.h"
 #include "audit/WorldCreatures.h"
 #include "base/Config.h"
 #include "base/Logger.h"
@@ -15,14 +17,21 @@
 #include "plugin/CheckCounts.h"
 #include "plugin/LoadProgress.h"
 #include "plugin/PreviewCommand.h"
+#include "plugin/RecheckCommand.h"
+#include "plugin/ReleaseCommand.h"
 #include "plugin/ReloadCommand.h"
 #include "plugin/StatusCommand.h"
 
 namespace {
 
+// While a good reload finishes a load that waited for its config, tmwd.reload is registered.
+bool reloadRegisteredWhileWaiting = false;
+
 constexpr const char* ReloadCommand = "tmwd.reload";
 constexpr const char* StatusCommand = "tmwd.status";
 constexpr const char* PreviewCommand = "tmwd.preview";
+constexpr const char* ReleaseCommand = "tmwd.release";
+constexpr const char* RecheckCommand = "tmwd.recheck";
 
 // Nothing may leave the entry into the host: a failure is logged ("Failed to load TameWarden!")
 // and ends the step it happened in. `describe` turns the error's text into the line's body.
@@ -55,9 +64,46 @@ void RegisterContained(const char* command, Register registration) {
     Contained("register", command, registration, [](const std::string& error) { return error; });
 }
 
+void RegisterReload() {
+    AsaApi::GetCommands().RegisterConsoleCommand(FString(ReloadCommand), &ReloadConsoleCommand);
+    AsaApi::GetCommands().RegisterRconCommand(FString(ReloadCommand), &ReloadRconCommand);
+}
+
+// A load the config stopped costs no restart: tmwd.reload is there to put a corrected file in
+// force, and the good reload finishes the load.
+void RegisterReloadWhileWaiting() {
+    if (!TheLoadProgress().waitsForConfig) return;
+    bool registered = false;
+    RegisterContained(ReloadCommand, [&registered] {
+        RegisterReload();
+        registered = true;
+    });
+    if (!registered) NoteReloadNotRegistered();
+}
+
 void LoadContained() {
     ForgetFailedConfigKey();
     Contained("load", nullptr, &PluginLoad, &StopLoad);
+    RegisterReloadWhileWaiting();
+}
+
+// The load's steps after the config was read, from the one the load reached, in their order.
+void RunLoadStepsFrom(LoadStep step) {
+    if (step <= LoadStep::InstallHook) {
+        ReachLoadStep(LoadStep::InstallHook);
+        AsaApi::GetHooks().InstallHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook),
+                                       reinterpret_cast<void**>(&UnhookedBeginPlay));
+    }
+    ReachLoadStep(LoadStep::StartupSweep);
+    OpenJournal();
+    StartupSweep();
+    ReachLoadStep(LoadStep::RegisterReload);
+    if (!reloadRegisteredWhileWaiting) RegisterReload();
+    AsaApi::GetCommands().RegisterConsoleCommand(FString(ReleaseCommand), &ReleaseConsoleCommand);
+    AsaApi::GetCommands().RegisterRconCommand(FString(ReleaseCommand), &ReleaseRconCommand);
+    AsaApi::GetCommands().RegisterConsoleCommand(FString(RecheckCommand), &RecheckConsoleCommand);
+    AsaApi::GetCommands().RegisterRconCommand(FString(RecheckCommand), &RecheckRconCommand);
+    ReachLoadStep(LoadStep::Done);
 }
 
 }  // namespace
@@ -88,16 +134,21 @@ void PluginLoad() {
     });
     ReachLoadStep(LoadStep::ReadConfig);
     ReadConfig();
-    ReachLoadStep(LoadStep::InstallHook);
-    AsaApi::GetHooks().InstallHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook),
-                                   reinterpret_cast<void**>(&UnhookedBeginPlay));
-    ReachLoadStep(LoadStep::StartupSweep);
-    OpenJournal();
-    StartupSweep();
-    ReachLoadStep(LoadStep::RegisterReload);
-    AsaApi::GetCommands().RegisterConsoleCommand(FString(ReloadCommand), &ReloadConsoleCommand);
-    AsaApi::GetCommands().RegisterRconCommand(FString(ReloadCommand), &ReloadRconCommand);
-    ReachLoadStep(LoadStep::Done);
+    RunLoadStepsFrom(LoadStep::InstallHook);
+}
+
+// Run by a good reload while the load waits for its config. A step that fails now stops the load
+// as it would have then, with the same line.
+void FinishWaitingLoad() {
+    const LoadProgress& progress = TheLoadProgress();
+    if (!progress.waitsForConfig) return;
+    const LoadStep step = progress.step;
+    ResumeLoad();
+    reloadRegisteredWhileWaiting = true;
+    ForgetFailedConfigKey();
+    Contained(
+        "load", nullptr, [step] { RunLoadStepsFrom(step); }, &StopLoad);
+    reloadRegisteredWhileWaiting = false;
 }
 
 namespace {
@@ -123,6 +174,16 @@ void PluginUnload() {
                     [] { AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReloadCommand)); });
     RemoveContained("the RCON command tmwd.reload",
                     [] { AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand)); });
+    RemoveContained("the console command tmwd.release", [] {
+        AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReleaseCommand));
+    });
+    RemoveContained("the RCON command tmwd.release",
+                    [] { AsaApi::GetCommands().UnregisterRconCommand(FString(ReleaseCommand)); });
+    RemoveContained("the console command tmwd.recheck", [] {
+        AsaApi::GetCommands().UnregisterConsoleCommand(FString(RecheckCommand));
+    });
+    RemoveContained("the RCON command tmwd.recheck",
+                    [] { AsaApi::GetCommands().UnregisterRconCommand(FString(RecheckCommand)); });
     Contained("unload", &CloseJournal);
     RemoveContained("the console command tmwd.preview", [] {
         AsaApi::GetCommands().UnregisterConsoleCommand(FString(PreviewCommand));
@@ -137,8 +198,13 @@ void PluginUnload() {
 
 // The sweep's records reach the system before the load goes on, also when a check stops it: they
 // are the ones most wanted after a crash later in the load.
+// With the brake on, a sweep that would destroy more than its limit destroys none: it is previewed
+// first.
 void StartupSweep() {
     const JournalWrittenAtEnd written;
+    const ConfigSnapshot& config = CurrentConfig();
+    if (BrakeOn(config))
+        BrakeBeforeWorldPass(PreviewWorld(config).tallies, config, "the start-up sweep");
     ForEachCreatureInWorld([](TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
         CheckDino(weakDino);
         ++TheCheckCounts().atLoad;

@@ -8,6 +8,7 @@
 
 #include "audit/AuditEffects.h"
 #include "audit/AuditRules.h"
+#include "audit/DestroyBrake.h"
 #include "audit/DestructionJournal.h"
 #include "audit/Outbox.h"
 #include "base/Config.h"
@@ -73,7 +74,8 @@ std::vector<std::string> LoadLines() {
     if (load.failure.empty()) return {};
     return {Clipped(fmt::format("load stopped at {}: {}", LoadStepName(load.step), load.failure),
                     LongestLoadLine),
-            "tmwd.reload is not registered: " + load.advice};
+            load.waitsForConfig ? "the load waits for a good config: " + load.advice
+                                : "tmwd.reload is not registered: " + load.advice};
 }
 
 std::vector<std::string> RuleLines() {
@@ -104,7 +106,7 @@ std::string StatusText() {
         QueueLine(),
         fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent, reports.waiting,
                     reports.dropped),
-        JournalLine(CurrentConfig())};
+        JournalLine(CurrentConfig()), BrakeStatus(CurrentConfig())};
     for (std::string& line : RuleLines()) lines.push_back(std::move(line));
     for (const std::string& line : lines) text += "\n" + Clipped(line, LongestLine);
     return Clipped(text, LongestReply);
