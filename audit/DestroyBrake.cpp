@@ -105,6 +105,7 @@ std::string SpanDuration(const Brake& brake) {
 }  // namespace
 
 bool BrakeOn(const ConfigSnapshot& config) {
+    if (config.DestroyBrakeLimit.Error() || config.DestroyBrakeMinutes.Error()) return false;
     return HoldsEverything(config) || config.DestroyBrakeLimit.Read() > 0;
 }
 
@@ -112,7 +113,8 @@ bool BrakeAllowsDestroy(const FWeakObjectPtr& creature, AuditRule rule,
                         const ConfigSnapshot& config) {
     Brake& brake = TheBrake();
     if (Contains(brake.released, creature)) return true;  // the operator's go-ahead
-    if (!BrakeOn(config)) return true;
+    // A key of the wrong type stops the check here, as any key's read does.
+    if (!HoldsEverything(config) && config.DestroyBrakeLimit.Read() <= 0) return true;
     if (!brake.holding) {
         ForgetOutsideSpan(brake, config);
         if (!HoldsEverything(config) &&

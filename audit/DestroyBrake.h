@@ -14,7 +14,8 @@
 #include "host/EngineTypes.h"
 
 // Whether the brake limits anything with this configuration: a limit above 0, or a number out
-// of range, which holds every destruction.
+// of range, which holds every destruction. False for a key of the wrong type, which stops each
+// destruction's check at its read instead.
 bool BrakeOn(const ConfigSnapshot& config);
 
 // Asked once before each live destruction: true lets it happen and counts it in the span; false

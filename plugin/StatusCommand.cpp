@@ -106,7 +106,9 @@ std::string StatusText() {
         QueueLine(),
         fmt::format("posts: {} sent, {} waiting, {} dropped", reports.sent, reports.waiting,
                     reports.dropped),
-        JournalLine(CurrentConfig()), BrakeStatus(CurrentConfig())};
+        JournalLine(CurrentConfig())};
+    // Said early, so the reply's limit never cuts whether the brake holds.
+    if (!NoConfigInForce()) lines.push_back(BrakeStatus(CurrentConfig()));
     for (std::string& line : RuleLines()) lines.push_back(std::move(line));
     for (const std::string& line : lines) text += "\n" + Clipped(line, LongestLine);
     return Clipped(text, LongestReply);
