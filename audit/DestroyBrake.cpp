@@ -172,17 +172,19 @@ BrakeState TheBrakeState() {
 
 std::string BrakeStatus(const ConfigSnapshot& config) {
     const Brake& brake = TheBrake();
-    if (brake.holding)
-        return fmt::format(
-            "destroy brake: holds since {:%Y-%m-%d %H:%M:%S %z}, {} creature(s) "
-            "held; tmwd.release lets them be checked again",
-            fmt::localtime(std::chrono::system_clock::to_time_t(brake.since)), brake.held.size());
+    const std::string holds =
+        brake.holding
+            ? fmt::format("holds {} creature(s) since {:%Y-%m-%d %H:%M:%S %z} (tmwd.release); ",
+                          brake.held.size(),
+                          fmt::localtime(std::chrono::system_clock::to_time_t(brake.since)))
+            : "";
     for (const auto* setting : {&config.DestroyBrakeLimit, &config.DestroyBrakeMinutes})
-        if (const auto error = setting->Error()) return "destroy brake: " + StopsChecks(*error);
+        if (const auto error = setting->Error())
+            return "destroy brake: " + holds + StopsChecks(*error);
     if (HoldsEverything(config))
-        return "destroy brake: out of range: holds every destruction, so no creature is destroyed";
-    if (!BrakeOn(config)) return "destroy brake: off";
-    return fmt::format("destroy brake: at most {} in {} minute(s), {} in this span",
+        return "destroy brake: " + holds + "out of range: holds every destruction";
+    if (!BrakeOn(config)) return "destroy brake: " + holds + "off";
+    return fmt::format("destroy brake: {}at most {} in {} minute(s), {} in this span", holds,
                        config.DestroyBrakeLimit.Read(), config.DestroyBrakeMinutes.Read(),
                        brake.span.size());
 }

@@ -43,6 +43,7 @@ struct BrakeState {
 };
 BrakeState TheBrakeState();
 
-// tmwd.status's line: "destroy brake: off", "at most 25 in 10 minute(s), 3 in this span", or
-// that it holds, since when and how many.
+// tmwd.status's line: whether it holds, how many and since when, then what the configuration
+// makes of it: "destroy brake: holds 3 creature(s) since 2026-01-02 03:04:05 +0000
+// (tmwd.release); at most 25 in 10 minute(s), 25 in this span", "destroy brake: off".
 std::string BrakeStatus(const ConfigSnapshot& config);

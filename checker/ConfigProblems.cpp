@@ -57,8 +57,7 @@ std::string QuotesHint(const json& value, ConfigKeys::KeyType type) {
 // none be destroyed.
 std::string OutOfRangeEffect(const std::string& key) {
     if (key == ConfigKeys::DestroyBrakeLimit.name || key == ConfigKeys::DestroyBrakeMinutes.name)
-        return "out of range: the destroy brake holds every destruction, so no creature is "
-               "destroyed";
+        return "out of range: the destroy brake holds every destruction";
     return ConfigKeys::OutOfRangeText;
 }
 
