@@ -22,9 +22,10 @@ using nlohmann::json;
 
 constexpr const char* StallEffect =
     "the check stops there and what it already did stands; at load the sweep stops at the first "
-    "such creature and the load fails (\"Failed to load TameWarden!\", and \"tmwd.reload\" is not "
-    "registered); creatures that begin play later wait behind it in the deferred queue "
-    "(\"Deferred creature check failed, checks wait until it passes!\")";
+    "such creature and the load waits for a good config (\"Failed to load TameWarden!\"; fix the "
+    "file and run \"tmwd.reload\"); creatures that begin play later wait behind it in the "
+    "deferred queue (\"Deferred creature check failed, checks wait until it passes!\"); a reload "
+    "refuses such a file (\"Failed to reload config\") and the config in force stays";
 
 // When the plugin reads the key in a creature check; a wrong type shows only then. Every key of
 // the table says when, so the last words are only for a name that is no key.
