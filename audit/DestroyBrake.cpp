@@ -6,6 +6,8 @@
 #include <array>
 #include <deque>
 #include <exception>
+#include <optional>
+#include <utility>
 
 #include "audit/Notifier.h"
 #include "audit/Outbox.h"
@@ -32,6 +34,8 @@ struct Brake {
     std::chrono::system_clock::time_point since;
     std::vector<FWeakObjectPtr> held;
     std::vector<FWeakObjectPtr> released;
+    // A world pass past the limit: the notice the first destruction it asks about engages with.
+    std::optional<std::pair<AuditRule, std::string>> passPastLimit;
 };
 
 Brake& TheBrake() {
@@ -115,6 +119,11 @@ bool BrakeAllowsDestroy(const FWeakObjectPtr& creature, AuditRule rule,
     if (Contains(brake.released, creature)) return true;  // the operator's go-ahead
     // A key of the wrong type stops the check here, as any key's read does.
     if (!HoldsEverything(config) && config.DestroyBrakeLimit.Read() <= 0) return true;
+    if (!brake.holding && brake.passPastLimit) {
+        const auto [passRule, notice] = *brake.passPastLimit;
+        brake.passPastLimit.reset();
+        Engage(brake, config, passRule, notice);
+    }
     if (!brake.holding) {
         ForgetOutsideSpan(brake, config);
         if (!HoldsEverything(config) &&
@@ -133,9 +142,10 @@ bool BrakeAllowsDestroy(const FWeakObjectPtr& creature, AuditRule rule,
     return false;
 }
 
-void BrakeBeforeWorldPass(const RuleTallies& wouldDo, const ConfigSnapshot& config,
-                          const char* pass) {
+WorldPassUnderBrake::WorldPassUnderBrake(const RuleTallies& wouldDo, const ConfigSnapshot& config,
+                                         const char* pass) {
     Brake& brake = TheBrake();
+    brake.passPastLimit.reset();
     if (!BrakeOn(config) || brake.holding) return;
     ForgetOutsideSpan(brake, config);
     std::array<uint64_t, RuleCount> counts{};
@@ -147,11 +157,14 @@ void BrakeBeforeWorldPass(const RuleTallies& wouldDo, const ConfigSnapshot& conf
         return;
     const auto first = std::find_if(wouldDo.begin(), wouldDo.end(),
                                     [](const RuleTally& tally) { return tally.destroyed > 0; });
-    Engage(brake, config, static_cast<AuditRule>(first - wouldDo.begin()),
-           fmt::format("{} would destroy {} creature(s) by {}, with {} destroyed in this span; "
-                       "{}, so it destroys none of them",
-                       pass, total, ByRule(counts), brake.span.size(), LimitText(config)));
+    brake.passPastLimit.emplace(
+        static_cast<AuditRule>(first - wouldDo.begin()),
+        fmt::format("{} would destroy {} creature(s) by {}, with {} destroyed in this span; "
+                    "{}, so it destroys none of them",
+                    pass, total, ByRule(counts), brake.span.size(), LimitText(config)));
 }
+
+WorldPassUnderBrake::~WorldPassUnderBrake() { TheBrake().passPastLimit.reset(); }
 
 std::vector<FWeakObjectPtr> ReleaseBrake() {
     Brake& brake = TheBrake();

@@ -23,11 +23,17 @@ bool BrakeOn(const ConfigSnapshot& config);
 bool BrakeAllowsDestroy(const FWeakObjectPtr& creature, AuditRule rule,
                         const ConfigSnapshot& config);
 
-// Before a pass over the whole world (the start-up sweep, tmwd.recheck): when what the pass
-// would destroy, with the span's destructions so far, is past the limit, the brake holds from its
-// first destruction on. `pass` names it in the brake's notice.
-void BrakeBeforeWorldPass(const RuleTallies& wouldDo, const ConfigSnapshot& config,
-                          const char* pass);
+// For as long as a pass over the whole world lasts (the start-up sweep, tmwd.recheck): when what
+// the pass would destroy, with the span's destructions so far, is past the limit, the brake holds
+// from the pass's first destruction the live effects ask about on; `pass` names it in the brake's
+// notice. A recorder never asks, so a dry run engages nothing.
+class WorldPassUnderBrake {
+public:
+    WorldPassUnderBrake(const RuleTallies& wouldDo, const ConfigSnapshot& config, const char* pass);
+    ~WorldPassUnderBrake();
+    WorldPassUnderBrake(const WorldPassUnderBrake&) = delete;
+    WorldPassUnderBrake& operator=(const WorldPassUnderBrake&) = delete;
+};
 
 // The operator's go-ahead: the brake lets go, a new span starts, and the creatures it held are
 // given back to be checked again; each of them the brake does not hold again, until

@@ -203,8 +203,9 @@ void PluginUnload() {
 void StartupSweep() {
     const JournalWrittenAtEnd written;
     const ConfigSnapshot& config = CurrentConfig();
-    if (BrakeOn(config))
-        BrakeBeforeWorldPass(PreviewWorld(config).tallies, config, "the start-up sweep");
+    const WorldPassUnderBrake underBrake(
+        BrakeOn(config) ? PreviewWorld(config).tallies : RuleTallies{}, config,
+        "the start-up sweep");
     ForEachCreatureInWorld([](TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
         CheckDino(weakDino);
         ++TheCheckCounts().atLoad;

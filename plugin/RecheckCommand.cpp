@@ -22,7 +22,8 @@ constexpr const char* Failure = "recheck the world";
 std::string RecheckText() {
     const JournalWrittenAtEnd written;
     const ConfigSnapshot& config = CurrentConfig();
-    if (BrakeOn(config)) BrakeBeforeWorldPass(PreviewWorld(config).tallies, config, "tmwd.recheck");
+    const WorldPassUnderBrake underBrake(
+        BrakeOn(config) ? PreviewWorld(config).tallies : RuleTallies{}, config, "tmwd.recheck");
     const EffectCounts before = LiveEffectCounts();
     const size_t heldBefore = TheBrakeState().held;
     uint64_t checked = 0;
