@@ -1,5 +1,6 @@
 #include "audit/AuditEffects.h"
 
+#include "audit/DestroyBrake.h"
 #include "audit/DestructionJournal.h"
 #include "audit/DestructionRecord.h"
 #include "audit/HeldCreatures.h"
@@ -18,6 +19,9 @@ public:
     void Post(const Report& report) override {
         TheOutbox().Send(report);
         ++counts.reported;
+    }
+    bool MayDestroy(const FWeakObjectPtr& creature, AuditRule rule) override {
+        return BrakeAllowsDestroy(creature, rule, CurrentConfig());
     }
     std::optional<uint64_t> WriteAhead(const PendingRecord& pending,
                                        const TWeakObjectPtr<APrimalDinoCharacter>& dino,

@@ -36,6 +36,10 @@ public:
     // The warning-level line of a destruction, formatted.
     virtual void LogDestroyed(const std::string& line) = 0;
     virtual void Post(const Report& report) = 0;
+    // Asked once before a destruction, when all it needs is ready: false holds the creature (the
+    // destroy brake), and the rule ends the check with no effect at all. A recorder answers true,
+    // so a preview or a dry run shows what the rules would do.
+    virtual bool MayDestroy(const FWeakObjectPtr&, AuditRule) { return true; }
     // Before a destroy: its record reaches the journal. The record's seq, 0 when no journal is
     // kept; none when it could not be written, and then the creature is held, not destroyed.
     // `creature` names it ("dino(Rex) level 1200 team 1000060001").

@@ -15,6 +15,7 @@ Destruction::Destruction(AuditCheck& ofCheck, AuditRule byRule, const Comparison
                            check.facts.Level(), check.facts.Creature().team)) {}
 
 bool Destruction::Recorded() {
+    if (!check.effects.MayDestroy(check.weak, rule)) return false;
     const std::optional<uint64_t> written = check.effects.WriteAhead(record, check.weak, creature);
     if (!written) return false;
     seq = *written;

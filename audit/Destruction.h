@@ -16,7 +16,8 @@ public:
     Destruction(AuditCheck& check, AuditRule rule, const Comparison& compared,
                 const std::string& report);
 
-    // The record is in the journal (or none is kept); false when the creature is held.
+    // The destroy brake lets it through and its record is in the journal (or none is kept);
+    // false when the creature is held, by the one or the other.
     bool Recorded();
     // The game's destroy: true when it destroyed. A false answer or a throw is said and the
     // record marked not done; a throw then goes on, as the destroy's failure.

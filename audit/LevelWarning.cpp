@@ -9,7 +9,8 @@
 bool CheckLevelWarning(AuditCheck& check) {
     if (!check.config.EnableLevelWarning.Read()) return false;
     AuditFacts& facts = check.facts;
-    if (facts.Level() < check.config.LevelWarningThreshold.Read()) return false;
+    const int32_t threshold = check.config.LevelWarningThreshold.Read();
+    if (check.config.LevelWarningThreshold.OutOfRange() || facts.Level() < threshold) return false;
     const CreatureTexts& creature = facts.Creature();
     if (creature.team <= Game::LastWildTeam)
         PostToWebhook(check, AuditRule::LevelWarning,
@@ -28,5 +29,6 @@ std::string LevelWarningStatus(const ConfigSnapshot& config) {
     if (!config.EnableLevelWarning.Read()) return "off";
     if (const auto error = config.LevelWarningThreshold.Error())
         return "on, " + StopsChecks(*error);
+    if (config.LevelWarningThreshold.OutOfRange()) return ConfigKeys::OutOfRangeText;
     return fmt::format("report at level >= {}", config.LevelWarningThreshold.Read());
 }

@@ -9,7 +9,7 @@
 bool CheckMinimumLevel(AuditCheck& check) {
     AuditFacts& facts = check.facts;
     const int32_t minimum = check.config.MinDinoLevel.Read();
-    if (facts.Level() > minimum) return false;
+    if (check.config.MinDinoLevel.OutOfRange() || facts.Level() > minimum) return false;
     const bool destroy = check.config.AutoDestroyDinosBelowMinLevel.Read();
     const CreatureTexts& creature = facts.Creature();
     if (destroy)
@@ -28,6 +28,7 @@ bool CheckMinimumLevel(AuditCheck& check) {
 // No creature has a negative level, so a negative minimum never acts.
 std::string MinimumLevelStatus(const ConfigSnapshot& config) {
     if (const auto error = config.MinDinoLevel.Error()) return StopsChecks(*error);
+    if (config.MinDinoLevel.OutOfRange()) return ConfigKeys::OutOfRangeText;
     const int32_t level = config.MinDinoLevel.Read();
     if (level < 0) return "off";
     if (const auto error = config.AutoDestroyDinosBelowMinLevel.Error())

@@ -29,7 +29,7 @@ void PostToWebhook(AuditCheck& check, AuditRule rule, const std::string& message
 // The report of a destroying rule: its bodies and its journal record are made while the creature
 // still exists and the game's destroy is looked up, the record is written, the creature destroyed
 // and the destruction logged, then the URL is read and the report posted. A creature the journal
-// cannot record, or the game does not destroy, is not reported. A failure to post leaves the
-// creature gone, and nothing claims otherwise.
+// cannot record, the destroy brake holds, or the game does not destroy, is not reported. A failure
+// to post leaves the creature gone, and nothing claims otherwise.
 void DestroyThenPost(AuditCheck& check, AuditRule rule, const std::string& message,
                      const Comparison& compared);

@@ -36,6 +36,7 @@ bool CheckOverLevel(AuditCheck& check) {
 
 std::string OverLevelStatus(const ConfigSnapshot& config) {
     if (const auto error = config.DestroyDinosOverLevel.Error()) return StopsChecks(*error);
+    if (config.DestroyDinosOverLevel.OutOfRange()) return ConfigKeys::OutOfRangeText;
     const int32_t level = config.DestroyDinosOverLevel.Read();
     return level == -1 ? "off" : fmt::format("destroy at level >= {}", level);
 }

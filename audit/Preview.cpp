@@ -69,6 +69,35 @@ std::string TallyText(AuditRule rule, const RuleTally& tally) {
                        tally.Left());
 }
 
+bool DestroysLargeShare(const RuleTally& tally) {
+    return (tally.destroyed * 10 > tally.reached && tally.destroyed > FewCreatures) ||
+           tally.destroyed > CreaturesMeant;
+}
+
+std::string DestructionWarning(const RuleTallies& tallies, const ConfigSnapshot& config) {
+    uint64_t total = 0;
+    std::string reasons;
+    for (size_t rule = 0; rule < RuleCount; ++rule) {
+        const RuleTally& tally = tallies[rule];
+        total += tally.destroyed;
+        if (tally.destroyed > 0 && DestroysLargeShare(tally))
+            reasons += fmt::format(
+                "; {}: {} of the {} creature(s) it reaches ({:.0f} %)",
+                RuleName(static_cast<AuditRule>(rule)), tally.destroyed, tally.reached,
+                100.0 * static_cast<double>(tally.destroyed) / static_cast<double>(tally.reached));
+    }
+    const bool brakeReadable =
+        !config.DestroyBrakeLimit.Error() && !config.DestroyBrakeMinutes.Error();
+    if (brakeReadable && !config.DestroyBrakeLimit.OutOfRange() &&
+        config.DestroyBrakeLimit.Read() > 0 &&
+        total > static_cast<uint64_t>(config.DestroyBrakeLimit.Read()))
+        reasons = fmt::format("; more than the destroy brake's limit of {} in {} minute(s)",
+                              config.DestroyBrakeLimit.Read(), config.DestroyBrakeMinutes.Read()) +
+                  reasons;
+    if (reasons.empty()) return "";
+    return fmt::format("WARNING: would destroy {} creature(s){}", total, reasons);
+}
+
 std::string DescribeForOperator(APrimalDinoCharacter* dino) {
     const CreatureTexts texts = DescribeCreature(dino);
     UPrimalCharacterStatusComponent* status = Game::StatusComponent(dino);

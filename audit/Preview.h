@@ -32,6 +32,17 @@ void CountCheck(RuleTallies& tallies, bool reachedRules, std::optional<AuditRule
 // run's words for what a rule does.
 std::string TallyText(AuditRule rule, const RuleTally& tally);
 
+// More than a tenth of the creatures a rule reaches is rarely meant, unless they are this few;
+// more than CreaturesMeant is never meant.
+inline constexpr uint64_t FewCreatures = 5;
+inline constexpr uint64_t CreaturesMeant = 50;
+bool DestroysLargeShare(const RuleTally& tally);
+
+// What a preview begins with when the configuration would destroy more than the destroy brake's
+// limit, or a large share of what a rule reaches: "WARNING: would destroy 9 creature(s): ...".
+// Empty when neither.
+std::string DestructionWarning(const RuleTallies& tallies, const ConfigSnapshot& config);
+
 struct PreviewedCreature {
     std::string description;  // name, level, team and location
     AuditRule rule;

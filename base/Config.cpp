@@ -1,8 +1,10 @@
 #include "base/Config.h"
 
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 
 #include "base/Format.h"
 #include "base/PluginName.h"
@@ -65,6 +67,45 @@ nlohmann::json ReadConfigDocument(const std::filesystem::path& path) {
 }
 
 void ReadConfig() { SetConfig(ReadConfigDocument(ConfigFilePath())); }
+
+namespace {
+
+std::string Shown(const nlohmann::json& value) {
+    std::string text = value.dump();
+    if (text.size() > 60) text = text.substr(0, 57) + "...";
+    return text + " (" + value.type_name() + ")";
+}
+
+template <typename T>
+std::string ExpectedOf() {
+    if constexpr (std::is_same_v<T, nlohmann::json>) return "an object: stat name to number";
+    return ConfigKeys::ExpectedWords(ConfigKeys::TypeOf<T>());
+}
+
+// The first key the checks could not read, in the table's order: what was found and expected.
+std::optional<std::string> FirstWrongType(const nlohmann::json& document, const std::string& file) {
+    if (!document.is_object())
+        return fmt::format("the top level of {}: found {}, expected an object holding the keys",
+                           file, Shown(document));
+    const ConfigSnapshot snapshot(document);
+#define TAMEWARDEN_CHECK_TYPE(name, type, ...)                                          \
+    if (const auto error = snapshot.name.Error())                                       \
+        return fmt::format("key \"{}\" in {}: found {}, expected {} ({})", #name, file, \
+                           Shown(document.at(#name)), ExpectedOf<type>(), *error);
+    TAMEWARDEN_CONFIG_KEYS(TAMEWARDEN_CHECK_TYPE)
+#undef TAMEWARDEN_CHECK_TYPE
+    return std::nullopt;
+}
+
+}  // namespace
+
+void ReadCheckedConfig() {
+    const std::filesystem::path path = ConfigFilePath();
+    nlohmann::json document = ReadConfigDocument(path);
+    if (const auto wrong = FirstWrongType(document, LastConfigFilePath()))
+        throw std::runtime_error(*wrong);
+    SetConfig(std::move(document));
+}
 
 const ConfigHistory& ConfigReadHistory() { return History(); }
 

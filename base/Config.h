@@ -33,6 +33,11 @@ nlohmann::json ReadConfigDocument(const std::filesystem::path& path);
 // or the JSON library's parse error; on failure Config keeps the previous document.
 void ReadConfig();
 
+// ReadConfig for a reload: the file is put in force only when every known key has the type the
+// checks read it as, so no reload leaves a config that stops every check. Else throws
+// std::runtime_error naming the key, what was found and what is expected, and Config stays.
+void ReadCheckedConfig();
+
 // When the configuration in force was read, and how the last reload ended: none before the
 // first reload, else empty for a reload that succeeded and the error's text for one that failed.
 struct ConfigHistory {

@@ -29,6 +29,43 @@ int32_t ReadInt32(const nlohmann::json& value) {
     return value.get<int32_t>();
 }
 
+bool OutOfInt32Range(const nlohmann::json& value) {
+    if (value.is_number_unsigned())
+        return value.get<uint64_t>() > static_cast<uint64_t>(std::numeric_limits<int32_t>::max());
+    if (value.is_number_integer()) {
+        const auto number = value.get<int64_t>();
+        return number > std::numeric_limits<int32_t>::max() ||
+               number < std::numeric_limits<int32_t>::min();
+    }
+    if (value.is_number_float()) {
+        const auto number = value.get<double>();
+        return !(number < 2147483648.0 && number > -2147483649.0);  // NaN too
+    }
+    return false;
+}
+
+bool KeyOutOfInt32Range(const nlohmann::json& document, const char* name) {
+    if (!document.is_object()) return false;
+    const auto found = document.find(name);
+    return found != document.end() && OutOfInt32Range(*found);
+}
+
+const char* ExpectedWords(KeyType type) {
+    switch (type) {
+        case KeyType::Number:
+            return "a number (read as a 32-bit integer)";
+        case KeyType::Boolean:
+            return "true or false";
+        case KeyType::String:
+            return "a string";
+        case KeyType::ArrayOfStrings:
+            return "an array of strings";
+        case KeyType::Object:
+            return "an object";
+    }
+    return "";
+}
+
 std::optional<size_t> StatIndexFromName(std::string_view name) {
     const auto same = [](char a, char b) {
         return std::tolower(static_cast<unsigned char>(a)) ==

@@ -44,18 +44,28 @@ struct Key {
     KEY(LevelWarningWebhook, std::string, "",                                                      \
         "at every post (for an over-level creature before it is logged or destroyed, so it "       \
         "stays)")                                                                                  \
-    KEY(DestroyJournal, bool, true, "at load and at every destruction")
+    KEY(DestroyJournal, bool, true, "at load and at every destruction")                            \
+    KEY(DestroyBrakeLimit, int32_t, 0, "at every destruction")                                     \
+    KEY(DestroyBrakeMinutes, int32_t, 10, "at every destruction while the brake is on")
 
 #define TAMEWARDEN_DECLARE_KEY(name, type, fallback, whenRead) \
     inline const Key<type> name{#name, fallback, whenRead};
 TAMEWARDEN_CONFIG_KEYS(TAMEWARDEN_DECLARE_KEY)
 #undef TAMEWARDEN_DECLARE_KEY
 
-// A number read as a 32-bit integer. Beyond the range it saturates at the nearest bound: an
-// operator who writes a huge limit means "never", and a wrapped value could mean "everything".
-// Within the range a fraction is cut toward zero. Booleans read as 1 and 0, and any other type
-// raises the library's type error. The value must be a number or a boolean.
+// A number read as a 32-bit integer. Beyond the range it saturates at the nearest bound, and
+// the setting is out of range (OutOfInt32Range), which makes whatever reads it act on no
+// creature: a wrapped or saturated value could mean "everything". Within the range a fraction is
+// cut toward zero. Booleans read as 1 and 0, and any other type raises the library's type error.
+// The value must be a number or a boolean.
 int32_t ReadInt32(const nlohmann::json& value);
+// A number no 32-bit integer holds, even with its fraction cut off.
+bool OutOfInt32Range(const nlohmann::json& value);
+// Whether the key is present on the document as a number out of the 32-bit range.
+bool KeyOutOfInt32Range(const nlohmann::json& document, const char* name);
+
+// What a rule or the brake says for a setting out of range.
+inline constexpr const char* OutOfRangeText = "out of range: acts on no creature";
 
 // The typed read of a key on a document, shared by the plugin and the checker: the default when
 // absent, the library's type error when the value has the wrong type.
@@ -107,6 +117,9 @@ inline const std::vector<KeyDescription>& AllKeys() {
 #undef TAMEWARDEN_DESCRIBE_KEY
     return keys;
 }
+
+// What a key's value must be, in an operator's words: "a number (read as a 32-bit integer)".
+const char* ExpectedWords(KeyType type);
 
 // The stat a "StatValueLimits" member names, with ASCII case ignored; none for a name that is no
 // stat (its limit then limits nothing).

@@ -77,4 +77,6 @@ ConfigSnapshot::ConfigSnapshot(const nlohmann::json& document) {
 #define TAMEWARDEN_READ_SETTING(name, ...) name = decltype(name)(document, ConfigKeys::name);
     TAMEWARDEN_CONFIG_KEYS(TAMEWARDEN_READ_SETTING)
 #undef TAMEWARDEN_READ_SETTING
+    // -1 is the over-level rule's own "off"; the other rules ask OutOfRange().
+    DestroyDinosOverLevel.ReadOutOfRangeAs(-1);
 }

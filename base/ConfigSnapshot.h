@@ -31,6 +31,8 @@ public:
     Setting(const nlohmann::json& document, const ConfigKeys::Key<T>& key) : name(key.name) {
         try {
             value = ConfigKeys::ReadKey(document, key);
+            if constexpr (std::is_same_v<T, int32_t>)
+                outOfRange = ConfigKeys::KeyOutOfInt32Range(document, key.name);
         } catch (const nlohmann::json::exception&) {
             failure = std::current_exception();
         }
@@ -44,6 +46,12 @@ public:
     // The library's error text when a read fails.
     std::optional<std::string> Error() const;
     const char* Name() const { return name; }
+    // A number no 32-bit integer holds: what reads it acts on no creature.
+    bool OutOfRange() const { return outOfRange; }
+    // For a key whose own value means "off": what a check reads when the number is out of range.
+    void ReadOutOfRangeAs(const T& off) {
+        if (outOfRange) value = off;
+    }
 
 private:
     [[noreturn]] void Fail() const;
@@ -51,6 +59,7 @@ private:
     const char* name = "";
     T value{};
     std::exception_ptr failure;
+    bool outOfRange = false;
 };
 
 // "StatValueLimits" as the stat walk reads it: each member's stat (none for a name that is no

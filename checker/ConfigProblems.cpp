@@ -23,9 +23,10 @@ using nlohmann::json;
 
 constexpr const char* StallEffect =
     "the check stops there and what it already did stands; at load the sweep stops at the first "
-    "such creature and the load fails (\"Failed to load TameWarden!\", and \"tmwd.reload\" is not "
-    "registered); creatures that begin play later wait behind it in the deferred queue "
-    "(\"Deferred creature check failed, checks wait until it passes!\")";
+    "such creature and the load waits for a good config (\"Failed to load TameWarden!\"; fix the "
+    "file and run \"tmwd.reload\"); creatures that begin play later wait behind it in the "
+    "deferred queue (\"Deferred creature check failed, checks wait until it passes!\"); a reload "
+    "refuses such a file (\"Failed to reload config\") and the config in force stays";
 
 // When the plugin reads the key in a creature check; a wrong type shows only then. Every key of
 // the table says when, so the last words are only for a name that is no key.
@@ -44,22 +45,6 @@ std::string CountInWords(size_t count) {
     return count < Words.size() ? Words[count] : std::to_string(count);
 }
 
-std::string ExpectedWords(ConfigKeys::KeyType type) {
-    switch (type) {
-        case ConfigKeys::KeyType::Number:
-            return "a number (read as a 32-bit integer)";
-        case ConfigKeys::KeyType::Boolean:
-            return "true or false";
-        case ConfigKeys::KeyType::String:
-            return "a string";
-        case ConfigKeys::KeyType::ArrayOfStrings:
-            return "an array of strings";
-        case ConfigKeys::KeyType::Object:
-            return "an object";
-    }
-    return "";
-}
-
 // A number or a boolean written as a string is the commonest wrong type; it says how to mend it.
 std::string QuotesHint(const json& value, ConfigKeys::KeyType type) {
     if (!value.is_string()) return "";
@@ -70,19 +55,12 @@ std::string QuotesHint(const json& value, ConfigKeys::KeyType type) {
     return mendable ? ": remove the quotes around " + value.get<std::string>() : "";
 }
 
-// What a level rule does when its level is read as the nearest 32-bit bound.
-std::string SaturatedEffect(const std::string& key, int32_t read) {
-    const bool highest = read == std::numeric_limits<int32_t>::max();
-    if (key == ConfigKeys::MinDinoLevel.name)
-        return highest ? "the rule acts on every creature that is not exempt: every level is at "
-                         "or below it"
-                       : "the rule never acts: no level is at or below it; -1 switches it off";
-    const std::string off = key == ConfigKeys::DestroyDinosOverLevel.name
-                                ? "-1 switches it off"
-                                : "\"EnableLevelWarning\": false switches it off";
-    return highest ? "the rule never acts: no level reaches it; " + off
-                   : "the rule acts on every creature that is not exempt: every level is at or "
-                     "above it";
+// What a key out of the 32-bit range does: its rule acts on no creature; the brake then lets
+// none be destroyed.
+std::string OutOfRangeEffect(const std::string& key) {
+    if (key == ConfigKeys::DestroyBrakeLimit.name || key == ConfigKeys::DestroyBrakeMinutes.name)
+        return "out of range: the destroy brake holds every destruction";
+    return ConfigKeys::OutOfRangeText;
 }
 
 std::string Shown(const json& value) {
@@ -98,10 +76,12 @@ std::string TypeErrorEffect(const std::string& key, const std::string& error) {
     return fmt::format("type error \"{}\" {}: {}", error, WhenRead(key), StallEffect);
 }
 
-// The value the plugin reads for a key of the right type; none when the read would throw.
+// The value the plugin reads for a key of the right type; none when the read would throw, or
+// when a number is out of range and its rule acts on nothing.
 template <typename T>
 std::optional<T> Effective(const json& document, const ConfigKeys::Key<T>& key) {
     try {
+        if (ConfigKeys::KeyOutOfInt32Range(document, key.name)) return std::nullopt;
         return ConfigKeys::ReadKey(document, key);
     } catch (const json::exception&) {
         return std::nullopt;
@@ -221,7 +201,7 @@ private:
                 key.readFrom(document);
             } catch (const json::exception& error) {
                 Add(Harm::StopsChecks, key.name, Shown(*found),
-                    ExpectedWords(key.type) + QuotesHint(*found, key.type),
+                    ConfigKeys::ExpectedWords(key.type) + QuotesHint(*found, key.type),
                     TypeErrorEffect(key.name, error.what()));
                 continue;
             }
@@ -238,12 +218,9 @@ private:
             return;
         }
         const double number = value.get<double>();
-        if (number < std::numeric_limits<int32_t>::min() ||
-            number > std::numeric_limits<int32_t>::max()) {
-            const int32_t read = ConfigKeys::ReadInt32(value);
+        if (ConfigKeys::OutOfInt32Range(value)) {
             Add(Harm::Misleads, name, Shown(value), "a whole number from -2147483648 to 2147483647",
-                fmt::format("out of the 32-bit range: read as {}, the nearest bound, so {}", read,
-                            SaturatedEffect(name, read)));
+                OutOfRangeEffect(name));
             return;
         }
         if (value.is_number_float() && std::trunc(number) != number)
@@ -425,6 +402,22 @@ private:
 
 std::vector<Problem> CheckConfig(const ConfigFile& config) {
     return Checks(config.document).Run(config);
+}
+
+// Wild creatures reach the game's default highest wild level; a threshold at or below it destroys
+// ordinary creatures, which only a world can count.
+std::vector<Problem> CheckWithoutWorld(const ConfigFile& config) {
+    const auto overLevel = Effective(config.document, ConfigKeys::DestroyDinosOverLevel);
+    if (!config.document.is_object() || !overLevel || *overLevel <= 1 ||
+        *overLevel > Game::HighestDefaultWildLevel)
+        return {};
+    return {{Harm::DestroysCreatures, ConfigKeys::DestroyDinosOverLevel.name,
+             std::to_string(*overLevel),
+             fmt::format("-1 (off) or a level above {}", Game::HighestDefaultWildLevel),
+             fmt::format("destroys ordinary creatures: under the game's default settings wild "
+                         "creatures reach level {}, and every one at or above {} is destroyed; "
+                         "count them with --world WORLD, or tmwd.preview FILE on the server",
+                         Game::HighestDefaultWildLevel, *overLevel)}};
 }
 
 void SortMostHarmfulFirst(std::vector<Problem>& problems) {

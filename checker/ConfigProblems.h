@@ -23,6 +23,9 @@ struct Problem {
 };
 
 std::vector<Problem> CheckConfig(const ConfigFile& config);
+// What only a world could settle, said when there is none: an over-level threshold ordinary
+// creatures reach.
+std::vector<Problem> CheckWithoutWorld(const ConfigFile& config);
 
 // Most harmful first; problems of the same harm keep their order.
 void SortMostHarmfulFirst(std::vector<Problem>& problems);

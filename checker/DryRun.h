@@ -39,7 +39,8 @@ struct DryRunResult {
     std::vector<nlohmann::json> posts;       // {"url","body"}, one per post, in order
     std::vector<std::string> notChecked;     // removed by the world before their deferred check
     std::vector<nlohmann::json> logs;        // the plugin's log records: {"level","text"}
-    bool failed() const;                     // a critical log line: load or checks failed
+    std::string warning;  // what the run begins with, as tmwd.preview's (DestructionWarning)
+    bool failed() const;  // a critical log line: load or checks failed
 };
 
 // Loads the world file (throws standin::WorldFileError) and runs the plugin's code in this

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "audit/Preview.h"
+#include "base/ConfigSnapshot.h"
 #include "base/PluginVersion.h"
 #include "checker/ConfigFile.h"
 #include "checker/ConfigProblems.h"
@@ -83,6 +85,8 @@ void PlayWorld(const std::string& world, const nlohmann::json& document, checker
     }
     try {
         report.dryRun = checker::RunDry(report.configPath, world);
+        report.dryRun->warning =
+            DestructionWarning(report.dryRun->tallies, ConfigSnapshot(document));
     } catch (const standin::WorldFileError& error) {
         report.worldUnreadable = error.what();
         return;
@@ -114,7 +118,11 @@ int main(int argc, char** argv) {
     try {
         const checker::ConfigFile config = checker::ReadConfigFile(options.config);
         report.problems = checker::CheckConfig(config);
-        if (options.world) PlayWorld(*options.world, config.document, report);
+        if (options.world)
+            PlayWorld(*options.world, config.document, report);
+        else
+            for (checker::Problem& problem : checker::CheckWithoutWorld(config))
+                report.problems.push_back(std::move(problem));
     } catch (const std::exception& error) {
         report.unreadable = error.what();
     }

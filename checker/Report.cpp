@@ -56,6 +56,7 @@ std::string FindingText(const Finding& finding) {
 // The preview's words: each rule with what it does to the creatures it sees, then its creatures.
 std::string DryRunText(const std::string& world, const DryRunResult& run) {
     std::string text = fmt::format("\nDry run on {} (nothing sent):\n", world);
+    if (!run.warning.empty()) text += "\n  " + run.warning + "\n";
     // What follows holds only what came before the stop, so the stop is said first.
     if (run.stopped)
         text += fmt::format(
@@ -145,6 +146,7 @@ nlohmann::json ReportJson(const Report& report) {
                          {"posts", run.posts},
                          {"notChecked", run.notChecked},
                          {"logs", run.logs}};
+        if (!run.warning.empty()) out["dryRun"]["warning"] = run.warning;
         if (run.stopped)
             out["dryRun"]["stoppedAt"] = {{"creature", run.stopped->creature},
                                           {"description", run.stopped->description},

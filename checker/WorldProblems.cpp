@@ -12,11 +12,6 @@ namespace {
 
 using nlohmann::json;
 
-// More than a tenth of the creatures a rule sees is rarely meant, unless they are this few; more
-// than CreaturesMeant is never meant.
-constexpr uint64_t FewCreatures = 5;
-constexpr uint64_t CreaturesMeant = 50;
-
 std::string WithArticle(const std::string& word) {
     const bool vowel =
         !word.empty() && std::string_view("aeiou").find(word[0]) != std::string_view::npos;
@@ -34,9 +29,7 @@ void DestructionShares(const json& document, const DryRunResult& run, const std:
         const RuleTally& tally = run.tallies[index];
         const RuleIdentity& identity = AuditRules[index];
         if (tally.destroyed == 0 || !identity.CanDestroy()) continue;
-        const bool largeShare =
-            tally.destroyed * 10 > tally.reached && tally.destroyed > FewCreatures;
-        if (!largeShare && tally.destroyed <= CreaturesMeant) continue;
+        if (!DestroysLargeShare(tally)) continue;
         // The key an operator changes to make the rule destroy less.
         const std::string key = *identity.destroyingKey;
         problems.push_back(

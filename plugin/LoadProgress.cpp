@@ -41,15 +41,27 @@ std::string StopLoad(const std::string& error) {
     progress.failure = progress.step == LoadStep::ReadConfig && !file.empty()
                            ? file + ": " + error
                            : WhereCheckStopped(key, file, error);
-    progress.advice =
-        fileAtFault ? "fix the file and load the plugin again" : "load the plugin again";
+    progress.waitsForConfig = fileAtFault;
+    progress.advice = fileAtFault ? "fix the file and run tmwd.reload" : "load the plugin again";
     return "stopped at " + std::string(LoadStepName(progress.step)) + ": " + progress.failure +
            "; " + progress.advice;
 }
 
+void NoteReloadNotRegistered() {
+    Progress().waitsForConfig = false;
+    Progress().advice = "fix the file and load the plugin again";
+}
+
+void ResumeLoad() {
+    Progress().failure.clear();
+    Progress().advice.clear();
+    Progress().waitsForConfig = false;
+}
+
 const char* HowToApplyAFix() {
-    return Progress().step == LoadStep::Done ? "fix the file and run tmwd.reload"
-                                             : "fix the file and load the plugin again";
+    return Progress().step == LoadStep::Done || Progress().waitsForConfig
+               ? "fix the file and run tmwd.reload"
+               : "fix the file and load the plugin again";
 }
 
 bool NoConfigInForce() {

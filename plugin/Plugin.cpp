@@ -5,9 +5,11 @@
 #include <string>
 
 #include "audit/CheckDino.h"
+#include "audit/DestroyBrake.h"
 #include "audit/DestructionJournal.h"
 #include "audit/HeldCreatures.h"
 #include "audit/Outbox.h"
+#include "audit/Preview.h"
 #include "audit/ServerSlot.h"
 #include "audit/WorldCreatures.h"
 #include "base/Config.h"
@@ -20,14 +22,21 @@
 #include "plugin/CheckCounts.h"
 #include "plugin/LoadProgress.h"
 #include "plugin/PreviewCommand.h"
+#include "plugin/RecheckCommand.h"
+#include "plugin/ReleaseCommand.h"
 #include "plugin/ReloadCommand.h"
 #include "plugin/StatusCommand.h"
 
 namespace {
 
+// While a good reload finishes a load that waited for its config, tmwd.reload is registered.
+bool reloadRegisteredWhileWaiting = false;
+
 constexpr const char* ReloadCommand = "tmwd.reload";
 constexpr const char* StatusCommand = "tmwd.status";
 constexpr const char* PreviewCommand = "tmwd.preview";
+constexpr const char* ReleaseCommand = "tmwd.release";
+constexpr const char* RecheckCommand = "tmwd.recheck";
 constexpr const char* Hook = "the hook on APrimalDinoCharacter.BeginPlay()";
 
 std::string Console(const char* command) { return std::string("the console command ") + command; }
@@ -38,6 +47,16 @@ std::string Rcon(const char* command) { return std::string("the RCON command ") 
 std::set<std::string>& Registered() {
     static std::set<std::string> registered;
     return registered;
+}
+
+void RegisterConsole(const char* command, const AsaApi::ConsoleCommandCallback& callback) {
+    AsaApi::GetCommands().RegisterConsoleCommand(FString(command), callback);
+    Registered().insert(Console(command));
+}
+
+void RegisterRcon(const char* command, const AsaApi::RconCommandCallback& callback) {
+    AsaApi::GetCommands().RegisterRconCommand(FString(command), callback);
+    Registered().insert(Rcon(command));
 }
 
 // Nothing may leave the entry into the host: a failure is logged ("Failed to load TameWarden!")
@@ -71,9 +90,50 @@ void RegisterContained(const char* command, Register registration) {
     Contained("register", command, registration, [](const std::string& error) { return error; });
 }
 
+void RegisterReload() {
+    RegisterConsole(ReloadCommand, &ReloadConsoleCommand);
+    RegisterRcon(ReloadCommand, &ReloadRconCommand);
+}
+
+// A load the config stopped costs no restart: tmwd.reload is there to put a corrected file in
+// force, and the good reload finishes the load.
+void RegisterReloadWhileWaiting() {
+    if (!TheLoadProgress().waitsForConfig) return;
+    bool registered = false;
+    RegisterContained(ReloadCommand, [&registered] {
+        RegisterReload();
+        registered = true;
+    });
+    if (!registered) NoteReloadNotRegistered();
+}
+
 void LoadContained() {
     ForgetFailedConfigKey();
     Contained("load", nullptr, &PluginLoad, &StopLoad);
+    RegisterReloadWhileWaiting();
+}
+
+// The load's steps after the config was read, from the one the load reached, in their order.
+void RunLoadStepsFrom(LoadStep step) {
+    if (step <= LoadStep::InstallHook) {
+        ReachLoadStep(LoadStep::InstallHook);
+        ThrowIfRefused(AsaApi::GetHooks().InstallHook(Game::BeginPlayName,
+                                                      reinterpret_cast<void*>(&BeginPlayHook),
+                                                      reinterpret_cast<void**>(&UnhookedBeginPlay)),
+                       "IHooks::InstallHook");
+        Registered().insert(Hook);
+    }
+    ReachLoadStep(LoadStep::StartupSweep);
+    OpenJournal();
+    OpenOutbox();
+    StartupSweep();
+    ReachLoadStep(LoadStep::RegisterReload);
+    if (!reloadRegisteredWhileWaiting) RegisterReload();
+    RegisterConsole(ReleaseCommand, &ReleaseConsoleCommand);
+    RegisterRcon(ReleaseCommand, &ReleaseRconCommand);
+    RegisterConsole(RecheckCommand, &RecheckConsoleCommand);
+    RegisterRcon(RecheckCommand, &RecheckRconCommand);
+    ReachLoadStep(LoadStep::Done);
 }
 
 }  // namespace
@@ -90,41 +150,28 @@ void PluginLoad() {
     PluginName = "TameWarden";
     InitLogger(PluginLogger());
     ReserveServerSlot();
-    RegisterContained(StatusCommand, [] {
-        AsaApi::GetCommands().RegisterConsoleCommand(FString(StatusCommand), &StatusConsoleCommand);
-        Registered().insert(Console(StatusCommand));
-    });
-    RegisterContained(StatusCommand, [] {
-        AsaApi::GetCommands().RegisterRconCommand(FString(StatusCommand), &StatusRconCommand);
-        Registered().insert(Rcon(StatusCommand));
-    });
-    RegisterContained(PreviewCommand, [] {
-        AsaApi::GetCommands().RegisterConsoleCommand(FString(PreviewCommand),
-                                                     &PreviewConsoleCommand);
-        Registered().insert(Console(PreviewCommand));
-    });
-    RegisterContained(PreviewCommand, [] {
-        AsaApi::GetCommands().RegisterRconCommand(FString(PreviewCommand), &PreviewRconCommand);
-        Registered().insert(Rcon(PreviewCommand));
-    });
+    RegisterContained(StatusCommand, [] { RegisterConsole(StatusCommand, &StatusConsoleCommand); });
+    RegisterContained(StatusCommand, [] { RegisterRcon(StatusCommand, &StatusRconCommand); });
+    RegisterContained(PreviewCommand,
+                      [] { RegisterConsole(PreviewCommand, &PreviewConsoleCommand); });
+    RegisterContained(PreviewCommand, [] { RegisterRcon(PreviewCommand, &PreviewRconCommand); });
     ReachLoadStep(LoadStep::ReadConfig);
     ReadConfig();
-    ReachLoadStep(LoadStep::InstallHook);
-    ThrowIfRefused(
-        AsaApi::GetHooks().InstallHook(Game::BeginPlayName, reinterpret_cast<void*>(&BeginPlayHook),
-                                       reinterpret_cast<void**>(&UnhookedBeginPlay)),
-        "IHooks::InstallHook");
-    Registered().insert(Hook);
-    ReachLoadStep(LoadStep::StartupSweep);
-    OpenJournal();
-    OpenOutbox();
-    StartupSweep();
-    ReachLoadStep(LoadStep::RegisterReload);
-    AsaApi::GetCommands().RegisterConsoleCommand(FString(ReloadCommand), &ReloadConsoleCommand);
-    Registered().insert(Console(ReloadCommand));
-    AsaApi::GetCommands().RegisterRconCommand(FString(ReloadCommand), &ReloadRconCommand);
-    Registered().insert(Rcon(ReloadCommand));
-    ReachLoadStep(LoadStep::Done);
+    RunLoadStepsFrom(LoadStep::InstallHook);
+}
+
+// Run by a good reload while the load waits for its config. A step that fails now stops the load
+// as it would have then, with the same line.
+void FinishWaitingLoad() {
+    const LoadProgress& progress = TheLoadProgress();
+    if (!progress.waitsForConfig) return;
+    const LoadStep step = progress.step;
+    ResumeLoad();
+    reloadRegisteredWhileWaiting = true;
+    ForgetFailedConfigKey();
+    Contained(
+        "load", nullptr, [step] { RunLoadStepsFrom(step); }, &StopLoad);
+    reloadRegisteredWhileWaiting = false;
 }
 
 namespace {
@@ -142,12 +189,13 @@ void RemoveContained(const std::string& what, const char* operation, Removal rem
         [&what](const std::string& error) { return what + " stays registered: " + error; });
 }
 
-template <typename Removal>
-void RemoveCommandContained(const std::string& what, Removal removal) {
-    const bool console = what.starts_with("the console");
-    RemoveContained(
-        what, console ? "ICommands::UnregisterConsoleCommand" : "ICommands::UnregisterRconCommand",
-        removal);
+void RemoveCommands(const char* command) {
+    RemoveContained(Console(command), "ICommands::UnregisterConsoleCommand", [command] {
+        return AsaApi::GetCommands().UnregisterConsoleCommand(FString(command));
+    });
+    RemoveContained(Rcon(command), "ICommands::UnregisterRconCommand", [command] {
+        return AsaApi::GetCommands().UnregisterRconCommand(FString(command));
+    });
 }
 
 }  // namespace
@@ -159,32 +207,25 @@ void PluginUnload() {
         return AsaApi::GetHooks().RemoveHook(Game::BeginPlayName,
                                              reinterpret_cast<void*>(&BeginPlayHook));
     });
-    RemoveCommandContained(Console(ReloadCommand), [] {
-        return AsaApi::GetCommands().UnregisterConsoleCommand(FString(ReloadCommand));
-    });
-    RemoveCommandContained(Rcon(ReloadCommand), [] {
-        return AsaApi::GetCommands().UnregisterRconCommand(FString(ReloadCommand));
-    });
+    RemoveCommands(ReloadCommand);
+    RemoveCommands(ReleaseCommand);
+    RemoveCommands(RecheckCommand);
     Contained("unload", &CloseJournal);
     Contained("unload", &ForgetHeldCreatures);
-    RemoveCommandContained(Console(PreviewCommand), [] {
-        return AsaApi::GetCommands().UnregisterConsoleCommand(FString(PreviewCommand));
-    });
-    RemoveCommandContained(Rcon(PreviewCommand), [] {
-        return AsaApi::GetCommands().UnregisterRconCommand(FString(PreviewCommand));
-    });
-    RemoveCommandContained(Console(StatusCommand), [] {
-        return AsaApi::GetCommands().UnregisterConsoleCommand(FString(StatusCommand));
-    });
-    RemoveCommandContained(Rcon(StatusCommand), [] {
-        return AsaApi::GetCommands().UnregisterRconCommand(FString(StatusCommand));
-    });
+    RemoveCommands(PreviewCommand);
+    RemoveCommands(StatusCommand);
 }
 
-// The sweep's reports reach the system before the load goes on, also when a check stops it:
-// they are the ones most wanted after a crash later in the load.
+// The sweep's reports reach the system before the load goes on, also when a check stops it: they
+// are the ones most wanted after a crash later in the load.
+// With the brake on, a sweep that would destroy more than its limit destroys none: it is previewed
+// first.
 void StartupSweep() {
     const OutboxWrittenAtEnd spooled;
+    const ConfigSnapshot& config = CurrentConfig();
+    const WorldPassUnderBrake underBrake(
+        BrakeOn(config) ? PreviewWorld(config).tallies : RuleTallies{}, config,
+        "the start-up sweep");
     ForEachCreatureInWorld([](TWeakObjectPtr<APrimalDinoCharacter> weakDino) {
         CheckDino(weakDino);
         ++TheCheckCounts().atLoad;

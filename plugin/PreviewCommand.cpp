@@ -21,9 +21,11 @@ bool IsPlainFileName(const std::string& name) {
 
 // `file` names the configuration's file where a check stopped at one of its keys.
 std::string ResultText(const std::string& source, const std::string& file,
-                       const PreviewResult& result) {
-    std::string text = fmt::format("{} preview of {}, nothing changed: {} creature(s) checked",
-                                   PluginName, source, result.checked);
+                       const ConfigSnapshot& config, const PreviewResult& result) {
+    const std::string warning = DestructionWarning(result.tallies, config);
+    std::string text = warning.empty() ? "" : Clipped(warning, LongestPreviewLine) + "\n";
+    text += fmt::format("{} preview of {}, nothing changed: {} creature(s) checked", PluginName,
+                        source, result.checked);
     for (size_t rule = 0; rule < RuleCount; ++rule)
         text += "\n" + TallyText(static_cast<AuditRule>(rule), result.tallies[rule]);
     for (const PreviewedCreature& creature : result.listed)
@@ -50,7 +52,7 @@ std::string PreviewText(const std::string& file) {
             PluginName);
     if (file.empty())
         return ResultText("the config in force", ConfigFilePath().filename().string(),
-                          PreviewWorld(CurrentConfig()));
+                          CurrentConfig(), PreviewWorld(CurrentConfig()));
     if (!IsPlainFileName(file))
         return fmt::format(
             "{}: preview refused: \"{}\" is not a file name in the plugin's folder "
@@ -63,7 +65,8 @@ std::string PreviewText(const std::string& file) {
     } catch (const std::exception& error) {
         return fmt::format("{}: preview of {} failed: {}", PluginName, file, error.what());
     }
-    return ResultText(file, file, PreviewWorld(ConfigSnapshot(document)));
+    const ConfigSnapshot config(document);
+    return ResultText(file, file, config, PreviewWorld(config));
 }
 
 void PreviewConsoleCommand(APlayerController* player, FString* command, bool) {

@@ -6,6 +6,7 @@
 #include "base/Config.h"
 #include "base/Logger.h"
 #include "base/PluginName.h"
+#include "plugin/Plugin.h"
 #include "plugin/Replies.h"
 
 namespace {
@@ -16,6 +17,8 @@ const FLinearColor FailureColor{1, 0, 0, 1};
 constexpr const char* ReloadedText = ": Reloaded config";
 constexpr const char* FailedText = ": Failed to reload config";
 
+// A file with a key of the wrong type is not put in force: it would stop every check. A load the
+// config stopped is finished by the first good reload, before the reply.
 // The whole of a reload is the caught region: a failure while sending the success reply counts as
 // a failed reload. `reply` answers true for reloaded, false for failed. The handler is called by
 // the host, so nothing may leave it, not even a failure of the failure reply. The reload's own
@@ -29,9 +32,10 @@ void Reload(Reply reply) {
     };
     try {
         try {
-            ReadConfig();
+            ReadCheckedConfig();
             read = true;
             NoteReload(std::nullopt);
+            FinishWaitingLoad();
             reply(true);
             return;
         } catch (const std::exception& error) {

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "base/Logger.h"
+#include "base/PluginName.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
 #include "host/ModulePath.h"
@@ -24,6 +25,15 @@ void SendRconReply(RCONClientConnection* connection, const RCONPacket* packet,
 void LogFailedAnswer(const char* command, const char* reason) {
     if (PluginLogger()) PluginLogger()->critical("Failed to answer {}! \n {}", command, reason);
 }
+
+void LogFailure(const char* what, const char* reason) {
+    if (PluginLogger()) PluginLogger()->critical("Failed to {}! \n {}", what, reason);
+}
+
+std::string FailureText(const char* what) { return PluginName + ": Failed to " + what; }
+
+const FLinearColor SucceededColor{0, 1, 0, 1};
+const FLinearColor FailedColor{1, 0, 0, 1};
 
 std::string Clipped(std::string text, size_t longest) {
     if (text.size() > longest) text = text.substr(0, longest - 3) + "...";

@@ -8,6 +8,7 @@
 
 #include "audit/AuditEffects.h"
 #include "audit/AuditRules.h"
+#include "audit/DestroyBrake.h"
 #include "audit/DestructionJournal.h"
 #include "audit/HeldCreatures.h"
 #include "audit/Outbox.h"
@@ -88,7 +89,8 @@ std::vector<std::string> LoadLines() {
     if (load.failure.empty()) return {};
     return {Clipped(fmt::format("load stopped at {}: {}", LoadStepName(load.step), load.failure),
                     LongestLoadLine),
-            "tmwd.reload is not registered: " + load.advice};
+            load.waitsForConfig ? "the load waits for a good config: " + load.advice
+                                : "tmwd.reload is not registered: " + load.advice};
 }
 
 std::vector<std::string> RuleLines() {
@@ -121,6 +123,8 @@ std::string StatusText() {
                     reports.dropped)};
     for (std::string& line : OutboxLines()) lines.push_back(std::move(line));
     lines.push_back(JournalLine(CurrentConfig()));
+    // Said early, so the reply's limit never cuts whether the brake holds.
+    if (!NoConfigInForce()) lines.push_back(BrakeStatus(CurrentConfig()));
     for (std::string& line : RuleLines()) lines.push_back(std::move(line));
     for (const std::string& line : lines) text += "\n" + Clipped(line, LongestLine);
     return Clipped(text, LongestReply);

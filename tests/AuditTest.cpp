@@ -157,8 +157,8 @@ TEST_F(AuditTest, WrongTypedKeyStopsTheSweepAtThatCreatureAndKeepsWhatWasDone) {
     EXPECT_THAT(DestroyedKeys(), ElementsAre("big"));
     EXPECT_THAT(Remaining(), ElementsAre("small", "bigAfter"));
     EXPECT_TRUE(BeginPlayHooked());
-    EXPECT_FALSE(ConsoleCommandRegistered());
-    EXPECT_FALSE(RconCommandRegistered());
+    EXPECT_TRUE(ConsoleCommandRegistered());  // the config stopped the load: a reload finishes it
+    EXPECT_TRUE(RconCommandRegistered());
     const auto logs = Events("log");
     ASSERT_EQ(logs.size(), 2u);  // the destroy line, then the contained error
     EXPECT_EQ(logs[1].at("level"), "critical");

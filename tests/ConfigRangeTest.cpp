@@ -1,9 +1,12 @@
-// Numbers in the configuration beyond a 32-bit integer's range saturate at the nearest bound, for
-// each integer key, through the loaded plugin: a huge limit never acts, and nothing wraps around
-// into a limit that destroys or reports every creature.
+// A number in the configuration beyond a 32-bit integer's range makes what reads it act on no
+// creature, for each numeric key, through the loaded plugin; tmwd.status says so. The bounds
+// themselves, and -2, keep their meaning: nothing wraps or saturates into a limit that destroys
+// or reports every creature.
 #include <gmock/gmock.h>
 
+#include <array>
 #include <climits>
+#include <map>
 
 #include "tests/PluginFixture.h"
 
@@ -13,8 +16,8 @@ using ::testing::IsEmpty;
 
 namespace {
 
-// Which creatures the rule acts on when the key reads as the highest or the lowest integer.
-enum class Reads { Highest, Lowest };
+// Which creatures the rule acts on: as the highest or the lowest integer, or none at all.
+enum class Reads { Highest, Lowest, MinusTwo, OutOfRange };
 
 struct Boundary {
     const char* text;  // the number as the operator writes it
@@ -22,10 +25,16 @@ struct Boundary {
 };
 
 const Boundary Boundaries[] = {
-    {"2147483647", Reads::Highest}, {"2147483648", Reads::Highest}, {"-2147483648", Reads::Lowest},
-    {"-2147483649", Reads::Lowest}, {"3000000000", Reads::Highest}, {"4294967295", Reads::Highest},
-    {"1e10", Reads::Highest},       {"1e300", Reads::Highest},      {"-1e300", Reads::Lowest},
+    {"2147483647", Reads::Highest},    {"2147483648", Reads::OutOfRange},
+    {"-2147483648", Reads::Lowest},    {"-2147483649", Reads::OutOfRange},
+    {"3000000000", Reads::OutOfRange}, {"4294967295", Reads::OutOfRange},
+    {"1e10", Reads::OutOfRange},       {"1e300", Reads::OutOfRange},
+    {"-1e300", Reads::OutOfRange},     {"-2", Reads::MinusTwo},
 };
+
+bool IsBrakeKey(const std::string& key) {
+    return key == "DestroyBrakeLimit" || key == "DestroyBrakeMinutes";
+}
 
 struct Case {
     const char* key;
@@ -52,9 +61,14 @@ protected:
     }
 
     // The keys the rule under test needs besides the boundary value; the other rules are off.
+    // The brake's keys under an over-level rule that destroys every creature; the limit is then
+    // above the three creatures.
     std::string ConfigWith(const std::string& key, const std::string& value) const {
         std::string config = R"({"DestroyIncoherentDinos": false, ")" + key + "\": " + value;
-        if (key != "DestroyDinosOverLevel") config += R"(, "DestroyDinosOverLevel": -1)";
+        if (IsBrakeKey(key)) config += R"(, "DestroyDinosOverLevel": -2)";
+        if (key == "DestroyBrakeMinutes") config += R"(, "DestroyBrakeLimit": 100)";
+        if (key != "DestroyDinosOverLevel" && !IsBrakeKey(key))
+            config += R"(, "DestroyDinosOverLevel": -1)";
         if (key == "LevelWarningThreshold") config += R"(, "EnableLevelWarning": true)";
         if (key == "MinDinoLevel") config += R"(, "AutoDestroyDinosBelowMinLevel": true)";
         return config + "}";
@@ -74,29 +88,38 @@ protected:
     }
 };
 
-TEST_P(ConfigRangeTest, OutOfRangeNumberSaturatesAtTheNearestBound) {
+TEST_P(ConfigRangeTest, OutOfRangeNumberActsOnNoCreatureAndTheBoundsKeepTheirMeaning) {
     const Case& test = GetParam();
     WriteConfig(ConfigWith(test.key, test.boundary.text));
     LoadPlugin();
-    ASSERT_TRUE(ConsoleCommandRegistered()) << "the load failed";
+    ASSERT_TRUE(host.commands.HasConsoleCommand("tmwd.recheck")) << "the load failed";
     const std::string key = test.key;
-    const bool highest = test.boundary.reads == Reads::Highest;
-    std::vector<std::string> expected;
-    if (key == "DestroyDinosOverLevel")
-        expected = highest ? std::vector<std::string>{"highest"}
-                           : std::vector<std::string>{"lowest", "middle", "highest"};
-    if (key == "LevelWarningThreshold")
-        expected = highest ? std::vector<std::string>{"Highest"}
-                           : std::vector<std::string>{"Lowest", "Middle", "Highest"};
-    if (key == "MinDinoLevel")
-        expected = highest ? std::vector<std::string>{"lowest", "middle", "highest"}
-                           : std::vector<std::string>{"lowest"};
+    const bool outOfRange = test.boundary.reads == Reads::OutOfRange;
+    using Keys = std::vector<std::string>;
+    // By key: what the highest, the lowest and -2 act on.
+    const std::map<std::string, std::array<Keys, 3>> actedOn = {
+        {"DestroyDinosOverLevel",
+         {Keys{"highest"}, Keys{"lowest", "middle", "highest"}, Keys{"middle", "highest"}}},
+        {"LevelWarningThreshold",
+         {Keys{"Highest"}, Keys{"Lowest", "Middle", "Highest"}, Keys{"Middle", "Highest"}}},
+        {"MinDinoLevel", {Keys{"lowest", "middle", "highest"}, Keys{"lowest"}, Keys{"lowest"}}}};
+    Keys expected;
+    if (!outOfRange && IsBrakeKey(key))
+        expected = {"middle", "highest"};  // "DestroyDinosOverLevel": -2, and the brake lets go
+    else if (!outOfRange)
+        expected = actedOn.at(key)[static_cast<size_t>(test.boundary.reads)];
     EXPECT_THAT(ActedOn(key), ElementsAreArray(expected));
+    ASSERT_TRUE(host.commands.ExecuteRcon("tmwd.status", nullptr, 7));
+    const std::string said = IsBrakeKey(key) ? "; out of range: holds every destruction\n"
+                                             : ": out of range: acts on no creature\n";
+    EXPECT_EQ(Texts("reply").at(0).find(said) != std::string::npos, outOfRange)
+        << Texts("reply").at(0);
 }
 
 std::vector<Case> AllCases() {
     std::vector<Case> cases;
-    for (const char* key : {"DestroyDinosOverLevel", "LevelWarningThreshold", "MinDinoLevel"})
+    for (const char* key : {"DestroyDinosOverLevel", "LevelWarningThreshold", "MinDinoLevel",
+                            "DestroyBrakeLimit", "DestroyBrakeMinutes"})
         for (const Boundary& boundary : Boundaries) cases.push_back({key, boundary});
     return cases;
 }

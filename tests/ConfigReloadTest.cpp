@@ -95,13 +95,14 @@ TEST_F(ConfigReloadTest, RconReloadRepliesToTheRequestId) {
                                          -5, "TameWarden: Failed to reload config"}));
 }
 
-TEST_F(ConfigReloadTest, TrailingTextAfterOneValueIsAcceptedAndNonObjectTopLevelToo) {
+// A top level that is no object would stop every check: that reload fails.
+TEST_F(ConfigReloadTest, TrailingTextAfterOneValueIsAcceptedAndANonObjectTopLevelIsRefused) {
     WriteConfig(R"({"MinDinoLevel": 3} trailing words)");
     ConsoleReload();
     WriteConfig("[1, 2, 3]");
     ConsoleReload();
     EXPECT_THAT(Texts("reply"),
-                ElementsAre("TameWarden: Reloaded config", "TameWarden: Reloaded config"));
+                ElementsAre("TameWarden: Reloaded config", "TameWarden: Failed to reload config"));
 }
 
 }  // namespace

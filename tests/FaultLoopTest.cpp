@@ -69,6 +69,7 @@ constexpr uint64_t LoopRotationBytes = 2500;
 struct LifeRecord {
     std::vector<nlohmann::json> events;
     std::vector<size_t> loadStarts;  // two loads: [load, unload) slices end at the next start
+    size_t firstReload = 0;          // where the first tmwd.reload began: it may finish a load
     // The journal's files before the folder went, and at the end: each a journal of its own.
     std::vector<std::vector<std::vector<std::string>>> journal;
     std::vector<std::string> destroyedUnrecorded;  // destroyed with no record written before
@@ -205,6 +206,7 @@ protected:
         run.journal.push_back(JournalFiles());
         fs::remove_all(PluginFolder());
         FreshFolder(SecondConfig());
+        run.firstReload = host.events.All().size();
         host.commands.ExecuteConsole("tmwd.reload", world.AdminPlayer());
         Spawn(run, Creature("compy", u"Compy", 100, 1));
         TicksAfterTheDelay();
@@ -316,17 +318,26 @@ protected:
                     broken.push_back("2: " + key +
                                      " claimed destroyed, neither destroyed nor said not to be");
             }
-            // 4. The load's steps after a failed one did not run, those before it did.
+            // 4. The load's steps after a failed one did not run, those before it did, until a
+            // good reload finishes a load the config stopped. Only tmwd.reload is registered for
+            // that, and only when the failure line says so.
+            const size_t loadEnd =
+                run.firstReload > from && run.firstReload < to ? run.firstReload : to;
             std::string stoppedAt;
-            for (size_t at = from; at < to; ++at) {
+            bool waitsForReload = false;
+            for (size_t at = from; at < loadEnd; ++at) {
                 const auto& event = run.events[at];
                 if (event.at("type") != "log") continue;
                 static const TextPattern stop(
                     R"(^Failed to load TameWarden! \n stopped at (.*?): )");
-                if (const auto match = stop.Search(event.at("text"))) stoppedAt = (*match)[1];
+                if (const auto match = stop.Search(event.at("text"))) {
+                    stoppedAt = (*match)[1];
+                    waitsForReload = event.at("text").get<std::string>().ends_with(
+                        "; fix the file and run tmwd.reload");
+                }
             }
             const auto happened = [&](const std::string& type, const std::string& name) {
-                for (size_t at = from; at < to; ++at) {
+                for (size_t at = from; at < loadEnd; ++at) {
                     const auto& event = run.events[at];
                     if (event.at("type") == type &&
                         (name.empty() || event.value("name", event.value("function", "")) == name))
@@ -336,14 +347,16 @@ protected:
             };
             const bool hooked = happened("hookInstalled", "");
             const bool reloadRegistered = happened("consoleCommandRegistered", "tmwd.reload");
-            const bool anyLog = logged(from, to, "", nullptr);
+            const bool stepsAfterReloadRan = happened("consoleCommandRegistered", "tmwd.release");
+            const bool anyLog = logged(from, loadEnd, "", nullptr);
             const std::string where = " in load " + std::to_string(load + 1);
             if (stoppedAt.empty() && anyLog &&
                 (!hooked || !reloadRegistered || !happened("rconCommandRegistered", "tmwd.reload")))
                 broken.push_back("4: a load step did not run and no failure says why" + where);
             if (stoppedAt == "reading the config" || stoppedAt == "installing the BeginPlay hook" ||
                 (!anyLog && !hooked)) {
-                if (happened("destroyed", "") || reloadRegistered)
+                if (happened("destroyed", "") || stepsAfterReloadRan ||
+                    (reloadRegistered && !waitsForReload))
                     broken.push_back("4: steps after " + stoppedAt + " ran" + where);
             }
             if (stoppedAt == "reading the config" && hooked)
@@ -352,7 +365,8 @@ protected:
             if ((stoppedAt == "the start-up sweep" || stoppedAt == "registering tmwd.reload") &&
                 !hooked)
                 broken.push_back("4: the hook was not installed before " + stoppedAt + where);
-            if (stoppedAt == "the start-up sweep" && reloadRegistered)
+            if (stoppedAt == "the start-up sweep" &&
+                (stepsAfterReloadRan || (reloadRegistered && !waitsForReload)))
                 broken.push_back("4: tmwd.reload was registered after the sweep stopped" + where);
             // 5. Nothing stays registered after unload, but what the host refused to remove,
             // which one critical line names.

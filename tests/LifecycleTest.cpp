@@ -32,7 +32,9 @@ TEST_F(LifecycleTest, LoadWithoutWorldInstallsHookAndEachCommandOnConsoleAndRcon
         ElementsAre("consoleCommandRegistered tmwd.status", "rconCommandRegistered tmwd.status",
                     "consoleCommandRegistered tmwd.preview", "rconCommandRegistered tmwd.preview",
                     "hookInstalled APrimalDinoCharacter.BeginPlay()",
-                    "consoleCommandRegistered tmwd.reload", "rconCommandRegistered tmwd.reload"));
+                    "consoleCommandRegistered tmwd.reload", "rconCommandRegistered tmwd.reload",
+                    "consoleCommandRegistered tmwd.release", "rconCommandRegistered tmwd.release",
+                    "consoleCommandRegistered tmwd.recheck", "rconCommandRegistered tmwd.recheck"));
     EXPECT_THAT(Events("log"), IsEmpty());
     EXPECT_FALSE(host.commands.HasUpdateCallback("TWD.HelperTimer.Update"));
 }
@@ -42,17 +44,19 @@ TEST_F(LifecycleTest, UnloadRemovesHookAndCommandsMirroringLoad) {
     LoadPlugin();
     host.events.Clear();
     UnloadPlugin();
-    EXPECT_THAT(Sequence(Registrations), ElementsAre("hookRemoved APrimalDinoCharacter.BeginPlay()",
-                                                     "consoleCommandUnregistered tmwd.reload",
-                                                     "rconCommandUnregistered tmwd.reload",
-                                                     "consoleCommandUnregistered tmwd.preview",
-                                                     "rconCommandUnregistered tmwd.preview",
-                                                     "consoleCommandUnregistered tmwd.status",
-                                                     "rconCommandUnregistered tmwd.status"));
+    EXPECT_THAT(
+        Sequence(Registrations),
+        ElementsAre(
+            "hookRemoved APrimalDinoCharacter.BeginPlay()",
+            "consoleCommandUnregistered tmwd.reload", "rconCommandUnregistered tmwd.reload",
+            "consoleCommandUnregistered tmwd.release", "rconCommandUnregistered tmwd.release",
+            "consoleCommandUnregistered tmwd.recheck", "rconCommandUnregistered tmwd.recheck",
+            "consoleCommandUnregistered tmwd.preview", "rconCommandUnregistered tmwd.preview",
+            "consoleCommandUnregistered tmwd.status", "rconCommandUnregistered tmwd.status"));
     EXPECT_FALSE(BeginPlayHooked());
     EXPECT_FALSE(ConsoleCommandRegistered());
     EXPECT_FALSE(RconCommandRegistered());
-    for (const char* command : {"tmwd.status", "tmwd.preview"}) {
+    for (const char* command : {"tmwd.status", "tmwd.preview", "tmwd.release", "tmwd.recheck"}) {
         EXPECT_FALSE(host.commands.HasConsoleCommand(command));
         EXPECT_FALSE(host.commands.HasRconCommand(command));
     }
@@ -65,11 +69,10 @@ TEST_F(LifecycleTest, MissingConfigStopsLoadAfterLoggerWithOneCriticalLine) {
     EXPECT_EQ(logs[0].at("level"), "critical");
     EXPECT_EQ(logs[0].at("text"),
               "Failed to load TameWarden! \n stopped at reading the config: " + ConfigPathText() +
-                  ": Can't open config.json; fix the file and load the plugin "
-                  "again");
+                  ": Can't open config.json; fix the file and run tmwd.reload");
     EXPECT_FALSE(BeginPlayHooked());
-    EXPECT_FALSE(ConsoleCommandRegistered());
-    EXPECT_FALSE(RconCommandRegistered());
+    EXPECT_TRUE(ConsoleCommandRegistered());
+    EXPECT_TRUE(RconCommandRegistered());
 }
 
 TEST_F(LifecycleTest, MalformedConfigStopsLoadWithTheParseError) {
@@ -85,7 +88,7 @@ TEST_F(LifecycleTest, MalformedConfigStopsLoadWithTheParseError) {
         ::testing::StartsWith("Failed to load TameWarden! \n stopped at reading the config: " +
                               ConfigPathText() + ": [json.exception.parse_error.101]"));
     EXPECT_FALSE(BeginPlayHooked());
-    EXPECT_FALSE(ConsoleCommandRegistered());
+    EXPECT_TRUE(ConsoleCommandRegistered());
     EXPECT_THAT(DestroyedKeys(), IsEmpty());
 }
 
@@ -96,8 +99,8 @@ TEST_F(LifecycleTest, WrongTypedKeyAtLoadNamesTheKeyAndFileAndStatusStillAnswers
     LoadPlugin();
     const std::string error = "[json.exception.type_error.302] type must be number, but is string";
     EXPECT_THAT(Texts("log"), ElementsAre(SweepStoppedAt("DestroyDinosOverLevel", error)));
-    EXPECT_FALSE(ConsoleCommandRegistered());
-    EXPECT_FALSE(RconCommandRegistered());
+    EXPECT_TRUE(ConsoleCommandRegistered());
+    EXPECT_TRUE(RconCommandRegistered());
 
     ASSERT_TRUE(host.commands.ExecuteRcon("tmwd.status", nullptr, 7));
     const auto replies = Texts("reply");
@@ -106,8 +109,8 @@ TEST_F(LifecycleTest, WrongTypedKeyAtLoadNamesTheKeyAndFileAndStatusStillAnswers
                 ::testing::HasSubstr("\nload stopped at the start-up sweep: key "
                                      "\"DestroyDinosOverLevel\" in " +
                                      ConfigPathText() + ": " + error +
-                                     "\ntmwd.reload is not registered: fix the file and load the "
-                                     "plugin again\n"));
+                                     "\nthe load waits for a good config: fix the file and run "
+                                     "tmwd.reload\n"));
     EXPECT_THAT(replies[0], ::testing::HasSubstr("\nover-level: stops checks: " + error + "\n"));
 }
 
@@ -124,8 +127,8 @@ TEST_F(LifecycleTest, MissingConfigAtLoadLeavesStatusAndPreviewOfAFile) {
     EXPECT_THAT(replies[0],
                 ::testing::HasSubstr("\nload stopped at reading the config: " + ConfigPathText() +
                                      ": Can't open config.json\n"
-                                     "tmwd.reload is not registered: fix the file "
-                                     "and load the plugin again\n"
+                                     "the load waits for a good config: fix the file "
+                                     "and run tmwd.reload\n"
                                      "no config in force: no creature is checked\n"));
     EXPECT_THAT(replies[1], ::testing::HasSubstr("\nover-level: of 1 creature(s), destroy 1, only "
                                                  "report 0, leave 0\n"));
@@ -165,7 +168,7 @@ TEST_F(LifecycleTest, EachLoadStartsWithFreshProcessWideObjects) {
     RemoveConfig();
     host.events.Clear();
     LoadPlugin();  // a fresh Config: null, so the missing file stops this load
-    EXPECT_FALSE(ConsoleCommandRegistered());
+    EXPECT_FALSE(BeginPlayHooked());
     EXPECT_EQ(Events("log").size(), 1u);
 }
 

@@ -97,7 +97,7 @@ std::vector<std::string> PluginFixture::Sequence(const std::set<std::string>& ty
 
 std::string PluginFixture::SweepStoppedAt(const std::string& key, const std::string& error) const {
     return "Failed to load TameWarden! \n stopped at the start-up sweep: key \"" + key + "\" in " +
-           ConfigPathText() + ": " + error + "; fix the file and load the plugin again";
+           ConfigPathText() + ": " + error + "; fix the file and run tmwd.reload";
 }
 
 bool PluginFixture::ConsoleCommandRegistered() const {

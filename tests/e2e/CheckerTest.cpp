@@ -167,9 +167,8 @@ TEST_F(CheckerTest, NumbersThatLoseSomethingAreShownAsTheyAreRead) {
                                                    // true is read as 1: every creature is over it
                                                    "DestroyDinosOverLevel"));
     EXPECT_THAT(report.at("problems").dump(), HasSubstr("read as 10 (the fraction is cut off)"));
-    EXPECT_THAT(
-        Problem(report, "LevelWarningThreshold").at("effect").get<std::string>(),
-        ::testing::StartsWith("out of the 32-bit range: read as 2147483647, the nearest bound"));
+    EXPECT_THAT(Problem(report, "LevelWarningThreshold").at("effect").get<std::string>(),
+                ::testing::Eq("out of range: acts on no creature"));
 }
 
 TEST_F(CheckerTest, UnknownKeyNamesTheNearestKnownKeyAndTheDefaultThatApplies) {
@@ -184,7 +183,7 @@ TEST_F(CheckerTest, UnknownKeyNamesTheNearestKnownKeyAndTheDefaultThatApplies) {
     EXPECT_EQ(misspelt.at("effect"),
               "ignored by the plugin; \"DestroyDinosOverLevel\" is absent, so its default 1000 "
               "applies meanwhile");
-    EXPECT_EQ(Problem(report, "Colour").at("expected"), "one of the eleven keys");
+    EXPECT_EQ(Problem(report, "Colour").at("expected"), "one of the thirteen keys");
 }
 
 TEST_F(CheckerTest, WhitelistEntriesThatAreNotStringsAreNamedByIndex) {
@@ -385,11 +384,11 @@ TEST_F(CheckerTest, OrdinarySetupsPassAndSlipsAreNamedWithTheirMend) {
          "ignored\n"},
         {" \n", false, 2, "cannot be used: the file is empty"},
         {R"({"DestroyDinosOverLevel": 1e12})", false, 1,
-         "read as 2147483647, the nearest bound, so the rule never acts: no level reaches it; -1 "
-         "switches it off\n"},
+         "expected: a whole number from -2147483648 to 2147483647\n    plugin:   out of range: "
+         "acts on no creature\n"},
         {R"({"MinDinoLevel": -1e12})", false, 1,
-         "read as -2147483648, the nearest bound, so the rule never acts: no level is at or "
-         "below it; -1 switches it off\n"},
+         "expected: a whole number from -2147483648 to 2147483647\n    plugin:   out of range: "
+         "acts on no creature\n"},
         {R"({"DestroyDinosOverLevel": "500"})", false, 1,
          "expected: a number (read as a 32-bit integer): remove the quotes around 500\n"},
         // A few creatures destroyed of a small world is what a rule is for.

@@ -153,17 +153,21 @@ TEST(ExampleRunTest, EventsFileIsStampedInOrderAndFramedByLoadedAndUnloaded) {
         const std::string type = event.at("type");
         if (type != "log") frame.push_back(type + " " + event.value("creature", ""));
     }
-    // The sweep runs inside the load, so its effects come before "loaded". Three commands,
-    // each on the console and over RCON: status and preview before the hook, reload after the
-    // sweep. The first destruction's record brings the journal's write at each tick. At unload
-    // the mirror: the hook, reload, the journal, then preview and status.
+    // The sweep runs inside the load, so its effects come before "loaded". Five commands,
+    // each on the console and over RCON: status and preview before the hook, reload, release and
+    // recheck after the sweep. The first destruction's record brings the journal's write at each
+    // tick. At unload the mirror: the hook, reload, release, recheck, the journal, then preview
+    // and status.
     std::vector<std::string> expected;
     for (int command = 0; command < 2; ++command)
         expected.insert(expected.end(), {"consoleCommandRegistered ", "rconCommandRegistered "});
-    expected.insert(expected.end(), {"hookInstalled ", "post ", "destroyed rex",
-                                     "consoleCommandRegistered ", "rconCommandRegistered "});
-    expected.insert(expected.end(), {"loaded ", "hookRemoved ", "consoleCommandUnregistered ",
-                                     "rconCommandUnregistered "});
+    expected.insert(expected.end(), {"hookInstalled ", "post ", "destroyed rex"});
+    for (int command = 0; command < 3; ++command)
+        expected.insert(expected.end(), {"consoleCommandRegistered ", "rconCommandRegistered "});
+    expected.insert(expected.end(), {"loaded ", "hookRemoved "});
+    for (int command = 0; command < 3; ++command)
+        expected.insert(expected.end(),
+                        {"consoleCommandUnregistered ", "rconCommandUnregistered "});
     for (int command = 0; command < 2; ++command)
         expected.insert(expected.end(),
                         {"consoleCommandUnregistered ", "rconCommandUnregistered "});

@@ -111,15 +111,21 @@ TEST_F(OperatorCommandsTest, StatusShowsTheRulesInForceAndTheLastReloadsOutcome)
                               HasSubstr("\nposts: 0 sent, 0 waiting, 0 dropped")));
     EXPECT_LT(before.size(), 1000u);
 
+    // A key of the wrong type would stop every check: that file is not put in force.
     folder.WriteConfig({{"DestroyDinosOverLevel", -1}, {"MinDinoLevel", "five"}});
+    EXPECT_EQ(Command("tmwd.reload"), "TameWarden: Failed to reload config");
+    const std::string refused = Command("tmwd.status");
+    EXPECT_THAT(refused, AllOf(HasSubstr("; last reload failed, this config stays: key "
+                                         "\"MinDinoLevel\" in "),
+                               HasSubstr("\nover-level: destroy at level >= 500\n")));
+
+    folder.WriteConfig({{"DestroyDinosOverLevel", -1}, {"MinDinoLevel", 5}});
     EXPECT_EQ(Command("tmwd.reload"), "TameWarden: Reloaded config");
     const std::string reloaded = Command("tmwd.status");
     EXPECT_THAT(reloaded,
                 AllOf(HasSubstr("; last reload: reloaded\n"), HasSubstr("\nover-level: off\n"),
                       HasSubstr("\nlevel warning: off\n"),
-                      HasSubstr("\nminimum level: stops checks: "
-                                "[json.exception.type_error.302] type must be number, "
-                                "but is string\n")));
+                      HasSubstr("\nminimum level: report at level <= 5\n")));
 
     folder.RemoveConfig();
     EXPECT_EQ(Command("tmwd.reload"), "TameWarden: Failed to reload config");
