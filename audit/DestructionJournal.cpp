@@ -11,6 +11,7 @@
 
 #include "audit/JournalLine.h"
 #include "base/Config.h"
+#include "base/ConfigSnapshot.h"
 #include "base/Logger.h"
 #include "host/AsaApi.h"
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "audit/MessageParts.h"
+#include "base/ConfigSnapshot.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include "audit/ClaimedDestructions.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
+#include "base/ConfigSnapshot.h"
 #include "base/Format.h"
 
 bool CheckOverLevel(AuditCheck& check) {

@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "base/ConfigSnapshot.h"
 #include "base/Format.h"
 #include "base/PluginName.h"
 #include "host/AsaApi.h"

@@ -11,6 +11,7 @@
 #include "audit/DestructionJournal.h"
 #include "audit/Outbox.h"
 #include "base/Config.h"
+#include "base/ConfigSnapshot.h"
 #include "base/Format.h"
 #include "base/PluginName.h"
 #include "base/PluginVersion.h"
