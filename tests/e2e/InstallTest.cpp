@@ -1,6 +1,7 @@
 // cmake --install into a temporary prefix, as an operator installs onto a server: the plugin
 // folder's layout with a config safe on a live server, the installed checker and stand-in server
-// running on it, and an operator's config.json surviving.
+// running on it, and an operator's config.json surviving. The config.json it installs holds the
+// key table's defaults.
 #include <gmock/gmock.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -12,6 +13,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
+
+#include "base/ConfigKeys.h"
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
@@ -105,6 +108,16 @@ TEST_F(InstallTest, LaysOutThePluginFolderWithAConfigSafeOnALiveServer) {
         levels[creature.at("key")] = creature.at("level");
     for (const auto& destroyed : report.at("dryRun").at("destroyed"))
         EXPECT_GE(levels.at(destroyed), 1000) << destroyed;
+}
+
+// README.md, "Installing": the installed file has every key at its default (the journal on and no
+// web hook are defaults too), so a key added to the table without its line here fails.
+TEST_F(InstallTest, InstalledConfigHoldsEveryKeyOfTheTableAtItsDefault) {
+    nlohmann::json defaults = nlohmann::json::object();
+    for (const ConfigKeys::KeyDescription& key : ConfigKeys::AllKeys())
+        defaults[key.name] = key.fallback;
+    const fs::path shipped = fs::path(TAMEWARDEN_SOURCE_DIR) / "plugin" / "config.json";
+    EXPECT_EQ(nlohmann::json::parse(ReadAll(shipped)), defaults) << shipped;
 }
 
 TEST_F(InstallTest, InstalledServerRunsAndLoadsTheInstalledPlugin) {
