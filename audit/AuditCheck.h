@@ -4,7 +4,7 @@
 
 #include "audit/AuditEffects.h"
 #include "audit/AuditFacts.h"
-#include "base/ConfigSnapshot.h"
+#include "base/ConfigSnapshotFwd.h"
 #include "host/EngineTypes.h"
 
 struct AuditCheck {

@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "audit/AuditRules.h"
 #include "host/EngineTypes.h"
 #include "host/Game.h"
+
+// One of the rules, in audit/AuditRules.h: a new rule rebuilds only the files that name them.
+enum class AuditRule;
 
 // A report ready to leave: the rule that made it, the URL read for it, its chat text and the
 // request body of each post it takes (one, or one per part of a long message), and the creature

@@ -10,6 +10,7 @@
 #include "audit/MemberLines.h"
 #include "audit/OnlinePlayers.h"
 #include "base/Config.h"
+#include "base/ConfigSnapshot.h"
 #include "host/AsaApi.h"
 #include "host/Game.h"
 

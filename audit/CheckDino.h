@@ -2,7 +2,7 @@
 #pragma once
 
 #include "audit/AuditEffects.h"
-#include "base/ConfigSnapshot.h"
+#include "base/ConfigSnapshotFwd.h"
 #include "host/EngineTypes.h"
 
 // Checks the creature against the configuration in force, with the server's effects.

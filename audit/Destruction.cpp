@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "audit/AuditRules.h"
 #include "audit/Messages.h"
 #include "base/Format.h"
 

@@ -12,6 +12,7 @@
 #include "audit/JournalLine.h"
 #include "audit/ServerSlot.h"
 #include "base/Config.h"
+#include "base/ConfigSnapshot.h"
 #include "base/Logger.h"
 #include "host/AsaApi.h"
 

@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "audit/DestructionRecord.h"
-#include "base/ConfigSnapshot.h"
+#include "base/ConfigSnapshotFwd.h"
 #include "base/Format.h"
 #include "host/SystemFiles.h"
 

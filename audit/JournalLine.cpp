@@ -9,6 +9,8 @@
 #include <type_traits>
 #include <variant>
 
+#include "audit/AuditRules.h"
+
 namespace {
 
 constexpr std::string_view ReplacementCharacter = "\xEF\xBF\xBD";

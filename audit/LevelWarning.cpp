@@ -3,6 +3,7 @@
 #include "audit/AuditRules.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
+#include "base/ConfigSnapshot.h"
 #include "base/Format.h"
 #include "host/Game.h"
 

@@ -6,6 +6,7 @@
 
 #include "audit/Destruction.h"
 #include "audit/MessageParts.h"
+#include "base/ConfigSnapshot.h"
 
 namespace {
 

@@ -11,8 +11,10 @@
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
+#include "audit/AuditRules.h"
 #include "audit/RetryAfter.h"
 #include "base/Config.h"
+#include "base/ConfigSnapshot.h"
 #include "base/Logger.h"
 #include "base/PluginVersion.h"
 #include "host/AsaApi.h"

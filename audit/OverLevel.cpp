@@ -6,6 +6,7 @@
 #include "audit/Destruction.h"
 #include "audit/Messages.h"
 #include "audit/Notifier.h"
+#include "base/ConfigSnapshot.h"
 #include "base/Format.h"
 
 bool CheckOverLevel(AuditCheck& check) {

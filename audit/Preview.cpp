@@ -3,6 +3,7 @@
 #include "audit/CheckDino.h"
 #include "audit/CreatureTexts.h"
 #include "audit/WorldCreatures.h"
+#include "base/ConfigSnapshot.h"
 #include "base/Format.h"
 #include "host/Game.h"
 

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "audit/AuditEffects.h"
-#include "base/ConfigSnapshot.h"
+#include "audit/AuditRules.h"
+#include "base/ConfigSnapshotFwd.h"
 
 inline constexpr size_t ListedCreatures = 10;
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <type_traits>
 
+#include "base/ConfigSnapshot.h"
 #include "base/Format.h"
 #include "base/PluginName.h"
 #include "host/AsaApi.h"

@@ -7,8 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "base/ConfigKeys.h"
-#include "base/ConfigSnapshot.h"
+#include "base/ConfigSnapshotFwd.h"
 
 // Null until the first successful read; read and replaced on the game thread only.
 extern nlohmann::json Config;

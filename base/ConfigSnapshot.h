@@ -13,16 +13,7 @@
 #include <vector>
 
 #include "base/ConfigKeys.h"
-
-// The key whose read failed last on this thread, so whoever catches the library's error can
-// name the key (its text does not); empty after ForgetFailedConfigKey until a read fails.
-const char* LastFailedConfigKey();
-void ForgetFailedConfigKey();
-
-// Where a check stopped, in an operator's words: `key "K" in FILE: error`, `key "K": error`
-// when no file is named, and the error alone when no key read failed.
-std::string WhereCheckStopped(const std::string& key, const std::string& file,
-                              const std::string& error);
+#include "base/ConfigSnapshotFwd.h"
 
 template <typename T>
 class Setting {

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <string>
 
+#include "audit/AuditRules.h"
 #include "audit/DestructionJournal.h"
 #include "base/Config.h"
 #include "base/Logger.h"

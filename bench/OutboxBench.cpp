@@ -2,6 +2,7 @@
 // once a report has gone out, and handing over a report while another post is in flight.
 #include <benchmark/benchmark.h>
 
+#include "audit/AuditRules.h"
 #include "audit/Outbox.h"
 #include "base/Logger.h"
 #include "base/PluginName.h"

@@ -10,8 +10,10 @@
 #include <string>
 #include <thread>
 
+#include "audit/AuditRules.h"
 #include "audit/Notifier.h"
 #include "base/Config.h"
+#include "base/ConfigSnapshot.h"
 #include "host/Requests.h"
 #include "standin/HttpRequests.h"
 

@@ -19,6 +19,7 @@
 #include "audit/AuditEffects.h"
 #include "audit/CheckDino.h"
 #include "base/Config.h"
+#include "base/ConfigSnapshot.h"
 #include "base/Logger.h"
 #include "base/PluginName.h"
 #include "host/Game.h"

@@ -2,6 +2,7 @@
 
 #include "audit/Preview.h"
 #include "base/Config.h"
+#include "base/ConfigSnapshot.h"
 #include "base/Format.h"
 #include "base/PluginName.h"
 #include "plugin/LoadProgress.h"

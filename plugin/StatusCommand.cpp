@@ -13,6 +13,7 @@
 #include "audit/HeldCreatures.h"
 #include "audit/Outbox.h"
 #include "base/Config.h"
+#include "base/ConfigSnapshot.h"
 #include "base/Format.h"
 #include "base/PluginName.h"
 #include "base/PluginVersion.h"

@@ -12,6 +12,7 @@
 #include <map>
 #include <optional>
 
+#include "audit/AuditRules.h"
 #include "audit/DestructionJournal.h"
 #include "tests/PluginFixture.h"
 #include "tests/TextPattern.h"

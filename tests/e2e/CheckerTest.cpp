@@ -41,7 +41,9 @@ std::string Quoted(const std::string& text) { return "'" + text + "'"; }
 // The output is standard output and standard error together, or standard output alone.
 ChildRun RunChecker(const std::vector<std::string>& arguments, bool withErrors = true) {
     std::string command = Quoted(TAMEWARDEN_CHECKER_PATH);
-    for (const auto& argument : arguments) command += " " + Quoted(argument);
+    // Appended word by word: g++ 12 at -O3 misreads " " + Quoted(...), an insert at the front of
+    // a temporary, as an overflowing copy.
+    for (const auto& argument : arguments) command.append(" ").append(Quoted(argument));
     command += withErrors ? " 2>&1 </dev/null" : " 2>/dev/null </dev/null";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return {-1, ""};

@@ -1,6 +1,7 @@
 // cmake --install into a temporary prefix, as an operator installs onto a server: the plugin
 // folder's layout with a config safe on a live server, the installed checker and stand-in server
-// running on it, and an operator's config.json surviving.
+// running on it, and an operator's config.json surviving. The config.json it installs holds the
+// key table's defaults.
 #include <gmock/gmock.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,6 +11,10 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "base/ConfigKeys.h"
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
@@ -31,6 +36,17 @@ int Shell(const std::string& command, std::string& output) {
         output.append(buffer, read);
     const int status = pclose(pipe);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The words as one shell command, each quoted. Built by appending: g++ 12 at -O3 misreads a
+// literal put in front of a temporary string ("'" + path.string()) as an overflowing copy.
+std::string Command(const std::vector<std::string>& words) {
+    std::string command;
+    for (const std::string& word : words) {
+        if (!command.empty()) command += ' ';
+        command.append("'").append(word).append("'");
+    }
+    return command;
 }
 
 // The first event of this type in an events file; null when there is none.
@@ -78,8 +94,8 @@ TEST_F(InstallTest, LaysOutThePluginFolderWithAConfigSafeOnALiveServer) {
 
     // The installed checker finds nothing wrong with the installed config, and its dry run with
     // the installed library destroys no creature under level 1000.
-    const std::string checker = "'" + (prefix / "bin" / "tamewarden-check").string() + "' '" +
-                                (PluginFolder() / "config.json").string() + "'";
+    const std::string checker = Command({(prefix / "bin" / "tamewarden-check").string(),
+                                         (PluginFolder() / "config.json").string()});
     std::string output;
     EXPECT_EQ(Shell(checker, output), 0) << output;
     const std::string world = source + "/examples/worlds/example-world.json";
@@ -94,19 +110,31 @@ TEST_F(InstallTest, LaysOutThePluginFolderWithAConfigSafeOnALiveServer) {
         EXPECT_GE(levels.at(destroyed), 1000) << destroyed;
 }
 
+// README.md, "Installing": the installed file has every key at its default (the journal on and no
+// web hook are defaults too), but for the destroy brake it turns on, so a key added to the table
+// without its line here fails.
+TEST_F(InstallTest, InstalledConfigHoldsEveryKeyOfTheTableAtItsDefault) {
+    nlohmann::json defaults = nlohmann::json::object();
+    for (const ConfigKeys::KeyDescription& key : ConfigKeys::AllKeys())
+        defaults[key.name] = key.fallback;
+    defaults["DestroyBrakeLimit"] = 25;
+    const fs::path shipped = fs::path(TAMEWARDEN_SOURCE_DIR) / "plugin" / "config.json";
+    EXPECT_EQ(nlohmann::json::parse(ReadAll(shipped)), defaults) << shipped;
+}
+
 TEST_F(InstallTest, InstalledServerRunsAndLoadsTheInstalledPlugin) {
     Install();
     const fs::path server = prefix / "bin" / "standin-server";
     ASSERT_TRUE(fs::is_regular_file(server));
     // It starts only if its run path finds the stand-in host library installed in lib/.
     std::string output;
-    EXPECT_EQ(Shell("'" + server.string() + "' --help", output), 0) << output;
+    EXPECT_EQ(Shell(Command({server.string(), "--help"}), output), 0) << output;
     EXPECT_THAT(output, HasSubstr("Usage: " + server.string() + " [options]\n"));
 
     // The server folder is the prefix: the plugin, its PluginInfo.json and config as installed.
     const fs::path events = prefix / "events.jsonl";
-    EXPECT_EQ(Shell("'" + server.string() + "' --server-dir '" + prefix.string() +
-                        "' --seconds 0.2 --events '" + events.string() + "'",
+    EXPECT_EQ(Shell(Command({server.string(), "--server-dir", prefix.string(), "--seconds", "0.2",
+                             "--events", events.string()}),
                     output),
               0)
         << output;
