@@ -303,6 +303,12 @@ void DestructionJournal::FailCaught(const char* what, std::string_view creature)
 // the folder, so numbering never repeats. A file that cannot be read is named and left out.
 void DestructionJournal::FindLastSeq() {
     const std::string folder = FolderOf(path);
+    // A folder removed while the server runs is made again, and the file in it.
+    if (const FolderMade made = CreateFolder(folder); made.error != 0) {
+        troubleWhat = "make the folder of";
+        lastTrouble = fmt::format("{}: {}", folder, FileErrorText(made.error));
+        return;
+    }
     const FolderFiles files = ListFiles(folder);
     if (files.error != 0) {
         troubleWhat = "read";
@@ -343,11 +349,7 @@ void DestructionJournal::FindLastSeq() {
 
 bool DestructionJournal::EnsureOpen() {
     if (file.IsOpen()) return true;
-    FileOpened opened = OpenForAppend(path);
-    if (opened.error != 0) {
-        // A folder removed while the server runs is made again, and the file in it.
-        if (CreateFolder(FolderOf(path)).created) opened = OpenForAppend(path);
-    }
+    const FileOpened opened = OpenForAppend(path);
     if (opened.error != 0) {
         troubleWhat = "open";
         lastTrouble = FileErrorText(opened.error);

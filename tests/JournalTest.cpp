@@ -240,6 +240,60 @@ TEST_F(JournalTest, UnwritableJournalHoldsTheCreaturesUntilItCanRecordThem) {
     }
 }
 
+std::string RecordLine(uint64_t seq) {
+    return fmt::format(R"({{"seq":{},"rule":"over-level"}})", seq) + "\n";
+}
+
+struct ChangedUnderItCase {
+    const char* what;
+    std::function<void(const fs::path&)> change;
+    size_t linesAtThePath;  // of the two records
+};
+
+// A file or folder removed, renamed or replaced while the journal has it open is noticed at the
+// next record, which goes to the file at the path; one line says so.
+TEST_F(JournalTest, JournalChangedUnderItIsOpenedAgainAtItsPath) {
+    const ChangedUnderItCase cases[] = {
+        {"the file removed", [](const fs::path& path) { fs::remove(path); }, 1},
+        {"the file renamed",
+         [](const fs::path& path) { fs::rename(path, path.parent_path() / "kept.jsonl"); }, 1},
+        {"the file replaced",
+         [](const fs::path& path) {
+             fs::remove(path);
+             std::ofstream(path) << RecordLine(7);
+         },
+         2},
+        {"the folder removed", [](const fs::path& path) { fs::remove_all(path.parent_path()); }, 1},
+    };
+    for (const ChangedUnderItCase& changed : cases) {
+        SCOPED_TRACE(changed.what);
+        SetUp();
+        host.world->AddDino(
+            {.key = "first", .team = TribeId, .level = 60, .levelUpPoints = CoherentPoints(60)});
+        SweepAndTick({{"DestroyDinosOverLevel", 50}});
+        changed.change(JournalPath());
+        host.events.Clear();
+        host.world->SpawnDino(
+            {.key = "second", .team = TribeId, .level = 60, .levelUpPoints = CoherentPoints(60)});
+        host.clockAdvance += std::chrono::seconds(2);
+        host.commands.RunUpdateCallbacks(0.016f);
+        EXPECT_THAT(DestroyedKeys(), ElementsAre("second"));
+        const std::vector<std::string> lines = Lines(JournalPath());
+        ASSERT_THAT(lines, SizeIs(changed.linesAtThePath));
+        const json record = json::parse(lines.back());
+        EXPECT_EQ(record.at("seq"), changed.linesAtThePath == 2 ? 8 : 2);
+        std::vector<std::string> said;
+        for (const json& line : Events("log"))
+            if (line.at("text").get<std::string>().find("while open") != std::string::npos)
+                said.push_back(line.at("text"));
+        EXPECT_THAT(said, ElementsAre("The destruction journal " + JournalPath().string() +
+                                      " was removed or replaced while open; it is opened again "
+                                      "at that path"));
+        UnloadPlugin();
+        TearDown();
+    }
+}
+
 TEST_F(JournalTest, SwitchedOffOrPreviewedNothingIsWritten) {
     host.world->AddDino(
         {.key = "rex", .team = TribeId, .level = 60, .levelUpPoints = CoherentPoints(60)});
@@ -262,10 +316,6 @@ struct NumberingCase {
     std::map<std::string, std::string> files;  // in the journal's folder
     uint64_t firstSeq;
 };
-
-std::string RecordLine(uint64_t seq) {
-    return fmt::format(R"({{"seq":{},"rule":"over-level"}})", seq) + "\n";
-}
 
 TEST_F(JournalTest, NumberingGoesOnFromTheHighestRecordOfEveryJournalFile) {
     const std::string notRecords(300 * 1024, 'x');

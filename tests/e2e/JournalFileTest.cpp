@@ -1,6 +1,7 @@
 // The destruction journal as an operator meets it: a server killed right after a destruction
 // keeps the record whole, and tamewarden-check reads a journal back, odd names and broken lines
 // included.
+#include <fmt/format.h>
 #include <gmock/gmock.h>
 
 #include <csignal>
@@ -55,6 +56,66 @@ TEST(JournalFileTest, ServerKilledJustAfterADestructionKeepsTheWholeRecord) {
     EXPECT_EQ(record.at("creature"), "Rex");
     EXPECT_EQ(record.at("rule"), "over-level");
     EXPECT_EQ(record.at("seq"), 1);
+}
+
+// Two servers of a cluster load the plugin from one folder at once: each keeps a journal and a
+// spool of its own, numbered on its own, and the checker reads both, each line naming its map.
+TEST(JournalFileTest, TwoServersOnOneFolderEachKeepAJournalOfTheirOwn) {
+    ServerFolder folder;
+    folder.WriteConfig(
+        {{"DestroyDinosOverLevel", 500}, {"LevelWarningWebhook", "http://127.0.0.1:9/x"}});
+    const auto world = [](const char* map) {
+        nlohmann::json creatures = nlohmann::json::array();
+        for (int creature = 0; creature < 6; ++creature)
+            creatures.push_back({{"key", fmt::format("rex{}", creature)},
+                                 {"name", "Rex"},
+                                 {"level", 900},
+                                 {"beginPlayAt", creature < 2 ? 0.0 : 0.3 * creature}});
+        return nlohmann::json{{"map", map}, {"creatures", creatures}};
+    };
+    folder.WriteWorld(world("TheIsland_WP"));
+    const fs::path secondWorld = folder.Dir() / "second-world.json";
+    std::ofstream(secondWorld) << world("ScorchedEarth_WP").dump();
+    std::vector<std::string> first = folder.Arguments();
+    first.insert(first.end(), {"--seconds", "4", "--tick-rate", "30"});
+    ServerProcess island(first);
+    ASSERT_TRUE(folder.WaitForEvents(
+        [](const std::vector<nlohmann::json>& events) {
+            return !Creatures(events, "destroyed").empty();
+        },
+        std::chrono::seconds(20)))
+        << island.Output();
+    const fs::path secondEvents = folder.Dir() / "second-events.jsonl";
+    ServerProcess scorched({"--server-dir", folder.Dir().string(), "--world", secondWorld.string(),
+                            "--events", secondEvents.string(), "--seconds", "3", "--tick-rate",
+                            "30"});
+    ASSERT_EQ(island.WaitForExit(std::chrono::seconds(20)), 0) << island.Output();
+    ASSERT_EQ(scorched.WaitForExit(std::chrono::seconds(20)), 0) << scorched.Output();
+
+    const fs::path plugin = folder.ConfigPath().parent_path();
+    for (const char* name : {"destroyed.jsonl", "destroyed.2.jsonl"}) {
+        SCOPED_TRACE(name);
+        std::vector<uint64_t> seqs;
+        for (const std::string& line : Lines(plugin / name))
+            seqs.push_back(nlohmann::json::parse(line).at("seq"));
+        EXPECT_THAT(seqs, ElementsAre(1, 2, 3, 4, 5, 6));
+    }
+    EXPECT_TRUE(fs::exists(plugin / "outbox.jsonl"));
+    EXPECT_TRUE(fs::exists(plugin / "outbox.2.jsonl"));
+    ChildProcess checker(TAMEWARDEN_CHECKER_PATH, {"--journal", plugin.string()});
+    ASSERT_EQ(checker.WaitForExit(std::chrono::seconds(20)), 0) << checker.Output();
+    const std::string listing = checker.Output();
+    size_t islandLines = 0, scorchedLines = 0;
+    for (size_t at = listing.find(" seq "); at != std::string::npos;
+         at = listing.find(" seq ", at + 1)) {
+        const size_t lineStart = listing.rfind('\n', at) + 1;
+        const std::string_view line(listing.data() + lineStart, at - lineStart);
+        islandLines += line.ends_with(" TheIsland_WP");
+        scorchedLines += line.ends_with(" ScorchedEarth_WP");
+    }
+    EXPECT_EQ(islandLines, 6u) << listing;
+    EXPECT_EQ(scorchedLines, 6u) << listing;
+    EXPECT_THAT(listing, ::testing::HasSubstr("12 destroyed: over-level 12"));
 }
 
 // A record as the plugin writes it, cut to the members a listing shows.
