@@ -13,6 +13,7 @@
 #include "audit/ServerSlot.h"
 #include "base/Config.h"
 #include "base/ConfigSnapshot.h"
+#include "base/FailureLog.h"
 #include "base/Logger.h"
 #include "host/AsaApi.h"
 
@@ -26,11 +27,6 @@ constexpr size_t ReadPieceBytes = 64 * 1024;
 constexpr size_t LongestRecord = DestructionJournal::RotationSize;
 // Rotated files made in the same millisecond get "-2", "-3", ... up to this.
 constexpr int MostCopies = 100;
-
-std::string Utf8Text(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
-}
 
 size_t NameStart(std::string_view path) {
     const size_t separator = path.find_last_of("/\\");
@@ -175,37 +171,6 @@ FileRenamed RenameRotated(const std::string& path) {
     return renamed;
 }
 
-// Code that tells of a failure must not fail itself.
-template <typename... Args>
-void Critical(fmt::format_string<Args...> format, Args&&... args) noexcept {
-    try {
-        if (PluginLogger())
-            PluginLogger()->critical("{}", fmt::format(format, std::forward<Args>(args)...));
-    } catch (...) {
-        // Nothing is left to tell it with.
-    }
-}
-
-template <typename... Args>
-void Warn(fmt::format_string<Args...> format, Args&&... args) noexcept {
-    try {
-        if (PluginLogger())
-            PluginLogger()->warn("{}", fmt::format(format, std::forward<Args>(args)...));
-    } catch (...) {
-        // Nothing is left to tell it with.
-    }
-}
-
-std::string CaughtText() {
-    try {
-        throw;
-    } catch (const std::exception& error) {
-        return error.what();
-    } catch (...) {
-        return "unknown error";
-    }
-}
-
 }  // namespace
 
 DestructionJournal::~DestructionJournal() { Close(); }
@@ -228,7 +193,7 @@ bool DestructionJournal::OpenAt(const fs::path* journalFile) noexcept {
                                  ? fs::path()
                                  : ConfigFilePath().parent_path() /
                                        ServerFileName("destroyed", ".jsonl", ServerSlot());
-        path = Utf8Text(journalFile != nullptr ? *journalFile : own);
+        path = Utf8Path(journalFile != nullptr ? *journalFile : own);
         seqKnown = false;
         const uint64_t simulated = SimulatedRotationSize();
         rotationSize = simulated != 0 ? simulated : RotationSize;
@@ -329,15 +294,15 @@ void DestructionJournal::FindLastSeq() {
             return;
         }
         if (end.error != 0) {
-            Warn(
+            LogWarning(
                 "Skipped {} of the destruction journal {}, which cannot be read: {}; numbering "
                 "goes on past the highest seq of the others",
                 name, path, FileErrorText(end.error));
             continue;
         }
         if (end.closeError != 0)
-            Warn("Closing {} of the destruction journal {} reported: {}", name, path,
-                 FileErrorText(end.closeError));
+            LogWarning("Closing {} of the destruction journal {} reported: {}", name, path,
+                       FileErrorText(end.closeError));
         highest = std::max(highest, end.lastSeq);
         if (name == ownName) insideLine = end.insideLine;
     }
@@ -360,8 +325,8 @@ bool DestructionJournal::EnsureOpen() {
     const FileSize size = SizeOfFile(file);
     fileSize = size.error == 0 ? size.bytes : 0;
     if (size.error != 0)
-        Warn("The size of the destruction journal {} is unknown, it rotates later: {}", path,
-             FileErrorText(size.error));
+        LogWarning("The size of the destruction journal {} is unknown, it rotates later: {}", path,
+                   FileErrorText(size.error));
     return true;
 }
 
@@ -379,7 +344,7 @@ bool DestructionJournal::StillTheFileAtPath() {
     seqKnown = false;
     endsInsideLine = false;
     rotateAbove = rotationSize;
-    Warn(
+    LogWarning(
         "The destruction journal {} was removed or replaced while open; it is opened again at "
         "that path",
         path);
@@ -390,7 +355,7 @@ void DestructionJournal::CloseFileOf() {
     const int error = CloseFile(file);
     file = {};
     if (error != 0)
-        Warn("Closing the destruction journal {} reported: {}", path, FileErrorText(error));
+        LogWarning("Closing the destruction journal {} reported: {}", path, FileErrorText(error));
 }
 
 // Whether the whole line reached the file. A line a failed write cut short stays a line of its
@@ -427,8 +392,8 @@ void DestructionJournal::RotateIfFull(size_t adding) {
         rotateAbove = rotationSize;
     } else {
         rotateAbove = ((fileSize + adding) / rotationSize + 1) * rotationSize;
-        Critical("Failed to rotate the destruction journal {}, it grows on! \n {}", path,
-                 FileErrorText(renamed.error));
+        LogCritical("Failed to rotate the destruction journal {}, it grows on! \n {}", path,
+                    FileErrorText(renamed.error));
     }
 }
 
@@ -439,12 +404,12 @@ void DestructionJournal::Fail(const char* what, std::string_view reason,
     const std::string_view shown =
         path.empty() ? std::string_view("destroyed.jsonl") : std::string_view(path);
     if (creature.empty()) {
-        Critical("Failed to {} the destruction journal {}! \n {}", what, shown, reason);
+        LogCritical("Failed to {} the destruction journal {}! \n {}", what, shown, reason);
         return;
     }
     if (failing) return;
     failing = true;
-    Critical(
+    LogCritical(
         "Failed to {} the destruction journal {}, so {} is not destroyed, nor any creature "
         "until a record can be written! \n {}",
         what, shown, creature, reason);

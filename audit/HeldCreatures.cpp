@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "audit/CheckDino.h"
+#include "base/FailureLog.h"
 #include "base/Logger.h"
 #include "host/AsaApi.h"
 #include "host/GameClock.h"
@@ -27,26 +28,6 @@ Held& TheHeld() {
     return held;
 }
 
-template <typename... Args>
-void Critical(fmt::format_string<Args...> format, Args&&... args) noexcept {
-    try {
-        if (PluginLogger())
-            PluginLogger()->critical("{}", fmt::format(format, std::forward<Args>(args)...));
-    } catch (...) {
-        // Nothing is left to tell it with.
-    }
-}
-
-std::string CaughtText() {
-    try {
-        throw;
-    } catch (const std::exception& error) {
-        return error.what();
-    } catch (...) {
-        return "unknown error";
-    }
-}
-
 // The first held creature is checked again; when the journal took its record, so would it take
 // the others', which are checked at once. A check that fails is said and its creature forgotten:
 // the next load's sweep checks it.
@@ -63,13 +44,13 @@ void RetryHeld() noexcept {
             try {
                 CheckDino(waiting[next]);
             } catch (...) {
-                Critical("Failed to check a held creature again! \n {}", CaughtText());
+                LogCritical("Failed to check a held creature again! \n {}", CaughtText());
             }
             if (held.creatures.size() > heldBefore) break;  // the journal still refuses
         }
         for (++next; next < waiting.size(); ++next) held.creatures.push_back(waiting[next]);
     } catch (...) {
-        Critical("Failed to check the held creatures again! \n {}", CaughtText());
+        LogCritical("Failed to check the held creatures again! \n {}", CaughtText());
     }
 }
 
@@ -88,8 +69,8 @@ void HoldCreature(const TWeakObjectPtr<APrimalDinoCharacter>& creature) noexcept
         held.refused = false;
     } catch (...) {
         // Still held: the next load's sweep checks it.
-        Critical("Failed to register {}, held creatures wait for the next load! \n {}",
-                 RetryCallbackId, CaughtText());
+        LogCritical("Failed to register {}, held creatures wait for the next load! \n {}",
+                    RetryCallbackId, CaughtText());
     }
 }
 
@@ -105,7 +86,7 @@ void ForgetHeldCreatures() noexcept {
         ThrowIfRefused(AsaApi::GetCommands().UnregisterUpdateCallback(FString(RetryCallbackId)),
                        "ICommands::UnregisterUpdateCallback");
     } catch (...) {
-        Critical("Failed to unregister {}, it stays registered! \n {}", RetryCallbackId,
-                 CaughtText());
+        LogCritical("Failed to unregister {}, it stays registered! \n {}", RetryCallbackId,
+                    CaughtText());
     }
 }

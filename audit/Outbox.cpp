@@ -15,6 +15,7 @@
 #include "audit/RetryAfter.h"
 #include "base/Config.h"
 #include "base/ConfigSnapshot.h"
+#include "base/FailureLog.h"
 #include "base/Logger.h"
 #include "base/PluginVersion.h"
 #include "host/AsaApi.h"
@@ -118,16 +119,6 @@ std::string WallClockText(Outbox::Clock::time_point at) {
         std::chrono::system_clock::now() +
         std::chrono::duration_cast<std::chrono::system_clock::duration>(at - Outbox::Clock::now());
     return fmt::format("{:%H:%M:%S}", fmt::localtime(std::chrono::system_clock::to_time_t(wall)));
-}
-
-std::string CaughtText() {
-    try {
-        throw;
-    } catch (const std::exception& error) {
-        return error.what();
-    } catch (...) {
-        return "unknown error";
-    }
 }
 
 void IgnoreAnswer(bool, std::string, Headers) {}

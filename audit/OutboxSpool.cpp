@@ -7,6 +7,7 @@
 
 #include "audit/ServerSlot.h"
 #include "base/Config.h"
+#include "base/FailureLog.h"
 #include "base/Logger.h"
 
 namespace fs = std::filesystem;
@@ -15,21 +16,6 @@ namespace {
 
 // The file is read back in pieces of this size.
 constexpr size_t ReadPieceBytes = 64 * 1024;
-
-std::string Utf8Text(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
-}
-
-std::string CaughtText() {
-    try {
-        throw;
-    } catch (const std::exception& error) {
-        return error.what();
-    } catch (...) {
-        return "unknown error";
-    }
-}
 
 uint64_t NumberAt(const nlohmann::json& line, const char* key) {
     const auto found = line.find(key);
@@ -46,7 +32,7 @@ std::vector<OutboxSpool::Entry> OutboxSpool::Open() noexcept {
     std::vector<Entry> entries;
     if (failed || file.IsOpen()) return entries;
     try {
-        path = Utf8Text(OutboxSpoolPath());
+        path = Utf8Path(OutboxSpoolPath());
         // Opened for appending first, which makes a missing file, so that reading finds one.
         const FileOpened opened = OpenForAppend(path);
         if (opened.error != 0) {

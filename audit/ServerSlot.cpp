@@ -34,17 +34,12 @@ Slot& TheSlot() {
     return slot;
 }
 
-std::string Utf8Folder() {
-    const std::u8string text = ConfigFilePath().parent_path().u8string();
-    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
-}
-
 }  // namespace
 
 int ServerSlot() {
     Slot& slot = TheSlot();
     if (slot.number != 0) return slot.number;
-    const std::string folder = Utf8Folder();
+    const std::string folder = Utf8Path(ConfigFilePath().parent_path());
     if (const FolderMade made = CreateFolder(folder); made.error != 0)
         throw std::runtime_error(fmt::format("{}: {}", folder, FileErrorText(made.error)));
     for (int number = 1; number <= MostSlots; ++number) {

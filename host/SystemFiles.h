@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -89,6 +90,12 @@ struct FolderFiles {
     int error = 0;
 };
 FolderFiles ListFiles(const std::string& folder) noexcept;
+
+// A path as the calls above take it.
+inline std::string Utf8Path(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return std::string(reinterpret_cast<const char*>(text.data()), text.size());
+}
 
 // The system's text for an error number of the calls above.
 std::string FileErrorText(int error);
