@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <string>
 
+#include "audit/Messages.h"
 #include "base/ConfigKeys.h"
 
 struct AuditCheck;
@@ -41,6 +42,9 @@ struct RuleIdentity {
     std::array<const char* const*, 2> keys;
     // The key an operator changes to make it destroy less; null when it never destroys.
     const char* const* destroyingKey;
+    // Its post when it destroys (audit/Messages.h), which claims the destruction; "" when it
+    // never destroys.
+    const char* destroyedPost;
 
     // Read from the journal name: an address compared with null is no constant where the
     // sanitisers instrument it, and the check below must be one.
@@ -54,35 +58,40 @@ inline constexpr std::array AuditRules{
                  "over-level",
                  "over-level",
                  {&ConfigKeys::DestroyDinosOverLevel.name},
-                 &ConfigKeys::DestroyDinosOverLevel.name},
+                 &ConfigKeys::DestroyDinosOverLevel.name,
+                 Messages::OverLevelPost},
     RuleIdentity{AuditRule::LevelWarning,
                  CheckLevelWarning,
                  LevelWarningStatus,
                  "level warning",
                  "",
                  {&ConfigKeys::EnableLevelWarning.name, &ConfigKeys::LevelWarningThreshold.name},
-                 nullptr},
+                 nullptr,
+                 ""},
     RuleIdentity{AuditRule::MinimumLevel,
                  CheckMinimumLevel,
                  MinimumLevelStatus,
                  "minimum level",
                  "below-minimum",
                  {&ConfigKeys::MinDinoLevel.name, &ConfigKeys::AutoDestroyDinosBelowMinLevel.name},
-                 &ConfigKeys::MinDinoLevel.name},
+                 &ConfigKeys::MinDinoLevel.name,
+                 Messages::BelowMinimumDestroyed},
     RuleIdentity{AuditRule::Incoherent,
                  CheckIncoherentDino,
                  IncoherentStatus,
                  "incoherent",
                  "incoherent",
                  {&ConfigKeys::DestroyIncoherentDinos.name},
-                 &ConfigKeys::DestroyIncoherentDinos.name},
+                 &ConfigKeys::DestroyIncoherentDinos.name,
+                 Messages::IncoherentDestroyed},
     RuleIdentity{AuditRule::StatLimit,
                  CheckStatValueLimits,
                  StatLimitsStatus,
                  "stat limits",
                  "stat-limit",
                  {&ConfigKeys::DestroyDinosOverStatValue.name, &ConfigKeys::StatValueLimits.name},
-                 &ConfigKeys::StatValueLimits.name},
+                 &ConfigKeys::StatValueLimits.name,
+                 Messages::OverStatLimitDestroyed},
 };
 
 inline constexpr size_t RuleCount = AuditRules.size();
@@ -114,7 +123,8 @@ constexpr bool IsRule(size_t index) {
 constexpr bool EveryRowComplete() {
     for (size_t index = 0; index < RuleCount; ++index) {
         const RuleIdentity& identity = AuditRules[index];
-        if (identity.rule != static_cast<AuditRule>(index) || identity.name[0] == '\0')
+        if (identity.rule != static_cast<AuditRule>(index) || identity.name[0] == '\0' ||
+            identity.CanDestroy() != (identity.destroyedPost[0] != '\0'))
             return false;
     }
     return true;

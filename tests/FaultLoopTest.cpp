@@ -14,10 +14,12 @@
 #include <fstream>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "audit/AuditRules.h"
 #include "host/Game.h"
 #include "standin/RecordingSink.h"
 #include "tests/PluginFixture.h"
@@ -43,21 +45,51 @@ DinoSpec Creature(const char* key, std::u16string name, int32_t team, int32_t le
             .levelUpPoints = CoherentPoints(level)};
 }
 
-nlohmann::json FirstConfig() {
-    return {{"DestroyDinosOverLevel", 1000},
-            {"EnableLevelWarning", true},
-            {"LevelWarningThreshold", 500},
-            {"MinDinoLevel", 2},
-            {"DestroyIncoherentDinos", true},
-            {"DestroyDinosOverStatValue", true},
-            {"StatValueLimits", {{"Health", 20000}}},
-            {"WhitelistedDinos", {"Pet"}},
-            {"LevelWarningWebhook", "http://127.0.0.1:9/webhook"}};
+// What the life needs of each rule of the rule table: a creature it acts on, in the world at load,
+// and the configuration that switches it on (to destroy, where it can). No default: a rule added
+// to the table without its entry here does not build.
+struct LoopRule {
+    DinoSpec creature;
+    nlohmann::json config;
+};
+
+LoopRule LoopRuleOf(AuditRule rule) {
+    switch (rule) {
+        case AuditRule::OverLevel:
+            return {Creature("rex", u"Rex", LoopTribe, 1200), {{"DestroyDinosOverLevel", 1000}}};
+        case AuditRule::LevelWarning:
+            return {Creature("giga", u"Giganotosaurus", LoopTribe, 600),
+                    {{"EnableLevelWarning", true}, {"LevelWarningThreshold", 500}}};
+        case AuditRule::MinimumLevel:
+            return {Creature("dodo", u"Dodo", 100, 1),
+                    {{"MinDinoLevel", 2}, {"AutoDestroyDinosBelowMinLevel", true}}};
+        case AuditRule::Incoherent: {
+            DinoSpec incoherent = Creature("ptera", u"Pteranodon", LoopTribe, 20);
+            incoherent.levelUpPoints = CoherentPoints(5);
+            return {incoherent, {{"DestroyIncoherentDinos", true}}};
+        }
+        case AuditRule::StatLimit: {
+            DinoSpec strong = Creature("stego", u"Stegosaurus", 11, 10);
+            strong.currentStatus[0] = 50000;
+            return {
+                strong,
+                {{"DestroyDinosOverStatValue", true}, {"StatValueLimits", {{"Health", 20000}}}}};
+        }
+    }
+    return {};
 }
 
+nlohmann::json FirstConfig() {
+    nlohmann::json config = {{"WhitelistedDinos", {"Pet"}},
+                             {"LevelWarningWebhook", "http://127.0.0.1:9/webhook"}};
+    for (const RuleIdentity& rule : AuditRules) config.update(LoopRuleOf(rule.rule).config);
+    return config;
+}
+
+// After the reload the minimum level only reports.
 nlohmann::json SecondConfig() {
     nlohmann::json config = FirstConfig();
-    config["AutoDestroyDinosBelowMinLevel"] = true;
+    config["AutoDestroyDinosBelowMinLevel"] = false;
     return config;
 }
 
@@ -96,6 +128,8 @@ protected:
     }
 
     // Each journal file's lines, in no order of the files.
+    std::map<std::string, std::string> keyOfName;  // of the creatures of the life's world
+
     std::vector<std::vector<std::string>> JournalFiles() const {
         std::vector<std::vector<std::string>> files;
         std::error_code error;
@@ -145,22 +179,24 @@ protected:
         world.AddPlayer({.id = 12, .eosId = u"eos-bob", .knownToGameMode = true});
         world.AddTribe(
             {.id = LoopTribe, .memberNames = {u"Ann", u"Bob", u"Cy"}, .memberIds = {11, 12}});
-        world.AddDino(Creature("rex", u"Rex", LoopTribe, 1200));
-        world.AddDino(Creature("giga", u"Giganotosaurus", LoopTribe, 600));
-        world.AddDino(Creature("raptor", u"Raptor", 100, 550));
-        world.AddDino(Creature("dodo", u"Dodo", 100, 1));
-        DinoSpec incoherent = Creature("ptera", u"Pteranodon", LoopTribe, 20);
-        incoherent.levelUpPoints = CoherentPoints(5);
-        world.AddDino(incoherent);
-        DinoSpec strong = Creature("stego", u"Stegosaurus", 11, 10);
-        strong.currentStatus[0] = 50000;
-        world.AddDino(strong);
+        keyOfName.clear();
+        for (const RuleIdentity& rule : AuditRules) AddCreature(LoopRuleOf(rule.rule).creature);
+        AddCreature(Creature("raptor", u"Raptor", 100, 550));
         DinoSpec boss = Creature("boss", u"Broodmother", LoopTribe, 2000);
         boss.boss = true;
-        world.AddDino(boss);
-        world.AddDino(Creature("titan", u"Titanosaur", LoopTribe, 2000));
-        world.AddDino(Creature("pet", u"Pet", LoopTribe, 2000));
-        world.AddDino(Creature("trike", u"Triceratops", LoopTribe, 30));
+        AddCreature(boss);
+        AddCreature(Creature("titan", u"Titanosaur", LoopTribe, 2000));
+        AddCreature(Creature("pet", u"Pet", LoopTribe, 2000));
+        AddCreature(Creature("trike", u"Triceratops", LoopTribe, 30));
+    }
+
+    // The names in the world are ASCII: their texts in reports and lines are the same.
+    void NameCreature(const DinoSpec& creature) {
+        keyOfName[std::string(creature.name.begin(), creature.name.end())] = creature.key;
+    }
+    void AddCreature(const DinoSpec& creature) {
+        NameCreature(creature);
+        host.world->AddDino(creature);
     }
 
     void Load(LifeRecord& run) {
@@ -180,6 +216,7 @@ protected:
     }
 
     void Spawn(LifeRecord& run, const DinoSpec& creature) {
+        NameCreature(creature);
         try {
             host.world->SpawnDino(creature);
         } catch (...) {
@@ -216,7 +253,7 @@ protected:
         host.commands.ExecuteConsole("tmwd.preview preview.json", world.AdminPlayer());
         Unload(run);
         WriteConfigJson(SecondConfig());
-        world.AddDino(Creature("spino", u"Spinosaurus", LoopTribe, 1500));
+        AddCreature(Creature("spino", u"Spinosaurus", LoopTribe, 1500));
         Load(run);
         Unload(run);
         host.events.SetListener(nullptr);
@@ -226,26 +263,46 @@ protected:
     }
 
     // The creature's key, by the name its reports and log lines give.
-    static std::string KeyOfName(const std::string& name) {
-        static const std::map<std::string, std::string> keys = {
-            {"Rex", "rex"},           {"Giganotosaurus", "giga"}, {"Raptor", "raptor"},
-            {"Dodo", "dodo"},         {"Pteranodon", "ptera"},    {"Stegosaurus", "stego"},
-            {"Carnotaurus", "carno"}, {"Dilophosaur", "dilo"},    {"Compy", "compy"},
-            {"Spinosaurus", "spino"}};
-        const auto found = keys.find(name);
-        return found != keys.end() ? found->second : name;
+    std::string KeyOfName(const std::string& name) const {
+        const auto found = keyOfName.find(name);
+        return found != keyOfName.end() ? found->second : name;
     }
 
-    // The creature a destroying claim names, or empty when the text claims no destruction.
-    static std::string ClaimedCreature(const std::string& text) {
-        static const TextPattern claim(
-            R"((?:^|^# |\] )(?:Destroyed|DELETED|Deleted \*\*incoherent\*\*|Deleted \*\*over stat limit\*\*) dino\(([^)]*)\))");
+    // The creature a destroying claim names (its key), none when the text claims no destruction.
+    // The claims are the destroying posts of the rule table's rows and the log's "Destroyed"
+    // lines, so a new destroying rule's claims are looked for without a word here.
+    std::optional<std::string> ClaimedCreature(const std::string& text) const {
+        static const TextPattern claim = [] {
+            std::string phrases = "Destroyed";
+            for (const RuleIdentity& rule : AuditRules) {
+                const std::string_view post = rule.destroyedPost;
+                const size_t creature = post.find("dino({})");
+                if (creature == std::string_view::npos) continue;
+                // The words before the creature, after the map's "] " or the heading's "# ".
+                std::string_view phrase = post.substr(0, creature);
+                const size_t bracket = phrase.rfind("] "), heading = phrase.rfind("# ");
+                if (bracket != std::string_view::npos)
+                    phrase.remove_prefix(bracket + 2);
+                else if (heading != std::string_view::npos)
+                    phrase.remove_prefix(heading + 2);
+                std::string escaped;
+                for (const char character : phrase.substr(0, phrase.size() - 1)) {
+                    if (std::string_view(".*+?()[]{}|^$\\").find(character) !=
+                        std::string_view::npos)
+                        escaped += '\\';
+                    escaped += character;
+                }
+                phrases += "|" + escaped;
+            }
+            return TextPattern("(?:^|^# |\\] )(?:" + phrases + ") dino\\(([^)]*)\\)");
+        }();
         const auto match = claim.Search(text);
-        return match ? KeyOfName((*match)[1]) : std::string();
+        if (!match) return std::nullopt;
+        return KeyOfName((*match)[1]);
     }
 
     // The creature a not-destroyed line names, or empty.
-    static std::string NotDestroyedCreature(const std::string& text) {
+    std::string NotDestroyedCreature(const std::string& text) const {
         static const TextPattern line(R"(^Not destroyed: dino\(([^)]*)\))");
         const auto match = line.Search(text);
         return match ? KeyOfName((*match)[1]) : std::string();
@@ -253,9 +310,9 @@ protected:
 
     // `named` holds the texts of which a line must hold one to name the failure, none when
     // nothing failed.
-    static std::vector<std::string> Violations(const LifeRecord& run,
-                                               const std::vector<std::string>& named,
-                                               bool writeFailed = false) {
+    std::vector<std::string> Violations(const LifeRecord& run,
+                                        const std::vector<std::string>& named,
+                                        bool writeFailed = false) const {
         std::vector<std::string> broken;
         const auto said = [&](size_t from, size_t to, const std::string& part, const char* type,
                               const char* level) {
@@ -292,19 +349,19 @@ protected:
                 const auto& event = run.events[at];
                 const std::string type = event.at("type");
                 if (type == "destroyed") destroyed.insert(event.at("creature").get<std::string>());
-                std::string key;
+                std::optional<std::string> claimed;
                 if (type == "log") {
-                    key = ClaimedCreature(event.at("text"));
-                    if (!key.empty()) ++logClaims[key];
+                    claimed = ClaimedCreature(event.at("text"));
+                    if (claimed) ++logClaims[*claimed];
                     const std::string refused = NotDestroyedCreature(event.at("text"));
                     if (!refused.empty()) notDestroyed[refused] = at;
                 }
                 if (type == "post") {
                     const auto body = nlohmann::json::parse(event.at("body").get<std::string>());
-                    key = ClaimedCreature(body.at("content"));
-                    if (!key.empty()) ++postClaims[key];
+                    claimed = ClaimedCreature(body.at("content"));
+                    if (claimed) ++postClaims[*claimed];
                 }
-                if (!key.empty()) lastClaim[key] = at;
+                if (claimed) lastClaim[*claimed] = at;
             }
             for (const auto* claims : {&logClaims, &postClaims})
                 for (const auto& [key, count] : *claims)
@@ -499,12 +556,19 @@ TEST_P(FaultLoopTest, EveryHostOperationFailingOnceOrForGoodKeepsTheInvariants) 
     // a journal folder removed under the server.
     std::set<std::string> claimed;
     for (const auto& event : clean.events) {
-        if (event.at("type") == "log") claimed.insert(ClaimedCreature(event.at("text")));
+        std::optional<std::string> key;
+        if (event.at("type") == "log") key = ClaimedCreature(event.at("text"));
         if (event.at("type") == "post")
-            claimed.insert(ClaimedCreature(
-                nlohmann::json::parse(event.at("body").get<std::string>()).at("content")));
+            key = ClaimedCreature(
+                nlohmann::json::parse(event.at("body").get<std::string>()).at("content"));
+        if (key) claimed.insert(*key);
     }
-    for (const char* key : {"rex", "dodo", "ptera", "stego", "carno", "compy", "spino"})
+    for (const RuleIdentity& rule : AuditRules) {
+        if (!rule.CanDestroy()) continue;
+        EXPECT_TRUE(claimed.contains(LoopRuleOf(rule.rule).creature.key))
+            << rule.name << ": its creature claimed in the run without faults";
+    }
+    for (const char* key : {"carno", "dilo", "spino"})
         EXPECT_TRUE(claimed.contains(key)) << key << " claimed in the run without faults";
     ASSERT_EQ(clean.journal.size(), 2u);
     size_t records = 0, files = 0;
