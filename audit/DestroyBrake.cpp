@@ -22,14 +22,14 @@ constexpr const char* HowToGoOn =
     "creatures again with the config in force (if the config is at fault, correct it and run "
     "tmwd.reload first)";
 
-struct Destruction {
+struct SpanDestruction {
     GameClock::time_point at;
     AuditRule rule;
 };
 
 // Checks run on the game thread only.
 struct Brake {
-    std::deque<Destruction> span;
+    std::deque<SpanDestruction> span;
     bool holding = false;
     std::chrono::system_clock::time_point since;
     std::vector<FWeakObjectPtr> held;
@@ -133,7 +133,7 @@ bool BrakeAllowsDestroy(const FWeakObjectPtr& creature, AuditRule rule,
             return true;
         }
         std::array<uint64_t, RuleCount> counts{};
-        for (const Destruction& destruction : brake.span)
+        for (const SpanDestruction& destruction : brake.span)
             ++counts[static_cast<size_t>(destruction.rule)];
         Engage(brake, config, rule,
                fmt::format("{} creature(s) destroyed in {} by {}; {}", brake.span.size(),
