@@ -208,18 +208,24 @@ bool DestructionJournal::OpenAt(const fs::path* journalFile) noexcept {
 
 uint64_t DestructionJournal::WriteAhead(const DestructionRecord& record,
                                         std::string_view creature) noexcept {
+    // Not written: said, and 0 for the creature the caller holds.
+    const auto held = [&](const char* what) {
+        Fail(what, lastTrouble, creature);
+        return uint64_t{0};
+    };
     try {
-        if (path.empty() && !OpenAt(nullptr) && path.empty())
-            return Fail(troubleWhat, lastTrouble, creature), 0;
-        if (file.IsOpen() && !StillTheFileAtPath()) return Fail("check", lastTrouble, creature), 0;
+        if (path.empty())
+            OpenAt(nullptr);
+        else if (!StillTheFileAtPath())
+            return held("check");
+        if (path.empty()) return held(troubleWhat);
         if (!seqKnown) FindLastSeq();
-        if (!seqKnown || !EnsureOpen()) return Fail(troubleWhat, lastTrouble, creature), 0;
+        if (!seqKnown || !EnsureOpen()) return held(troubleWhat);
         line.clear();
         AppendJournalLine(line, record, lastSeq + 1, std::chrono::system_clock::now());
         RotateIfFull(line.size());
-        if (!file.IsOpen() && !EnsureOpen()) return Fail(troubleWhat, lastTrouble, creature), 0;
-        if (!Append(std::string_view(line.data(), line.size())))
-            return Fail("write", lastTrouble, creature), 0;
+        if (!EnsureOpen()) return held(troubleWhat);
+        if (!Append(std::string_view(line.data(), line.size()))) return held("write");
         failing = false;
         ++counts.written;
         return ++lastSeq;

@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr const char* Failure = "recheck the world";
+constexpr const char* RecheckFailure = "recheck the world";
 
 }  // namespace
 
@@ -47,14 +47,14 @@ std::string RecheckText() {
 }
 
 void RecheckConsoleCommand(APlayerController* player, FString*, bool) {
-    RunAndAnswer("tmwd.recheck", Failure, &RecheckText,
+    RunAndAnswer("tmwd.recheck", RecheckFailure, &RecheckText,
                  [player](const std::string& text, bool rechecked) {
                      SendConsoleReply(player, text, rechecked ? SucceededColor : FailedColor);
                  });
 }
 
 void RecheckRconCommand(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
-    RunAndAnswer("tmwd.recheck", Failure, &RecheckText,
+    RunAndAnswer("tmwd.recheck", RecheckFailure, &RecheckText,
                  [connection, packet](const std::string& text, bool) {
                      SendRconReply(connection, packet, text);
                  });

@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr const char* Failure = "release the destroy brake";
+constexpr const char* ReleaseFailure = "release the destroy brake";
 
 // The released creatures are let through only by this release.
 struct ReleasedUntilEnd {
@@ -41,14 +41,14 @@ std::string ReleaseText() {
 }
 
 void ReleaseConsoleCommand(APlayerController* player, FString*, bool) {
-    RunAndAnswer("tmwd.release", Failure, &ReleaseText,
+    RunAndAnswer("tmwd.release", ReleaseFailure, &ReleaseText,
                  [player](const std::string& text, bool released) {
                      SendConsoleReply(player, text, released ? SucceededColor : FailedColor);
                  });
 }
 
 void ReleaseRconCommand(RCONClientConnection* connection, RCONPacket* packet, UWorld*) {
-    RunAndAnswer("tmwd.release", Failure, &ReleaseText,
+    RunAndAnswer("tmwd.release", ReleaseFailure, &ReleaseText,
                  [connection, packet](const std::string& text, bool) {
                      SendRconReply(connection, packet, text);
                  });
