@@ -55,7 +55,7 @@ DestructionRecord MakeDestructionRecord(AuditCheck& check, AuditRule rule,
 
 // A destroying rule's record, made before the rule's first effect and only when the journal is
 // on and the effects keep one. Making it reads the game, which can fail; that failure is kept, not
-// raised, so it cannot stop the check: the record then counts as not written.
+// raised, and the creature is held like one whose record cannot be written.
 class PendingRecord {
 public:
     PendingRecord(AuditCheck& check, AuditRule rule, const Comparison& compared,
