@@ -58,8 +58,11 @@ bool HoldsEverything(const ConfigSnapshot& config) {
     return config.DestroyBrakeLimit.OutOfRange() || config.DestroyBrakeMinutes.OutOfRange();
 }
 
+// The game clock counts nanoseconds in 64 bits, about 292 years: a span of more minutes than a
+// century holds is a century, which no server outlives.
 GameClock::duration SpanLength(const ConfigSnapshot& config) {
-    return std::chrono::minutes(std::max<int32_t>(config.DestroyBrakeMinutes.Read(), 0));
+    constexpr int32_t Century = 100 * 366 * 24 * 60;
+    return std::chrono::minutes(std::clamp<int32_t>(config.DestroyBrakeMinutes.Read(), 0, Century));
 }
 
 void ForgetOutsideSpan(Brake& brake, const ConfigSnapshot& config) {
