@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "audit/Messages.h"
 #include "base/ConfigKeys.h"
@@ -125,6 +126,10 @@ constexpr bool EveryRowComplete() {
         const RuleIdentity& identity = AuditRules[index];
         if (identity.rule != static_cast<AuditRule>(index) || identity.name[0] == '\0' ||
             identity.CanDestroy() != (identity.destroyedPost[0] != '\0'))
+            return false;
+        // The creature a destroying post claims is named as every claim names it.
+        if (identity.CanDestroy() &&
+            std::string_view(identity.destroyedPost).find("dino({})") == std::string_view::npos)
             return false;
     }
     return true;
