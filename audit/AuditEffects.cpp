@@ -28,7 +28,7 @@ public:
                                        const std::string& creature) override {
         uint64_t seq = 0;
         if (const DestructionRecord* record = pending.Record())
-            seq = TheJournal().WriteAhead(*record, creature);
+            seq = TheJournal().WriteAhead(*record);
         else if (const std::string* failure = pending.Failure())
             TheJournal().NotMade(*failure, creature);
         else

@@ -44,7 +44,8 @@ public:
     virtual bool MayDestroy(const FWeakObjectPtr&, AuditRule) { return true; }
     // Before a destroy: its record reaches the journal. The record's seq, 0 when no journal is
     // kept; none when it could not be written, and then the creature is held, not destroyed.
-    // `creature` names it ("dino(Rex) level 1200 team 1000060001").
+    // `creature` names it ("dino(Rex) level 1200 team 1000060001") when the record could not be
+    // made; a record names its creature itself.
     virtual std::optional<uint64_t> WriteAhead(const PendingRecord&,
                                                const TWeakObjectPtr<APrimalDinoCharacter>&,
                                                const std::string&) {

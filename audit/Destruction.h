@@ -27,10 +27,11 @@ public:
     void LogDestroyed();
 
 private:
+    std::string Creature() const;  // "dino(Rex) level 1200 team 1000060001"
+
     AuditCheck& check;
     AuditRule rule;
     PendingRecord record;
     Game::DestroyFunction* destroy;
-    std::string creature;  // "dino(Rex) level 1200 team 1000060001"
     uint64_t seq = 0;
 };

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "audit/JournalLine.h"
+#include "audit/Messages.h"
 #include "audit/ServerSlot.h"
 #include "base/Config.h"
 #include "base/ConfigSnapshot.h"
@@ -171,6 +172,15 @@ FileRenamed RenameRotated(const std::string& path) {
     return renamed;
 }
 
+// The creature a record is of, as the lines that hold it name it; made only for such a line.
+std::string CreatureOf(const DestructionRecord& record) noexcept {
+    try {
+        return fmt::format(Messages::DestroyedCreature, record.creature, record.level, record.team);
+    } catch (...) {
+        return "a creature";
+    }
+}
+
 }  // namespace
 
 DestructionJournal::~DestructionJournal() { Close(); }
@@ -206,11 +216,10 @@ bool DestructionJournal::OpenAt(const fs::path* journalFile) noexcept {
     }
 }
 
-uint64_t DestructionJournal::WriteAhead(const DestructionRecord& record,
-                                        std::string_view creature) noexcept {
+uint64_t DestructionJournal::WriteAhead(const DestructionRecord& record) noexcept {
     // Not written: said, and 0 for the creature the caller holds.
     const auto held = [&](const char* what) {
-        Fail(what, lastTrouble, creature);
+        Fail(what, lastTrouble, CreatureOf(record));
         return uint64_t{0};
     };
     try {
@@ -230,7 +239,7 @@ uint64_t DestructionJournal::WriteAhead(const DestructionRecord& record,
         ++counts.written;
         return ++lastSeq;
     } catch (...) {
-        FailCaught("write", creature);
+        FailCaught("write", CreatureOf(record));
         return 0;
     }
 }

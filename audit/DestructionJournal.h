@@ -35,9 +35,9 @@ public:
     // The plugin's own journal: the file of this server's slot beside config.json.
     void Open() noexcept;
     // Hands the record to the operating system now: its seq, or 0 when it could not be written,
-    // which one critical line per run of failures says, naming `creature`, the first not
-    // destroyed for it.
-    uint64_t WriteAhead(const DestructionRecord& record, std::string_view creature) noexcept;
+    // which one critical line per run of failures says, naming the record's creature, the first
+    // not destroyed for it.
+    uint64_t WriteAhead(const DestructionRecord& record) noexcept;
     // A record that could not be made: nothing written, said like a failed write.
     void NotMade(std::string_view reason, std::string_view creature) noexcept;
     // The destroy of record `seq` did not happen: a line that marks it not done.

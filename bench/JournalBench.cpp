@@ -25,7 +25,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int BurstSize = 10000;
-constexpr std::string_view Creature = "dino(Rex) level 1200 team 1000050001";
 
 DestructionRecord TypicalRecord() {
     DestructionRecord record{};
@@ -79,7 +78,7 @@ void BurstOfDestructionsInOneTick(benchmark::State& state) {
         journal->Open(file);
         state.ResumeTiming();
         for (int burst = 0; burst < BurstSize; ++burst)
-            benchmark::DoNotOptimize(journal->WriteAhead(record, Creature));
+            benchmark::DoNotOptimize(journal->WriteAhead(record));
         state.PauseTiming();
         journal.reset();
         standin::Host::Get().events.Clear();

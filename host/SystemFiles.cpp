@@ -47,7 +47,13 @@ bool IsRegularFile(const std::string& folder, const char* name) {
 
 FileOpened OpenForAppend(const std::string& path) noexcept {
     if (const int error = Simulated("OpenForAppend")) return {{}, error};
-    return Open(path, O_WRONLY | O_APPEND | O_CREAT);
+    FileOpened opened = Open(path, O_WRONLY | O_APPEND | O_CREAT);
+    struct stat status {};
+    if (opened.error == 0 && ::fstat(Descriptor(opened.file), &status) == 0) {
+        opened.file.device = static_cast<uint64_t>(status.st_dev);
+        opened.file.index = static_cast<uint64_t>(status.st_ino);
+    }
+    return opened;
 }
 
 FileOpened OpenForReading(const std::string& path) noexcept {
@@ -91,12 +97,12 @@ FileLocked OpenLocked(const std::string& path) noexcept {
 
 FileAtPath StillAtPath(SystemFile file, const std::string& path) noexcept {
     if (const int error = Simulated("StillAtPath")) return {false, error};
-    struct stat open {
-    }, atPath{};
-    if (::fstat(Descriptor(file), &open) != 0) return {false, errno};
+    struct stat atPath {};
     if (::stat(path.c_str(), &atPath) != 0)
         return {false, errno == ENOENT || errno == ENOTDIR ? 0 : errno};
-    return {open.st_dev == atPath.st_dev && open.st_ino == atPath.st_ino, 0};
+    return {file.index != 0 && file.device == static_cast<uint64_t>(atPath.st_dev) &&
+                file.index == static_cast<uint64_t>(atPath.st_ino),
+            0};
 }
 
 FolderMade CreateFolder(const std::string& folder) noexcept {

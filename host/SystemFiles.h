@@ -22,6 +22,9 @@ uint64_t SimulatedRotationSize();
 // A file opened by the calls below: a descriptor, or a Windows handle.
 struct SystemFile {
     std::intptr_t handle = -1;
+    // Which file it is (device and file number), as OpenForAppend found it, for StillAtPath.
+    uint64_t device = 0;
+    uint64_t index = 0;
     bool IsOpen() const { return handle != -1; }
 };
 
@@ -47,7 +50,8 @@ struct FileAtPath {
     bool same = false;  // the open file is the one at the path
     int error = 0;      // why the path could not be looked at; none when nothing is there
 };
-// Whether the file at `path` is still the open `file`: not removed, renamed or replaced.
+// Whether the file at `path` is still the open `file` (one OpenForAppend opened): not removed,
+// renamed or replaced. One look at the path, as cheap as the system allows.
 FileAtPath StillAtPath(SystemFile file, const std::string& path) noexcept;
 
 struct FolderMade {

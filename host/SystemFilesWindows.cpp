@@ -68,7 +68,15 @@ FileOpened Open(const std::string& path, DWORD access, DWORD disposition) noexce
 
 FileOpened OpenForAppend(const std::string& path) noexcept {
     if (const int error = Simulated("OpenForAppend")) return {{}, error};
-    return Open(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, OPEN_ALWAYS);
+    FileOpened opened =
+        Open(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, OPEN_ALWAYS);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (opened.error == 0 && GetFileInformationByHandle(Handle(opened.file), &information)) {
+        opened.file.device = information.dwVolumeSerialNumber;
+        opened.file.index =
+            (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+    }
+    return opened;
 }
 
 FileOpened OpenForReading(const std::string& path) noexcept {
@@ -118,8 +126,7 @@ FileLocked OpenLocked(const std::string& path) noexcept {
 
 FileAtPath StillAtPath(SystemFile file, const std::string& path) noexcept {
     if (const int error = Simulated("StillAtPath")) return {false, error};
-    BY_HANDLE_FILE_INFORMATION open{}, atPath{};
-    if (!GetFileInformationByHandle(Handle(file), &open)) return {false, LastError()};
+    BY_HANDLE_FILE_INFORMATION atPath{};
     std::wstring wide;
     if (!Wide(path, wide)) return {false, LastError()};
     const HANDLE handle = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES, ShareAll, nullptr,
@@ -133,9 +140,9 @@ FileAtPath StillAtPath(SystemFile file, const std::string& path) noexcept {
     const int error = read ? 0 : LastError();
     CloseHandle(handle);
     if (!read) return {false, error};
-    return {open.dwVolumeSerialNumber == atPath.dwVolumeSerialNumber &&
-                open.nFileIndexHigh == atPath.nFileIndexHigh &&
-                open.nFileIndexLow == atPath.nFileIndexLow,
+    const uint64_t index =
+        (static_cast<uint64_t>(atPath.nFileIndexHigh) << 32) | atPath.nFileIndexLow;
+    return {file.index != 0 && file.device == atPath.dwVolumeSerialNumber && file.index == index,
             0};
 }
 

@@ -356,7 +356,7 @@ protected:
     void AddAndWrite(int count, size_t bytes = 0) {
         DestructionRecord record{.rule = AuditRule::OverLevel, .creature = "Rex"};
         record.report = std::string(bytes, 'r');
-        for (int added = 0; added < count; ++added) journal->WriteAhead(record, "dino(Rex)");
+        for (int added = 0; added < count; ++added) journal->WriteAhead(record);
     }
 
     // The seq of each line of the file, 0 for a line that is no record.
