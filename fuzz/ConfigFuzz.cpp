@@ -113,16 +113,25 @@ public:
 // The limit a level key must read as, worked out apart from the plugin: the number cut toward
 // zero, then held within the 32-bit range; a boolean is 1 or 0. None when the key is absent or
 // of another type.
-std::optional<int32_t> ExpectedLimit(const nlohmann::json& document, const char* key) {
+// A limit beyond the range is out of range: its rule acts on no creature.
+struct Limit {
+    int32_t value;
+    bool outOfRange = false;
+};
+
+std::optional<Limit> ExpectedLimit(const nlohmann::json& document, const char* key) {
     if (!document.is_object()) return std::nullopt;
     const auto found = document.find(key);
     if (found == document.end()) return std::nullopt;
-    if (found->is_boolean()) return found->get<bool>() ? 1 : 0;
+    if (found->is_boolean()) return Limit{found->get<bool>() ? 1 : 0};
     if (!found->is_number()) return std::nullopt;
     const long double number = std::trunc(found->get<long double>());
     const long double lowest = std::numeric_limits<int32_t>::min();
     const long double highest = std::numeric_limits<int32_t>::max();
-    return static_cast<int32_t>(number < lowest ? lowest : number > highest ? highest : number);
+    return Limit{static_cast<int32_t>(number < lowest    ? lowest
+                                      : number > highest ? highest
+                                                         : number),
+                 number < lowest || number > highest};
 }
 
 // The level in a report or log line: the number after the creature's name.
@@ -145,18 +154,24 @@ void CheckLevelRules(const standin::Host& host) {
     const auto overLevel = ExpectedLimit(Config, ConfigKeys::DestroyDinosOverLevel.name);
     const auto warning = ExpectedLimit(Config, ConfigKeys::LevelWarningThreshold.name);
     const auto minimum = ExpectedLimit(Config, ConfigKeys::MinDinoLevel.name);
+    // The over-level rule reads its out-of-range limit as its own "off", -1.
     if (overLevel)
-        Require(CurrentConfig().DestroyDinosOverLevel.Read() == *overLevel,
+        Require(CurrentConfig().DestroyDinosOverLevel.Read() ==
+                    (overLevel->outOfRange ? -1 : overLevel->value),
                 "limit read other than saturated", "DestroyDinosOverLevel");
     if (warning)
-        Require(CurrentConfig().LevelWarningThreshold.Read() == *warning,
+        Require(CurrentConfig().LevelWarningThreshold.Read() == warning->value,
                 "limit read other than saturated", "LevelWarningThreshold");
     if (minimum)
-        Require(CurrentConfig().MinDinoLevel.Read() == *minimum, "limit read other than saturated",
-                "MinDinoLevel");
-    const int32_t overLevelLimit = overLevel.value_or(ConfigKeys::DestroyDinosOverLevel.fallback);
-    const int32_t warningLimit = warning.value_or(ConfigKeys::LevelWarningThreshold.fallback);
-    const int32_t minimumLimit = minimum.value_or(ConfigKeys::MinDinoLevel.fallback);
+        Require(CurrentConfig().MinDinoLevel.Read() == minimum->value,
+                "limit read other than saturated", "MinDinoLevel");
+    const int32_t overLevelLimit = overLevel ? (overLevel->outOfRange ? -1 : overLevel->value)
+                                             : ConfigKeys::DestroyDinosOverLevel.fallback;
+    const int32_t warningLimit =
+        warning ? warning->value : ConfigKeys::LevelWarningThreshold.fallback;
+    const int32_t minimumLimit = minimum ? minimum->value : ConfigKeys::MinDinoLevel.fallback;
+    const bool warningOff = warning && warning->outOfRange;
+    const bool minimumOff = minimum && minimum->outOfRange;
     for (const auto& log : host.events.OfType("log")) {
         const std::string text = log.at("text");
         if (!text.starts_with("Destroyed dino(")) continue;
@@ -168,11 +183,12 @@ void CheckLevelRules(const standin::Host& host) {
         const bool members = content.find("\nMembers: ") != std::string::npos;
         if (content.find("Detected **wild** dino(") != std::string::npos ||
             (content.find("] Detected dino(") != std::string::npos && members))
-            Require(LevelIn(content) >= warningLimit, "warning acted beyond its limit", content);
+            Require(!warningOff && LevelIn(content) >= warningLimit,
+                    "warning acted beyond its limit", content);
         if (content.find("] DELETED dino(") != std::string::npos ||
             (content.find("] Detected dino(") != std::string::npos && !members))
-            Require(LevelIn(content) <= minimumLimit, "minimum-level rule acted beyond its limit",
-                    content);
+            Require(!minimumOff && LevelIn(content) <= minimumLimit,
+                    "minimum-level rule acted beyond its limit", content);
     }
 }
 
