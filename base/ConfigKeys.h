@@ -61,7 +61,7 @@ TAMEWARDEN_CONFIG_KEYS(TAMEWARDEN_DECLARE_KEY)
 int32_t ReadInt32(const nlohmann::json& value);
 // A number no 32-bit integer holds, even with its fraction cut off.
 bool OutOfInt32Range(const nlohmann::json& value);
-// Whether the key is present on the document as a number out of the 32-bit range.
+// Whether the configuration holds the key as a number out of the 32-bit range.
 bool KeyOutOfInt32Range(const nlohmann::json& document, const char* name);
 
 // What a rule or the brake says for a setting out of range.
