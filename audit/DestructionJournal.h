@@ -49,8 +49,6 @@ public:
 
     const std::string& Path() const { return path; }
     Counts Statistics() const { return counts; }
-    // Whether the last record could not be written (the creatures since then are held).
-    bool Failing() const { return failing; }
 
 private:
     bool OpenAt(const std::filesystem::path* journalFile) noexcept;
