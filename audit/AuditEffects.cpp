@@ -6,6 +6,7 @@
 #include "audit/HeldCreatures.h"
 #include "audit/Messages.h"
 #include "audit/Outbox.h"
+#include "audit/RuleIdentity.h"
 #include "base/Config.h"
 #include "base/Format.h"
 #include "base/Logger.h"

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "audit/AuditCheck.h"
-#include "audit/AuditRules.h"
 #include "audit/MemberLines.h"
 #include "audit/OnlinePlayers.h"
+#include "audit/RuleIdentity.h"
 #include "base/Config.h"
 #include "base/ConfigSnapshot.h"
 #include "host/AsaApi.h"
@@ -60,6 +60,6 @@ void AuditCreature(TWeakObjectPtr<APrimalDinoCharacter> weakDino, const ConfigSn
     LearnOwnerIds(Game::TargetingTeam(dino), effects);
     AuditCheck check{weakDino, dino, status, config, effects, facts};
     effects.RulesBegin(dino);
-    for (const RuleIdentity& rule : AuditRules)
+    for (const RuleIdentity& rule : AllRules())
         if (rule.check(check)) return;
 }

@@ -31,10 +31,11 @@ bool CheckIncoherentDino(AuditCheck& check) {
     const bool destroy = check.config.DestroyIncoherentDinos.Read();
     const CreatureTexts& creature = facts.Creature();
     if (destroy)
-        DestroyThenPost(check, AuditRule::Incoherent,
-                        fmt::format(Messages::IncoherentDestroyed, facts.MapText(), creature.name,
-                                    facts.Level(), creature.location, facts.MemberBlockText()),
-                        LevelAgainstPoints{facts.Level(), pointsSum});
+        DestroyThenPost(
+            check, AuditRule::Incoherent,
+            fmt::format(DestroyedPostOf(AuditRule::Incoherent), facts.MapText(), creature.name,
+                        facts.Level(), creature.location, facts.MemberBlockText()),
+            LevelAgainstPoints{facts.Level(), pointsSum});
     else
         PostToWebhook(check, AuditRule::Incoherent,
                       fmt::format(Messages::IncoherentDetected, facts.MapText(), creature.name,

@@ -3,7 +3,6 @@
 #include <fmt/chrono.h>
 
 #include <algorithm>
-#include <array>
 #include <deque>
 #include <exception>
 #include <optional>
@@ -11,6 +10,8 @@
 
 #include "audit/Notifier.h"
 #include "audit/Outbox.h"
+#include "audit/RuleIdentity.h"
+#include "base/ConfigSnapshot.h"
 #include "base/Format.h"
 #include "base/Logger.h"
 #include "host/GameClock.h"
@@ -72,9 +73,9 @@ void ForgetOutsideSpan(Brake& brake, const ConfigSnapshot& config) {
 }
 
 // "over-level 20, incoherent 5".
-std::string ByRule(const std::array<uint64_t, RuleCount>& counts) {
+std::string ByRule(const std::vector<uint64_t>& counts) {
     std::string text;
-    for (size_t rule = 0; rule < RuleCount; ++rule)
+    for (size_t rule = 0; rule < counts.size(); ++rule)
         if (counts[rule] > 0)
             text += fmt::format("{}{} {}", text.empty() ? "" : ", ",
                                 RuleName(static_cast<AuditRule>(rule)), counts[rule]);
@@ -135,7 +136,7 @@ bool BrakeAllowsDestroy(const FWeakObjectPtr& creature, AuditRule rule,
             brake.span.push_back({GameClock::now(), rule});
             return true;
         }
-        std::array<uint64_t, RuleCount> counts{};
+        std::vector<uint64_t> counts(AllRules().size());
         for (const SpanDestruction& destruction : brake.span)
             ++counts[static_cast<size_t>(destruction.rule)];
         Engage(brake, config, rule,
@@ -152,9 +153,10 @@ WorldPassUnderBrake::WorldPassUnderBrake(const RuleTallies& wouldDo, const Confi
     brake.passPastLimit.reset();
     if (!BrakeOn(config) || brake.holding) return;
     ForgetOutsideSpan(brake, config);
-    std::array<uint64_t, RuleCount> counts{};
+    std::vector<uint64_t> counts(wouldDo.size());
     uint64_t total = 0;
-    for (size_t rule = 0; rule < RuleCount; ++rule) total += counts[rule] = wouldDo[rule].destroyed;
+    for (size_t rule = 0; rule < counts.size(); ++rule)
+        total += counts[rule] = wouldDo[rule].destroyed;
     if (total == 0) return;
     if (!HoldsEverything(config) &&
         total + brake.span.size() <= static_cast<uint64_t>(config.DestroyBrakeLimit.Read()))

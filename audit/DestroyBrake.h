@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "audit/AuditRules.h"
 #include "audit/Preview.h"
-#include "base/ConfigSnapshot.h"
+#include "base/ConfigSnapshotFwd.h"
 #include "host/EngineTypes.h"
 
 // Whether the brake limits anything with this configuration: a limit above 0, or a number out

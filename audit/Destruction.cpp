@@ -2,8 +2,8 @@
 
 #include <exception>
 
-#include "audit/AuditRules.h"
 #include "audit/Messages.h"
+#include "audit/RuleIdentity.h"
 #include "base/Format.h"
 
 Destruction::Destruction(AuditCheck& ofCheck, AuditRule byRule, const Comparison& compared,

@@ -9,7 +9,7 @@
 #include <type_traits>
 #include <variant>
 
-#include "audit/AuditRules.h"
+#include "audit/RuleIdentity.h"
 
 namespace {
 

@@ -1,33 +1,24 @@
-// Every text the audit sends or logs, in one place. Each "{}" is filled in order; "\n" is one
-// line feed; the asterisks, brackets, "#" and backticks are the chat service's markup.
+// Every text the audit sends or logs, but the posts that claim a destruction: each is in its
+// rule's row (audit/AuditRules.h). Each "{}" is filled in order; "\n" is one line feed; the
+// asterisks, brackets, "#" and backticks are the chat service's markup.
 #pragma once
 
 namespace Messages {
 
-// Over-level destruction: name, level, team, location, members.
+// Over-level destruction's log line: name, level, team, location, members.
 inline constexpr char OverLevelLog[] =
     "Destroyed dino({}) level {} from tribe {} at {}\nMembers: {}";
-inline constexpr char OverLevelPost[] =
-    "# Destroyed dino({}) level {} from tribe {} at {}\nMembers: {}";
 
 // Level warning: map, name, level, location (wild); map, name, level, team, location, members.
 inline constexpr char WildWarning[] = "[**{}**] Detected **wild** dino({}) level {} at {}";
 inline constexpr char TribeWarning[] =
     "# [**{}**] Detected dino({}) level {} from tribe {} at {}\nMembers: {}";
 
-// Minimum level: map, name, level, team, location (and members when destroyed).
-inline constexpr char BelowMinimumDestroyed[] =
-    "# [**{}**] DELETED dino({}) level {} from tribe {} at {}\nMembers: {}";
+// Minimum level kept: map, name, level, team, location.
 inline constexpr char BelowMinimumKept[] =
     "# [**{}**] Detected dino({}) level {} from tribe {} at {}";
 
-// Stat limit: map, name, level, location, team, members.
-inline constexpr char OverStatLimitDestroyed[] =
-    "# [**{}**] Deleted **over stat limit** dino({}) level {} at {}. Tribe id: {}\nMembers:\n{}";
-
-// Incoherent level: map, name, level, location, members.
-inline constexpr char IncoherentDestroyed[] =
-    "# [**{}**] Deleted **incoherent** dino({}) level {} at {}\nMembers: {}";
+// Incoherent level kept: map, name, level, location, members.
 inline constexpr char IncoherentDetected[] =
     "# [**{}**] Detected **incoherent** dino({}) level {} at {}\nMembers: {}";
 

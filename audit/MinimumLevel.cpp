@@ -16,7 +16,7 @@ bool CheckMinimumLevel(AuditCheck& check) {
     if (destroy)
         DestroyThenPost(
             check, AuditRule::MinimumLevel,
-            fmt::format(Messages::BelowMinimumDestroyed, facts.MapText(), creature.name,
+            fmt::format(DestroyedPostOf(AuditRule::MinimumLevel), facts.MapText(), creature.name,
                         facts.Level(), creature.team, creature.location, facts.MemberBlockText()),
             LevelThreshold{minimum});
     else

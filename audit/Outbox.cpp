@@ -11,8 +11,8 @@
 #include <nlohmann/json.hpp>
 #include <unordered_map>
 
-#include "audit/AuditRules.h"
 #include "audit/RetryAfter.h"
+#include "audit/RuleIdentity.h"
 #include "base/Config.h"
 #include "base/ConfigSnapshot.h"
 #include "base/FailureLog.h"

@@ -19,8 +19,8 @@ bool CheckOverLevel(AuditCheck& check) {
     // check before anything claims the creature was destroyed.
     const Report report =
         MakeReport(check, AuditRule::OverLevel,
-                   fmt::format(Messages::OverLevelPost, creature.name, facts.Level(), creature.team,
-                               creature.location, facts.MemberBlockText()));
+                   fmt::format(DestroyedPostOf(AuditRule::OverLevel), creature.name, facts.Level(),
+                               creature.team, creature.location, facts.MemberBlockText()));
     const std::string line = fmt::format(Messages::OverLevelLog, creature.name, facts.Level(),
                                          creature.team, creature.location, facts.MemberListText());
     Destruction destruction(check, AuditRule::OverLevel, LevelThreshold{threshold}, report.message);

@@ -58,7 +58,7 @@ void CountCheck(RuleTallies& tallies, bool reachedRules, std::optional<AuditRule
                 bool destroyed) {
     if (!reachedRules) return;
     // The creature passes every rule before the one that acted, and each of them saw it.
-    const size_t last = actedBy ? static_cast<size_t>(*actedBy) : RuleCount - 1;
+    const size_t last = actedBy ? static_cast<size_t>(*actedBy) : tallies.size() - 1;
     for (size_t rule = 0; rule <= last; ++rule) ++tallies[rule].reached;
     if (!actedBy) return;
     ++(destroyed ? tallies[last].destroyed : tallies[last].onlyReported);
@@ -78,7 +78,7 @@ bool DestroysLargeShare(const RuleTally& tally) {
 std::string DestructionWarning(const RuleTallies& tallies, const ConfigSnapshot& config) {
     uint64_t total = 0;
     std::string reasons;
-    for (size_t rule = 0; rule < RuleCount; ++rule) {
+    for (size_t rule = 0; rule < tallies.size(); ++rule) {
         const RuleTally& tally = tallies[rule];
         total += tally.destroyed;
         if (tally.destroyed > 0 && DestroysLargeShare(tally))

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "audit/AuditEffects.h"
-#include "audit/AuditRules.h"
+#include "audit/RuleIdentity.h"
 #include "base/ConfigSnapshotFwd.h"
 
 inline constexpr size_t ListedCreatures = 10;
@@ -23,7 +23,16 @@ struct RuleTally {
     uint64_t onlyReported = 0;
     uint64_t Left() const { return reached - destroyed - onlyReported; }
 };
-using RuleTallies = std::array<RuleTally, RuleCount>;
+// A tally for each rule, by AuditRule, each empty at first.
+struct RuleTallies {
+    std::vector<RuleTally> byRule = std::vector<RuleTally>(AllRules().size());
+
+    RuleTally& operator[](size_t rule) { return byRule[rule]; }
+    const RuleTally& operator[](size_t rule) const { return byRule[rule]; }
+    size_t size() const { return byRule.size(); }
+    auto begin() const { return byRule.begin(); }
+    auto end() const { return byRule.end(); }
+};
 
 // Counts one finished check: whether it reached the rules, and the rule that acted, if any.
 void CountCheck(RuleTallies& tallies, bool reachedRules, std::optional<AuditRule> actedBy,

@@ -2,7 +2,6 @@
 // stat reaches its configured limit is destroyed and reported.
 #include "audit/AuditCheck.h"
 #include "audit/AuditRules.h"
-#include "audit/Messages.h"
 #include "audit/Notifier.h"
 #include "base/ConfigSnapshot.h"
 #include "base/Format.h"
@@ -17,8 +16,8 @@ bool CheckStatValueLimits(AuditCheck& check) {
     const CreatureTexts& creature = facts.Creature();
     DestroyThenPost(
         check, AuditRule::StatLimit,
-        fmt::format(Messages::OverStatLimitDestroyed, facts.MapText(), creature.name, facts.Level(),
-                    creature.location, creature.team, facts.MemberBlockText()),
+        fmt::format(DestroyedPostOf(AuditRule::StatLimit), facts.MapText(), creature.name,
+                    facts.Level(), creature.location, creature.team, facts.MemberBlockText()),
         StatAgainstLimit{*reached->stat, reached->limit, values[*reached->stat]});
     return true;
 }

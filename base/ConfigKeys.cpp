@@ -8,6 +8,24 @@
 
 namespace ConfigKeys {
 
+namespace {
+
+template <typename T>
+KeyDescription Describe(const Key<T>& key) {
+    return {key.name, TypeOf<T>(), nlohmann::json(key.fallback), key.whenRead,
+            [&key](const nlohmann::json& document) { (void)ReadKey(document, key); }};
+}
+
+}  // namespace
+
+const std::vector<KeyDescription>& AllKeys() {
+#define TAMEWARDEN_DESCRIBE_KEY(name, ...) Describe(name),
+    static const std::vector<KeyDescription> keys = {
+        TAMEWARDEN_CONFIG_KEYS(TAMEWARDEN_DESCRIBE_KEY)};
+#undef TAMEWARDEN_DESCRIBE_KEY
+    return keys;
+}
+
 int32_t ReadInt32(const nlohmann::json& value) {
     constexpr int32_t Lowest = std::numeric_limits<int32_t>::min();
     constexpr int32_t Highest = std::numeric_limits<int32_t>::max();

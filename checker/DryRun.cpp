@@ -105,8 +105,8 @@ private:
 };
 
 std::optional<AuditRule> RuleNamed(const std::string& name) {
-    for (size_t rule = 0; rule < RuleCount; ++rule)
-        if (name == RuleName(static_cast<AuditRule>(rule))) return static_cast<AuditRule>(rule);
+    for (const RuleIdentity& identity : AllRules())
+        if (name == identity.name) return identity.rule;
     return std::nullopt;
 }
 

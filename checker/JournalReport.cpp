@@ -12,7 +12,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "audit/AuditRules.h"
+#include "audit/RuleIdentity.h"
 #include "base/Format.h"
 #include "checker/FileTrouble.h"
 #include "checker/FoldedCase.h"
@@ -45,7 +45,7 @@ constexpr const char* Usage =
 
 // What the whole query found, beyond the records it lists.
 struct Tally {
-    std::array<uint64_t, RuleCount> perRule{};  // by AuditRule
+    std::vector<uint64_t> perRule = std::vector<uint64_t>(AllRules().size());  // by AuditRule
     uint64_t matching = 0, matchingNotDone = 0;
     uint64_t cutShort = 0, notJson = 0, notUtf8 = 0, memberMissing = 0;
     uint64_t gaps = 0, recordsMissing = 0, filesUnread = 0;
@@ -298,7 +298,7 @@ private:
     // A record listed as destroyed (1), or one listed so and marked not done too late (-1).
     void CountDestroyed(const std::string& rule, int change) {
         const auto by = static_cast<uint64_t>(static_cast<int64_t>(change));
-        for (const RuleIdentity& identity : AuditRules)
+        for (const RuleIdentity& identity : AllRules())
             if (identity.CanDestroy() && rule == identity.journalName)
                 tally.perRule[static_cast<size_t>(identity.rule)] += by;
         tally.matching += by;
@@ -343,7 +343,7 @@ std::string Plural(uint64_t count, const char* one, const char* many) {
 std::string Summary(const Tally& tally) {
     std::string text = fmt::format("{} destroyed:", tally.matching);
     const char* separator = "";
-    for (const RuleIdentity& identity : AuditRules) {
+    for (const RuleIdentity& identity : AllRules()) {
         if (!identity.CanDestroy()) continue;  // a journal holds destructions only
         text += fmt::format("{} {} {}", separator, identity.journalName,
                             tally.perRule[static_cast<size_t>(identity.rule)]);

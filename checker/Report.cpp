@@ -62,7 +62,7 @@ std::string DryRunText(const std::string& world, const DryRunResult& run) {
         text += fmt::format(
             "\n  A check stopped at {}: {}\n", run.stopped->creature,
             run.stopped->description.empty() ? "(not described)" : run.stopped->description);
-    for (size_t rule = 0; rule < RuleCount; ++rule) {
+    for (size_t rule = 0; rule < run.tallies.size(); ++rule) {
         const std::string name = RuleName(static_cast<AuditRule>(rule));
         text += "\n  " + TallyText(static_cast<AuditRule>(rule), run.tallies[rule]) + "\n";
         for (const Finding& finding : run.findings)
@@ -133,7 +133,7 @@ nlohmann::json ReportJson(const Report& report) {
                                 {"bodies", finding.bodies},
                                 {"message", finding.message}});
         nlohmann::json tallies = nlohmann::json::array();
-        for (size_t rule = 0; rule < RuleCount; ++rule)
+        for (size_t rule = 0; rule < run.tallies.size(); ++rule)
             tallies.push_back({{"rule", RuleName(static_cast<AuditRule>(rule))},
                                {"reached", run.tallies[rule].reached},
                                {"destroyed", run.tallies[rule].destroyed},

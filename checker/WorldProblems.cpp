@@ -4,6 +4,7 @@
 #include <cctype>
 #include <string_view>
 
+#include "audit/RuleIdentity.h"
 #include "base/ConfigKeys.h"
 #include "base/Format.h"
 
@@ -25,13 +26,13 @@ std::string ValueText(const json& document, const std::string& key) {
 
 void DestructionShares(const json& document, const DryRunResult& run, const std::string& world,
                        std::vector<Problem>& problems) {
-    for (size_t index = 0; index < RuleCount; ++index) {
+    for (size_t index = 0; index < run.tallies.size(); ++index) {
         const RuleTally& tally = run.tallies[index];
-        const RuleIdentity& identity = AuditRules[index];
+        const RuleIdentity& identity = AllRules()[index];
         if (tally.destroyed == 0 || !identity.CanDestroy()) continue;
         if (!DestroysLargeShare(tally)) continue;
         // The key an operator changes to make the rule destroy less.
-        const std::string key = *identity.destroyingKey;
+        const std::string key = identity.destroyingKey;
         problems.push_back(
             {Harm::DestroysCreatures, key, ValueText(document, key),
              fmt::format("{} rule that destroys at most a tenth of the creatures it sees (or "

@@ -27,7 +27,7 @@ std::string ResultText(const std::string& source, const std::string& file,
     std::string text = warning.empty() ? "" : Clipped(warning, LongestPreviewLine) + "\n";
     text += fmt::format("{} preview of {}, nothing changed: {} creature(s) checked", PluginName,
                         source, result.checked);
-    for (size_t rule = 0; rule < RuleCount; ++rule)
+    for (size_t rule = 0; rule < result.tallies.size(); ++rule)
         text += "\n" + TallyText(static_cast<AuditRule>(rule), result.tallies[rule]);
     for (const PreviewedCreature& creature : result.listed)
         text += Clipped(

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "audit/AuditEffects.h"
-#include "audit/AuditRules.h"
 #include "audit/DestroyBrake.h"
 #include "audit/DestructionJournal.h"
 #include "audit/HeldCreatures.h"
 #include "audit/Outbox.h"
+#include "audit/RuleIdentity.h"
 #include "base/Config.h"
 #include "base/ConfigSnapshot.h"
 #include "base/Format.h"
@@ -98,7 +98,7 @@ std::vector<std::string> RuleLines() {
     if (NoConfigInForce()) return {};
     const ConfigSnapshot& config = CurrentConfig();
     std::vector<std::string> lines = {ReadLine(), WhitelistLine(config)};
-    for (const RuleIdentity& identity : AuditRules)
+    for (const RuleIdentity& identity : AllRules())
         lines.push_back(fmt::format("{}: {}", identity.name, identity.status(config)));
     lines.push_back(WebhookLine(config));
     return lines;

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "base/ConfigKeys.h"
+#include "base/ConfigKeyTypes.h"
 
 namespace fs = std::filesystem;
 using ::testing::HasSubstr;
