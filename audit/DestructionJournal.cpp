@@ -159,18 +159,31 @@ std::string RotatedStem(std::string_view stem) {
     return fmt::format("{}-{:%Y-%m-%dT%H-%M-%S}.{:03}Z", stem, utc, milliseconds);
 }
 
-// Renames the file to a rotated name no other file has.
-FileRenamed RenameRotated(const std::string& path) {
+}  // namespace
+
+// Renames the file to a rotated name no other file has. A second rotation within the millisecond
+// of this journal's last one starts at the copy after that one's, without a rename that is sure
+// to fail: how fast a burst of records came does not change the operations the journal calls,
+// which the fault loop counts.
+FileRenamed DestructionJournal::RenameRotated() {
     const std::string stem = RotatedStem(StemOf(std::string_view(path).substr(NameStart(path))));
+    const int first = stem == lastRotatedStem ? std::min(lastRotatedCopy + 1, MostCopies) : 1;
     FileRenamed renamed;
-    for (int copy = 1; copy <= MostCopies; ++copy) {
+    for (int copy = first; copy <= MostCopies; ++copy) {
         const std::string name =
             copy == 1 ? stem + ".jsonl" : fmt::format("{}-{}.jsonl", stem, copy);
         renamed = RenameFile(path, InFolderOf(path, name));
-        if (!renamed.targetExists) break;
+        if (renamed.targetExists) continue;
+        if (renamed.error == 0) {
+            lastRotatedStem = stem;
+            lastRotatedCopy = copy;
+        }
+        break;
     }
     return renamed;
 }
+
+namespace {
 
 // The creature a record is of, as the lines that hold it name it; made only for such a line.
 std::string CreatureOf(const DestructionRecord& record) noexcept {
@@ -401,7 +414,7 @@ bool DestructionJournal::Append(std::string_view text) {
 void DestructionJournal::RotateIfFull(size_t adding) {
     if (fileSize == 0 || fileSize + adding <= rotateAbove) return;
     CloseFileOf();
-    const FileRenamed renamed = RenameRotated(path);
+    const FileRenamed renamed = RenameRotated();
     if (renamed.error == 0) {
         endsInsideLine = false;
         rotateAbove = rotationSize;

@@ -58,6 +58,7 @@ private:
     void CloseFileOf();
     bool Append(std::string_view line);
     void RotateIfFull(size_t adding);
+    FileRenamed RenameRotated();
     void Fail(const char* what, std::string_view reason, std::string_view creature = {}) noexcept;
 
     std::string path;  // UTF-8
@@ -65,6 +66,9 @@ private:
     uint64_t fileSize = 0;
     uint64_t rotationSize = RotationSize;
     uint64_t rotateAbove = RotationSize;  // raised by the rotation size after each failed rename
+    // The rotated name this journal's last rotation took: its stem and copy (1 for none added).
+    std::string lastRotatedStem;
+    int lastRotatedCopy = 0;
     uint64_t lastSeq = 0;
     bool seqKnown = false;  // the folder has been read
     fmt::memory_buffer line;

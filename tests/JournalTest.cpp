@@ -452,4 +452,29 @@ TEST_F(JournalOnDiskTest, RenameThatFailedIsTriedAgainAtTheNext16MiB) {
     journal.reset();
 }
 
+// A sweep that fills many small files in a few milliseconds: each rotation renames once, a second
+// one within a millisecond going straight to the next copy, so no rename waits on the clock.
+TEST_F(JournalTest, RotationsWithinOneMillisecondTakeTheNextCopyWithoutARenameThatFails) {
+    host.journalRotationBytes = 2500;
+    for (int creature = 0; creature < 40; ++creature)
+        host.world->AddDino({.key = fmt::format("rex{}", creature), .name = u"Rex", .level = 2000});
+    host.faults.Count(fs::path(TAMEWARDEN_PLUGIN_PATH).filename().string());
+    SweepAndTick({{"DestroyDinosOverLevel", 1000}});
+    size_t renames = 0;
+    for (const auto& operation : host.faults.Operations())
+        renames += operation.name == "SystemFiles RenameFile";
+    host.faults.Stop();
+    ASSERT_THAT(DestroyedKeys(), SizeIs(40));
+    size_t rotated = 0, records = 0;
+    for (const auto& entry : fs::directory_iterator(JournalPath().parent_path())) {
+        const std::string name = entry.path().filename().string();
+        if (!name.starts_with("destroyed")) continue;
+        rotated += name.starts_with("destroyed-");
+        records += Lines(entry.path()).size();
+    }
+    EXPECT_EQ(records, 40u);
+    EXPECT_GE(rotated, 5u);
+    EXPECT_EQ(renames, rotated);
+}
+
 }  // namespace
