@@ -32,7 +32,7 @@ struct RuleIdentity {
 // Every rule, in the order a check tries them: the row of rule n of AuditRule is AllRules()[n].
 std::span<const RuleIdentity> AllRules();
 const RuleIdentity& IdentityOf(AuditRule rule);
-// "over-level", "level warning", "minimum level", "incoherent", "stat limits".
+// The rule's name in tmwd.status, the preview and the dry run: "over-level".
 const char* RuleName(AuditRule rule);
 
 // A rule's status when a key it reads has the wrong type: every check stops there.

@@ -55,7 +55,8 @@ protected:
 
     void ExpectNothingRegistered() const {
         EXPECT_FALSE(BeginPlayHooked());
-        for (const char* command : {"tmwd.reload", "tmwd.status", "tmwd.preview"}) {
+        for (const char* command :
+             {"tmwd.reload", "tmwd.status", "tmwd.preview", "tmwd.release", "tmwd.recheck"}) {
             EXPECT_FALSE(host.commands.HasConsoleCommand(command)) << command;
             EXPECT_FALSE(host.commands.HasRconCommand(command)) << command;
         }
