@@ -110,14 +110,15 @@ public:
     }
 };
 
-// The limit a level key must read as, worked out apart from the plugin: the number cut toward
-// zero, then held within the 32-bit range; a boolean is 1 or 0. None when the key is absent or
-// of another type.
 // A limit beyond the range is out of range: its rule acts on no creature.
 struct Limit {
     int32_t value;
     bool outOfRange = false;
 };
+
+// The limit a level key must read as, worked out apart from the plugin: the number cut toward
+// zero, then held within the 32-bit range; a boolean is 1 or 0. None when the key is absent or
+// of another type.
 
 std::optional<Limit> ExpectedLimit(const nlohmann::json& document, const char* key) {
     if (!document.is_object()) return std::nullopt;
@@ -155,9 +156,10 @@ void CheckLevelRules(const standin::Host& host) {
     const auto warning = ExpectedLimit(Config, ConfigKeys::LevelWarningThreshold.name);
     const auto minimum = ExpectedLimit(Config, ConfigKeys::MinDinoLevel.name);
     // The over-level rule reads its out-of-range limit as its own "off", -1.
+    const int32_t overLevelLimit = overLevel ? (overLevel->outOfRange ? -1 : overLevel->value)
+                                             : ConfigKeys::DestroyDinosOverLevel.fallback;
     if (overLevel)
-        Require(CurrentConfig().DestroyDinosOverLevel.Read() ==
-                    (overLevel->outOfRange ? -1 : overLevel->value),
+        Require(CurrentConfig().DestroyDinosOverLevel.Read() == overLevelLimit,
                 "limit read other than saturated", "DestroyDinosOverLevel");
     if (warning)
         Require(CurrentConfig().LevelWarningThreshold.Read() == warning->value,
@@ -165,8 +167,6 @@ void CheckLevelRules(const standin::Host& host) {
     if (minimum)
         Require(CurrentConfig().MinDinoLevel.Read() == minimum->value,
                 "limit read other than saturated", "MinDinoLevel");
-    const int32_t overLevelLimit = overLevel ? (overLevel->outOfRange ? -1 : overLevel->value)
-                                             : ConfigKeys::DestroyDinosOverLevel.fallback;
     const int32_t warningLimit =
         warning ? warning->value : ConfigKeys::LevelWarningThreshold.fallback;
     const int32_t minimumLimit = minimum ? minimum->value : ConfigKeys::MinDinoLevel.fallback;

@@ -55,6 +55,11 @@ std::string Utf8(const wchar_t* text) {
     return utf8;
 }
 
+// The file's number on its volume.
+uint64_t FileIndex(const BY_HANDLE_FILE_INFORMATION& information) {
+    return (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+}
+
 FileOpened Open(const std::string& path, DWORD access, DWORD disposition) noexcept {
     std::wstring wide;
     if (!Wide(path, wide)) return {{}, LastError()};
@@ -73,8 +78,7 @@ FileOpened OpenForAppend(const std::string& path) noexcept {
     BY_HANDLE_FILE_INFORMATION information{};
     if (opened.error == 0 && GetFileInformationByHandle(Handle(opened.file), &information)) {
         opened.file.device = information.dwVolumeSerialNumber;
-        opened.file.index =
-            (static_cast<uint64_t>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
+        opened.file.index = FileIndex(information);
     }
     return opened;
 }
@@ -140,9 +144,8 @@ FileAtPath StillAtPath(SystemFile file, const std::string& path) noexcept {
     const int error = read ? 0 : LastError();
     CloseHandle(handle);
     if (!read) return {false, error};
-    const uint64_t index =
-        (static_cast<uint64_t>(atPath.nFileIndexHigh) << 32) | atPath.nFileIndexLow;
-    return {file.index != 0 && file.device == atPath.dwVolumeSerialNumber && file.index == index,
+    return {file.index != 0 && file.device == atPath.dwVolumeSerialNumber &&
+                file.index == FileIndex(atPath),
             0};
 }
 
