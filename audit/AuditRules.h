@@ -28,25 +28,48 @@ std::string StatLimitsStatus(const ConfigSnapshot& config);
 // A destroying post names its creature as "dino({})": that is how a claim names it. Each "{}" is
 // filled in order, as in audit/Messages.h.
 inline constexpr std::array AuditRules{
-    RuleIdentity{AuditRule::OverLevel, CheckOverLevel, OverLevelStatus, "over-level", "over-level",
-                 "DestroyDinosOverLevel",
+    RuleIdentity{.rule = AuditRule::OverLevel,
+                 .check = CheckOverLevel,
+                 .status = OverLevelStatus,
+                 .name = "over-level",
+                 .journalName = "over-level",
+                 .destroyingKey = "DestroyDinosOverLevel",
                  // name, level, team, location, members
-                 "# Destroyed dino({}) level {} from tribe {} at {}\nMembers: {}"},
-    RuleIdentity{AuditRule::LevelWarning, CheckLevelWarning, LevelWarningStatus, "level warning",
-                 "", "", ""},
-    RuleIdentity{AuditRule::MinimumLevel, CheckMinimumLevel, MinimumLevelStatus, "minimum level",
-                 "below-minimum", "MinDinoLevel",
-                 // map, name, level, team, location, members
-                 "# [**{}**] DELETED dino({}) level {} from tribe {} at {}\nMembers: {}"},
-    RuleIdentity{AuditRule::Incoherent, CheckIncoherentDino, IncoherentStatus, "incoherent",
-                 "incoherent", "DestroyIncoherentDinos",
-                 // map, name, level, location, members
-                 "# [**{}**] Deleted **incoherent** dino({}) level {} at {}\nMembers: {}"},
-    RuleIdentity{AuditRule::StatLimit, CheckStatValueLimits, StatLimitsStatus, "stat limits",
-                 "stat-limit", "StatValueLimits",
+                 .destroyedPost = "# Destroyed dino({}) level {} from tribe {} at {}\nMembers: {}"},
+    RuleIdentity{.rule = AuditRule::LevelWarning,
+                 .check = CheckLevelWarning,
+                 .status = LevelWarningStatus,
+                 .name = "level warning",
+                 .journalName = "",
+                 .destroyingKey = "",
+                 .destroyedPost = ""},
+    RuleIdentity{
+        .rule = AuditRule::MinimumLevel,
+        .check = CheckMinimumLevel,
+        .status = MinimumLevelStatus,
+        .name = "minimum level",
+        .journalName = "below-minimum",
+        .destroyingKey = "MinDinoLevel",
+        // map, name, level, team, location, members
+        .destroyedPost = "# [**{}**] DELETED dino({}) level {} from tribe {} at {}\nMembers: {}"},
+    RuleIdentity{
+        .rule = AuditRule::Incoherent,
+        .check = CheckIncoherentDino,
+        .status = IncoherentStatus,
+        .name = "incoherent",
+        .journalName = "incoherent",
+        .destroyingKey = "DestroyIncoherentDinos",
+        // map, name, level, location, members
+        .destroyedPost = "# [**{}**] Deleted **incoherent** dino({}) level {} at {}\nMembers: {}"},
+    RuleIdentity{.rule = AuditRule::StatLimit,
+                 .check = CheckStatValueLimits,
+                 .status = StatLimitsStatus,
+                 .name = "stat limits",
+                 .journalName = "stat-limit",
+                 .destroyingKey = "StatValueLimits",
                  // map, name, level, location, team, members
-                 "# [**{}**] Deleted **over stat limit** dino({}) level {} at {}. Tribe id: "
-                 "{}\nMembers:\n{}"},
+                 .destroyedPost = "# [**{}**] Deleted **over stat limit** dino({}) level {} at "
+                                  "{}. Tribe id: {}\nMembers:\n{}"},
 };
 
 inline constexpr size_t RuleCount = AuditRules.size();
